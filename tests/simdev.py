@@ -1,0 +1,220 @@
+"""Simulated devices for driving the real tapbridge binary.
+
+The mouse multiplexer is a raw pty placed at /dev/input/mice by bubblewrap;
+the test holds its master side. Standard output can be a second pty, so lines
+arrive as the binary prints them. Shared by the tests, the demo and the
+benchmarks.
+"""
+import fcntl
+import os
+import pty
+import shutil
+import signal
+import struct
+import termios
+import subprocess
+import sys
+import threading
+import time
+import tty
+
+IMPS2_SEQUENCE = bytes([0xF3, 0xC8, 0xF3, 0x64, 0xF3, 0x50])
+ACK = b"\xfa"
+FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+
+EV_SYN, EV_KEY, EV_ABS = 0, 1, 3
+BTN_TOOL_FINGER, BTN_TOUCH = 0x145, 0x14A
+ABS_MT_POSITION_X, ABS_MT_POSITION_Y, ABS_MT_TRACKING_ID = 0x35, 0x36, 0x39
+NAMES = {(EV_SYN, 0): ("EV_SYN", "SYN_REPORT"), (EV_KEY, BTN_TOOL_FINGER): ("EV_KEY", "BTN_TOOL_FINGER"),
+         (EV_KEY, BTN_TOUCH): ("EV_KEY", "BTN_TOUCH"), (EV_ABS, ABS_MT_POSITION_X): ("EV_ABS", "ABS_MT_POSITION_X"),
+         (EV_ABS, ABS_MT_POSITION_Y): ("EV_ABS", "ABS_MT_POSITION_Y"),
+         (EV_ABS, ABS_MT_TRACKING_ID): ("EV_ABS", "ABS_MT_TRACKING_ID")}
+
+
+def record_size(binary):
+    """struct input_event of the binary's own ABI: two longs of timestamp."""
+    with open(binary, "rb") as f:
+        ident = f.read(5)
+    return 24 if ident[4] == 2 else 16
+
+
+def tap_triples(x, y):
+    return [(EV_KEY, BTN_TOUCH, 1), (EV_ABS, ABS_MT_TRACKING_ID, 0), (EV_ABS, ABS_MT_POSITION_X, x),
+            (EV_ABS, ABS_MT_POSITION_Y, y), (EV_SYN, 0, 0), (EV_KEY, BTN_TOOL_FINGER, 1), (EV_SYN, 0, 0),
+            (EV_ABS, ABS_MT_TRACKING_ID, -1), (EV_SYN, 0, 0), (EV_KEY, BTN_TOUCH, 0),
+            (EV_KEY, BTN_TOOL_FINGER, 0), (EV_SYN, 0, 0)]
+
+
+def encode(triples, size):
+    stamp = b"\0" * (size - 8)
+    return b"".join(stamp + struct.pack("<HHi", *t) for t in triples)
+
+
+def decode(data, size):
+    """Returns (timestamp bytes, type, code, value) per whole record."""
+    return [(data[i:i + size - 8],) + struct.unpack("<HHi", data[i + size - 8:i + size])
+            for i in range(0, len(data) - size + 1, size)]
+
+
+def describe(rtype, code, value):
+    tname, cname = NAMES.get((rtype, code), (str(rtype), str(code)))
+    return f"Event: time 0.000000, type {rtype} ({tname}), code {code} ({cname}), value {value}"
+
+
+def packet(status, wheel=None):
+    """A mouse packet: status byte, no movement, and the wheel byte in IMPS/2 form."""
+    return bytes([status, 0, 0]) + (b"" if wheel is None else bytes([wheel & 0xFF]))
+
+
+class Reader(threading.Thread):
+    """Collects everything a descriptor yields until end of file or EIO."""
+
+    def __init__(self, fd):
+        super().__init__(daemon=True)
+        self.fd, self.data, self.cond = fd, b"", threading.Condition()
+        self.start()
+
+    def run(self):
+        while True:
+            try:
+                chunk = os.read(self.fd, 65536)
+            except OSError:
+                chunk = b""
+            with self.cond:
+                self.data += chunk
+                self.cond.notify_all()
+            if not chunk:
+                return
+
+    def wait(self, predicate, timeout):
+        with self.cond:
+            return self.cond.wait_for(lambda: predicate(self.data), timeout)
+
+    def text(self):
+        return self.data.decode(errors="replace").replace("\r\n", "\n")
+
+
+def raw_pty():
+    master, slave = pty.openpty()
+    tty.setraw(slave)
+    return master, slave
+
+
+class Session:
+    """One run of the binary on simulated devices.
+
+    mouse: "rw" (pty, writable), "ro" (pty made 0444, capabilities dropped),
+    "none" (nothing at /dev/input/mice). stdout: "pty" or "pipe".
+    """
+
+    def __init__(self, binary, args, mouse="rw", stdout="pty", emulator=None, env=None, argv0=None):
+        self.mouse_master, self.from_mouse, self.mouse = None, None, mouse
+        cmd = ["bwrap", "--bind", "/", "/", "--dev", "/dev"]
+        if mouse in ("rw", "ro"):
+            self.mouse_master, slave = raw_pty()
+            path = os.ttyname(slave)
+            os.chmod(path, 0o444 if mouse == "ro" else 0o666)
+            cmd += ["--dev-bind", path, "/dev/input/mice"]
+            self._mouse_slave = slave
+        if mouse != "rw":
+            cmd += ["--cap-drop", "ALL"]
+        cmd.append("--")
+        if emulator and argv0:
+            cmd += [emulator, "-0", argv0, binary]
+        elif emulator:
+            cmd += [emulator, binary]
+        elif argv0:  # exec under another name, as a shell or a symlink would
+            cmd += [sys.executable, "-c", "import os,sys; os.execv(sys.argv[1], sys.argv[2:])", binary, argv0]
+        else:
+            cmd.append(binary)
+        cmd += [str(a) for a in args]
+        out_child = subprocess.PIPE
+        if stdout == "pty":
+            self.out_master, out_child = raw_pty()
+        self.proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=out_child, stderr=subprocess.PIPE,
+                                     env=env, process_group=0)
+        if stdout == "pty":
+            os.close(out_child)
+        else:
+            self.out_master = self.proc.stdout.fileno()
+        self.out = Reader(self.out_master)
+        self.err = Reader(self.proc.stderr.fileno())
+        self.sent = b""
+        if self.mouse_master is not None:
+            self.from_mouse = Reader(self.mouse_master)
+
+    def handshake(self, timeout=10):
+        """Answers the IntelliMouse sequence with its acknowledge byte."""
+        if not self.from_mouse.wait(lambda d: len(d) >= len(IMPS2_SEQUENCE), timeout):
+            raise AssertionError(f"no IntelliMouse sequence; mouse saw {self.from_mouse.data!r}")
+        self.send(ACK)
+        self.drain()
+        return self.from_mouse.data
+
+    def drain(self, timeout=10):
+        """Waits until the binary has read everything sent to the mouse.
+
+        A pty joins writes into one byte stream, where the real multiplexer
+        hands out each packet (or the lone acknowledge) by itself. Bytes
+        written to the master reach the slave's queue a moment later, so an
+        empty queue counts only after that moment."""
+        time.sleep(0.05)
+        deadline = time.monotonic() + timeout
+        while struct.unpack("i", fcntl.ioctl(self._mouse_slave, termios.TIOCINQ, b"\0" * 4))[0]:
+            if time.monotonic() > deadline:
+                raise AssertionError("the binary did not read the mouse stream")
+            time.sleep(0.005)
+
+    def send(self, data):
+        os.write(self.mouse_master, data)
+        self.sent += data
+
+    def wait_out(self, text, timeout=10):
+        return self.out.wait(lambda d: text in d.decode(errors="replace").replace("\r\n", "\n"), timeout)
+
+    def wait_lines(self, count, timeout=10):
+        return self.out.wait(lambda d: d.count(b"\n") >= count, timeout)
+
+    def wait_exit(self, timeout=10):
+        try:
+            rc = self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+        self.out.join(2)
+        self.err.join(2)
+        return rc
+
+    def stop(self):
+        """Ends the run with a signal, as a user does; returns its status."""
+        if self.proc.poll() is None:
+            os.killpg(self.proc.pid, signal.SIGTERM)
+        rc = self.proc.wait(10)
+        self.err.join(2)
+        return rc
+
+    def running(self):
+        return self.proc.poll() is None
+
+
+def wait_file(path, size, timeout=10):
+    deadline = time.monotonic() + timeout
+    while os.path.getsize(path) < size and time.monotonic() < deadline:
+        time.sleep(0.01)
+    return os.path.getsize(path)
+
+
+def start_xvfb(display):
+    proc = subprocess.Popen(["Xvfb", display, "-screen", "0", "800x600x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    deadline = time.monotonic() + 20
+    while time.monotonic() < deadline:
+        if subprocess.run(["xdpyinfo", "-display", display], stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL).returncode == 0:
+            return proc
+        time.sleep(0.1)
+    proc.kill()
+    raise RuntimeError("Xvfb did not start")
+
+
+def have(*tools):
+    return [t for t in tools if shutil.which(t) is None]
