@@ -203,8 +203,8 @@ def wait_file(path, size, timeout=10):
     return os.path.getsize(path)
 
 
-def start_xvfb(display):
-    proc = subprocess.Popen(["Xvfb", display, "-screen", "0", "800x600x24", "-nolisten", "tcp"],
+def start_xvfb(display, size="800x600"):
+    proc = subprocess.Popen(["Xvfb", display, "-screen", "0", size + "x24", "-nolisten", "tcp"],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     deadline = time.monotonic() + 20
     while time.monotonic() < deadline:
