@@ -184,7 +184,7 @@ TOUCH = [
 
 
 def fifo_reader(path, out):
-    with open(path, "rb") as f:
+    with open(path, "rb", buffering=0) as f:
         while chunk := f.read(4096):
             out.append(chunk)
 
