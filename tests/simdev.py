@@ -203,17 +203,31 @@ def wait_file(path, size, timeout=10):
     return os.path.getsize(path)
 
 
-def start_xvfb(display, size="800x600"):
-    proc = subprocess.Popen(["Xvfb", display, "-screen", "0", size + "x24", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    deadline = time.monotonic() + 20
-    while time.monotonic() < deadline:
-        if subprocess.run(["xdpyinfo", "-display", display], stdout=subprocess.DEVNULL,
-                          stderr=subprocess.DEVNULL).returncode == 0:
-            return proc
-        time.sleep(0.1)
-    proc.kill()
-    raise RuntimeError("Xvfb did not start")
+def start_xvfb(size="800x600"):
+    """Starts Xvfb on a free display number, which it reports once it is
+    ready for clients. Returns (process, display)."""
+    r, w = os.pipe()
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", size + "x24", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(w,))
+    os.close(w)
+    with os.fdopen(r) as ready:
+        number = ready.readline().strip()
+    if not number:
+        proc.kill()
+        raise RuntimeError("Xvfb did not start")
+    return proc, ":" + number
+
+
+def start_xev(display, mask):
+    """A real X client recording events on the root window, its output on a
+    pty so that each event is seen as it comes. Returns (process, Reader)."""
+    master, slave = raw_pty()
+    xev = subprocess.Popen(["xev", "-display", display, "-root", "-event", mask], stdout=slave,
+                           stderr=subprocess.DEVNULL)
+    os.close(slave)
+    reader = Reader(master)
+    time.sleep(0.5)  # let it select its events before anything is clicked
+    return xev, reader
 
 
 def have(*tools):

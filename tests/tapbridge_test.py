@@ -8,7 +8,6 @@ import argparse
 import calendar
 import os
 import re
-import subprocess
 import sys
 import tempfile
 import threading
@@ -251,11 +250,10 @@ def xev_events(text):
 
 
 def x_display(run):
-    missing = sd.have("Xvfb", "xev", "xdpyinfo")
+    missing = sd.have("Xvfb", "xev")
     if missing:
         return None, f"missing {missing}"
-    display = f":{50 + os.getpid() % 200}"
-    return sd.start_xvfb(display), display
+    return sd.start_xvfb()
 
 
 def group_xmode(run):
@@ -266,12 +264,7 @@ def group_xmode(run):
     try:
         for name, mode, points, codes in X_CASES:
             def check(mode=mode, points=points, codes=codes):
-                master, slave = sd.raw_pty()
-                xev = subprocess.Popen(["xev", "-display", display, "-root", "-event", "mouse"], stdout=slave,
-                                       stderr=subprocess.DEVNULL)
-                os.close(slave)
-                seen = sd.Reader(master)
-                time.sleep(0.5)
+                xev, seen = sd.start_xev(display, "mouse")
                 s = run.session([MISSING, mode] + points, env=dict(run.env, DISPLAY=display))
                 run.feed(s, [press(c) for c in codes], codes)
                 taps = taps_for(codes, points)
@@ -289,7 +282,7 @@ def group_xmode(run):
                 expect(all(t in moves for t in taps), f"no motion to every point: {moves}")
             yield name, check
     finally:
-        xvfb.kill()
+        xvfb.terminate()
         xvfb.wait()
 
 
@@ -356,7 +349,7 @@ def group_keepawake(run):
             yield name, check
     finally:
         if xvfb is not None:
-            xvfb.kill()
+            xvfb.terminate()
             xvfb.wait()
 
 

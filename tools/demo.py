@@ -75,9 +75,8 @@ def main():
                FAKETIME_TIMESTAMP_FILE=clock, FAKETIME_NO_CACHE="1", FAKETIME_DONT_FAKE_MONOTONIC="1", TZ="UTC")
     xvfb = xev = None
     if x_mode:
-        env["DISPLAY"] = ":73"
-        xvfb = sd.start_xvfb(":73", "1072x1448")
-        xev = subprocess.Popen(["xev", "-display", ":73", "-root", "-event", "button"])
+        xvfb, env["DISPLAY"] = sd.start_xvfb("1072x1448")
+        xev = subprocess.Popen(["xev", "-display", env["DISPLAY"], "-root", "-event", "button"])
         time.sleep(0.5)
         node, mode = "/dev/input/event0", "1"
     else:

@@ -1,0 +1,117 @@
+#!/usr/bin/env python3
+"""Soak run: thousands of packets at the full rate the loop allows.
+
+usage: soak.py --binary PATH [--packets N] [--smoke]
+
+Keeps the simulated mouse's queue topped up, so tapbridge handles one packet
+every pass (about twenty a second), with a mix of buttons, wheel steps,
+releases and chords. Afterwards every expected record must be in the touch
+node and none extra, every button line on standard output, and resident memory
+and the count of open descriptors as they were after the first hundred taps.
+Exits 1 otherwise.
+"""
+import argparse
+import fcntl
+import os
+import random
+import struct
+import sys
+import tempfile
+import termios
+import threading
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
+import simdev as sd  # noqa: E402
+from bench import binary_pid, status_kib  # noqa: E402
+
+POINTS = [11, 12, 21, 22, 31, 32, 41, 42, 51, 52]
+# packet, the code it must give
+KINDS = [(sd.packet(0x09, 0), 1), (sd.packet(0x0A, 0), 2), (sd.packet(0x0C, 0), 3), (sd.packet(0x08, 0xFF), 4),
+         (sd.packet(0x08, 0x01), 5), (sd.packet(0x08, 0), 0), (sd.packet(0x0B, 0), 0), (sd.packet(0x09, 0x02), 5)]
+
+
+def queued(fd):
+    return struct.unpack("i", fcntl.ioctl(fd, termios.TIOCINQ, b"\0" * 4))[0]
+
+
+def feeder(s, packets):
+    for data in packets:
+        while queued(s._mouse_slave) >= 16:  # four packets waiting: never idle, never overflowing
+            time.sleep(0.005)
+        s.send(data)
+
+
+def sample(pid):
+    return status_kib(pid, "VmRSS"), len(os.listdir(f"/proc/{pid}/fd"))
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--binary", required=True)
+    ap.add_argument("--packets", type=int, default=3000)
+    ap.add_argument("--smoke", action="store_true")
+    a = ap.parse_args()
+    if a.smoke:
+        a.packets = 200
+    binary = os.path.abspath(a.binary)
+    rsize = sd.record_size(binary)
+    rng = random.Random(1)
+    plan = [rng.choice(KINDS) for _ in range(a.packets)]
+    codes = [c for _, c in plan if c]
+    node = os.path.join(tempfile.mkdtemp(prefix="tapbridge-soak-"), "event0")
+    open(node, "wb").close()
+
+    # the keep-awake command runs about once a minute of continuous taps
+    log = os.path.join(os.path.dirname(node), "lipc.log")
+    stand_in = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "stand-in")
+    env = dict(os.environ, PATH=stand_in + ":" + os.environ["PATH"], LIPC_LOG=log)
+    s = sd.Session(binary, [node, 0] + POINTS, env=env)
+    s.handshake()
+    pid = binary_pid(s.proc.pid, binary)
+    t0 = time.monotonic()
+    threading.Thread(target=feeder, args=(s, [p for p, _ in plan]), daemon=True).start()
+    tap_bytes = 12 * rsize
+    sd.wait_file(node, 100 * tap_bytes, timeout=60)
+    first = sample(pid)
+    timeout = a.packets * 0.1 + 30
+    got = sd.wait_file(node, len(codes) * tap_bytes, timeout=timeout)
+    s.wait_lines(1 + len(codes), timeout=10)
+    elapsed = time.monotonic() - t0
+    time.sleep(0.5)  # anything extra would arrive now
+    last = sample(pid)
+    s.stop()
+
+    want = b"".join(sd.encode(sd.tap_triples(POINTS[2 * c - 2], POINTS[2 * c - 1]), rsize) for c in codes)
+    data = open(node, "rb").read()
+    lines = "use imps2 protocol\n" + "".join(f"button {c}, x {POINTS[2 * c - 2]} y {POINTS[2 * c - 1]}\n"
+                                             for c in codes)
+    out = s.out.text().splitlines()
+    keep_awake = out.count("Prevent sleep...")
+    runs = open(log).read().count("\n") if os.path.exists(log) else 0
+    out = [line for line in out if line != "Prevent sleep..."]
+    checks = [("every expected record, none extra", data == want),
+              ("every button line", out == lines.splitlines()),
+              ("keep-awake at most once a minute, each run once", keep_awake == runs and
+               int(elapsed) // 61 - 1 <= keep_awake <= int(elapsed) // 60),
+              ("resident memory steady", last[0] == first[0]),
+              ("open descriptors steady", last[1] == first[1])]
+    print(f"packets {a.packets}, taps {len(codes)}, {elapsed:.1f} s, {a.packets / elapsed:.1f} packets/s")
+    print(f"touch node: {got} bytes, expected {len(want)} ({len(data) // rsize} records of {rsize} bytes)")
+    print(f"keep-awake: {keep_awake} notices, {runs} command runs")
+    print(f"after 100 taps: VmRSS {first[0]} KiB, {first[1]} descriptors; at the end: VmRSS {last[0]} KiB, "
+          f"{last[1]} descriptors")
+    for name, ok in checks:
+        print(f"{'ok  ' if ok else 'FAIL'} {name}")
+    for i, (g, w) in enumerate(zip(out, lines.splitlines())):
+        if g != w:
+            print(f"  standard output differs at line {i + 1}: {g!r}, expected {w!r}")
+            break
+    else:
+        if len(out) != len(lines.splitlines()):
+            print(f"  standard output has {len(out)} button lines, expected {len(lines.splitlines())}")
+    return 0 if all(ok for _, ok in checks) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

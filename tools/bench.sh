@@ -1,0 +1,15 @@
+#!/bin/bash
+# Benchmark (default) or soak run of the native build on simulated devices.
+#   bash tools/bench.sh          latency, CPU, system calls, memory, and the one-shot tools compared
+#   bash tools/bench.sh soak     3,000 packets at full rate, then records, memory and descriptors checked
+# Extra arguments go to the script (for instance --taps 500, --packets 6000, --smoke).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/deps.sh --bench
+cmake --preset default
+cmake --build --preset default
+if [ "${1:-}" = soak ]; then
+  shift
+  exec python3 bench/soak.py --binary build/default/tapbridge "$@"
+fi
+exec python3 bench/bench.py --binary build/default/tapbridge "$@"
