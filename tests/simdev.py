@@ -226,7 +226,7 @@ def start_xev(display, mask):
                            stderr=subprocess.DEVNULL)
     os.close(slave)
     reader = Reader(master)
-    time.sleep(0.5)  # let it select its events before anything is clicked
+    time.sleep(1.0)  # let it select its events before anything is clicked
     return xev, reader
 
 
