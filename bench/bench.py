@@ -15,6 +15,7 @@ import resource
 import statistics
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 
@@ -122,10 +123,7 @@ def syscall_profile(s, counter, pid, taps):
     idle = strace_window(pid, lambda: time.sleep(1.0))
     wakeups = sum(1 for n, r in idle if n == "poll" and r == "0")
     idle_per_wake = len(idle) / max(wakeups, 1)
-
-    def do_taps():
-        tap_latencies(s, counter, taps)
-    busy = strace_window(pid, do_taps)
+    busy = strace_window(pid, lambda: tap_latencies(s, counter, taps))
     work = [c for c in busy if not (c[0] == "poll" and c[1] == "0")]  # drop idle time-outs
     by_name = {}
     for name, _ in work:
@@ -196,11 +194,9 @@ def run_per_tap(commands_for_tap, taps, env):
 
 
 def evemu_tap(node, x, y):
-    recs = [("EV_KEY", "BTN_TOUCH", 1), ("EV_ABS", "ABS_MT_TRACKING_ID", 0), ("EV_ABS", "ABS_MT_POSITION_X", x),
-            ("EV_ABS", "ABS_MT_POSITION_Y", y), ("EV_SYN", "SYN_REPORT", 0), ("EV_KEY", "BTN_TOOL_FINGER", 1),
-            ("EV_SYN", "SYN_REPORT", 0), ("EV_ABS", "ABS_MT_TRACKING_ID", -1), ("EV_SYN", "SYN_REPORT", 0),
-            ("EV_KEY", "BTN_TOUCH", 0), ("EV_KEY", "BTN_TOOL_FINGER", 0), ("EV_SYN", "SYN_REPORT", 0)]
-    return [["evemu-event", node, "--type", t, "--code", c, "--value", str(v)] for t, c, v in recs]
+    """The same twelve records, one evemu-event process each."""
+    return [["evemu-event", node, "--type", sd.NAMES[(t, c)][0], "--code", sd.NAMES[(t, c)][1], "--value", str(v)]
+            for t, c, v in sd.tap_triples(x, y)]
 
 
 def pct(values, p):
@@ -221,7 +217,7 @@ def main():
     if missing:
         sys.exit(f"bench: missing {missing}; run: bash tools/deps.sh --bench")
     binary = os.path.abspath(a.binary)
-    tmp = subprocess.check_output(["mktemp", "-d", "/tmp/tapbridge-bench-XXXXXX"], text=True).strip()
+    tmp = tempfile.mkdtemp(prefix="tapbridge-bench-")
     env = dict(os.environ)
     env.pop("LD_PRELOAD", None)
     xvfb, display = sd.start_xvfb("1024x768")

@@ -11,13 +11,10 @@ and the count of open descriptors as they were after the first hundred taps.
 Exits 1 otherwise.
 """
 import argparse
-import fcntl
 import os
 import random
-import struct
 import sys
 import tempfile
-import termios
 import threading
 import time
 
@@ -31,13 +28,9 @@ KINDS = [(sd.packet(0x09, 0), 1), (sd.packet(0x0A, 0), 2), (sd.packet(0x0C, 0), 
          (sd.packet(0x08, 0x01), 5), (sd.packet(0x08, 0), 0), (sd.packet(0x0B, 0), 0), (sd.packet(0x09, 0x02), 5)]
 
 
-def queued(fd):
-    return struct.unpack("i", fcntl.ioctl(fd, termios.TIOCINQ, b"\0" * 4))[0]
-
-
 def feeder(s, packets):
     for data in packets:
-        while queued(s._mouse_slave) >= 16:  # four packets waiting: never idle, never overflowing
+        while s.queued() >= 16:  # four packets waiting: never idle, never overflowing
             time.sleep(0.005)
         s.send(data)
 
@@ -45,10 +38,7 @@ def feeder(s, packets):
 def fast_clock(path, stop, start=1767225600, speed=30):
     t0 = time.monotonic()
     while not stop.is_set():
-        fake = start + int((time.monotonic() - t0) * speed)
-        with open(path + ".new", "w") as f:
-            f.write(time.strftime("%Y-%m-%d %H:%M:%S\n", time.gmtime(fake)))
-        os.replace(path + ".new", path)
+        sd.set_clock(path, start + int((time.monotonic() - t0) * speed))
         time.sleep(0.1)
 
 
@@ -80,9 +70,7 @@ def main():
     stop = threading.Event()
     threading.Thread(target=fast_clock, args=(clock, stop), daemon=True).start()
     stand_in = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "stand-in")
-    env = dict(os.environ, PATH=stand_in + ":" + os.environ["PATH"], LIPC_LOG=log, TZ="UTC",
-               LD_PRELOAD=sd.FAKETIME_LIB, FAKETIME_TIMESTAMP_FILE=clock, FAKETIME_NO_CACHE="1",
-               FAKETIME_DONT_FAKE_MONOTONIC="1")
+    env = dict(os.environ, PATH=stand_in + ":" + os.environ["PATH"], LIPC_LOG=log, **sd.steered_clock_env(clock))
     s = sd.Session(binary, [node, 0] + POINTS, env=env)
     s.handshake()
     pid = binary_pid(s.proc.pid, binary)
@@ -99,10 +87,9 @@ def main():
     last = sample(pid)
     s.stop()
 
-    want = b"".join(sd.encode(sd.tap_triples(POINTS[2 * c - 2], POINTS[2 * c - 1]), rsize) for c in codes)
+    want = sd.tap_bytes(sd.enabled_taps(codes, POINTS), rsize)
     data = open(node, "rb").read()
-    lines = "use imps2 protocol\n" + "".join(f"button {c}, x {POINTS[2 * c - 2]} y {POINTS[2 * c - 1]}\n"
-                                             for c in codes)
+    lines = "use imps2 protocol\n" + sd.button_lines(codes, POINTS)
     out = s.out.text().splitlines()
     keep_awake = out.count("Prevent sleep...")
     stop.set()

@@ -56,6 +56,37 @@ def decode(data, size):
             for i in range(0, len(data) - size + 1, size)]
 
 
+def tap_bytes(taps, size):
+    """The exact bytes that taps at the given (x, y) points leave in a touch node."""
+    return b"".join(encode(tap_triples(x, y), size) for x, y in taps)
+
+
+def button_lines(codes, points):
+    """The line printed for each button code, disabled points included."""
+    return "".join(f"button {c}, x {points[2 * c - 2]} y {points[2 * c - 1]}\n" for c in codes)
+
+
+def enabled_taps(codes, points):
+    """The points actually tapped: those with no negative coordinate."""
+    return [(points[2 * c - 2], points[2 * c - 1]) for c in codes
+            if points[2 * c - 2] >= 0 and points[2 * c - 1] >= 0]
+
+
+def set_clock(path, t):
+    """Freezes a libfaketime clock file at Unix time t; replaced whole, so a
+    reader never sees half a timestamp."""
+    with open(path + ".new", "w") as f:
+        f.write(time.strftime("%Y-%m-%d %H:%M:%S\n", time.gmtime(t)))
+    os.replace(path + ".new", path)
+
+
+def steered_clock_env(clock):
+    """Environment that makes time() read the clock file (the monotonic clock,
+    and so poll and the pause, stay real)."""
+    return dict(LD_PRELOAD=FAKETIME_LIB, FAKETIME_TIMESTAMP_FILE=clock, FAKETIME_NO_CACHE="1",
+                FAKETIME_DONT_FAKE_MONOTONIC="1", TZ="UTC")
+
+
 def describe(rtype, code, value):
     tname, cname = NAMES.get((rtype, code), (str(rtype), str(code)))
     return f"Event: time 0.000000, type {rtype} ({tname}), code {code} ({cname}), value {value}"
@@ -160,10 +191,14 @@ class Session:
         empty queue counts only after that moment."""
         time.sleep(0.05)
         deadline = time.monotonic() + timeout
-        while struct.unpack("i", fcntl.ioctl(self._mouse_slave, termios.TIOCINQ, b"\0" * 4))[0]:
+        while self.queued():
             if time.monotonic() > deadline:
                 raise AssertionError("the binary did not read the mouse stream")
             time.sleep(0.005)
+
+    def queued(self):
+        """Bytes sent to the mouse that the binary has not read yet."""
+        return struct.unpack("i", fcntl.ioctl(self._mouse_slave, termios.TIOCINQ, b"\0" * 4))[0]
 
     def send(self, data):
         os.write(self.mouse_master, data)

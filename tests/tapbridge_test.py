@@ -22,15 +22,6 @@ IMPS2 = "use imps2 protocol\n"
 STAND_IN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "stand-in")
 
 
-def lines_for(codes, points=POINTS):
-    return "".join(f"button {c}, x {points[2 * c - 2]} y {points[2 * c - 1]}\n" for c in codes)
-
-
-def taps_for(codes, points=POINTS):
-    return [(points[2 * c - 2], points[2 * c - 1]) for c in codes
-            if points[2 * c - 2] >= 0 and points[2 * c - 1] >= 0]
-
-
 def expect(cond, what):
     if not cond:
         raise AssertionError(what)
@@ -153,11 +144,10 @@ def group_mouse(run):
             time.sleep(0.15)  # room for a stray extra line or record
             s.stop()
             prefix = IMPS2 if mouse == "rw" else NOTICE
-            expect_eq(s.out.text(), prefix + lines_for(codes), "standard output")
+            expect_eq(s.out.text(), prefix + sd.button_lines(codes, POINTS), "standard output")
             with open(node, "rb") as f:
                 got = sd.decode(f.read(), run.rsize)
-            want = sd.decode(b"".join(sd.encode(sd.tap_triples(*t), run.rsize) for t in taps_for(codes)),
-                             run.rsize)
+            want = sd.decode(sd.tap_bytes(sd.enabled_taps(codes, POINTS), run.rsize), run.rsize)
             expect_eq(got, want, "records in the touch node")
             expect_eq(s.from_mouse.data, sd.IMPS2_SEQUENCE if mouse == "rw" else b"", "bytes to the mouse")
         yield name, check
@@ -203,7 +193,7 @@ def group_touch(run):
             else:
                 node = run.node()
             s = run.session([node, mode] + given)
-            taps = taps_for(codes, points)
+            taps = sd.enabled_taps(codes, points)
             run.feed(s, [press(c) for c in codes], codes)
             size = 12 * run.rsize * len(taps)
             if kind == "file":
@@ -216,11 +206,11 @@ def group_touch(run):
             time.sleep(0.15)
             expect(s.running(), "the loop ended")
             s.stop()
-            expect_eq(s.out.text(), IMPS2 + lines_for(codes, points), "standard output")
+            expect_eq(s.out.text(), IMPS2 + sd.button_lines(codes, points), "standard output")
             expect_eq(s.err.text(), "ERROR write_event: No space left on device\n" * errs * len(taps), "stderr")
             if kind != "full":
                 data = b"".join(got_chunks) if kind == "fifo" else open(node, "rb").read()
-                want = b"".join(sd.encode(sd.tap_triples(*t), run.rsize) for t in taps)
+                want = sd.tap_bytes(taps, run.rsize)
                 expect_eq(sd.decode(data, run.rsize), sd.decode(want, run.rsize), "records")
                 expect_eq(len(data), len(want), "bytes in the touch node")
         yield name, check
@@ -267,13 +257,13 @@ def group_xmode(run):
                 xev, seen = sd.start_xev(display, "mouse")
                 s = run.session([MISSING, mode] + points, env=dict(run.env, DISPLAY=display))
                 run.feed(s, [press(c) for c in codes], codes)
-                taps = taps_for(codes, points)
+                taps = sd.enabled_taps(codes, points)
                 seen.wait(lambda d: d.count(b"ButtonRelease") >= len(taps), 10)
                 time.sleep(0.2)
                 s.stop()
                 xev.kill()
                 xev.wait()
-                expect_eq(s.out.text(), IMPS2 + lines_for(codes, points), "standard output")
+                expect_eq(s.out.text(), IMPS2 + sd.button_lines(codes, points), "standard output")
                 expect_eq(s.err.text(), "", "standard error")
                 clicks = [e for e in xev_events(seen.text()) if e[0] != "MotionNotify"]
                 want = [e for x, y in taps for e in (("ButtonPress", x, y, 1), ("ButtonRelease", x, y, 1))]
@@ -314,22 +304,20 @@ def group_keepawake(run):
         for name, mode in modes:
             def check(mode=mode):
                 clock, log = os.path.join(run.tmp, "clock"), os.path.join(run.tmp, "lipc.log")
-                set_clock = lambda t: open(clock, "w").write(time.strftime("%Y-%m-%d %H:%M:%S\n", time.gmtime(t)))
-                set_clock(T0)
+                sd.set_clock(clock, T0)
                 if os.path.exists(log):
                     os.unlink(log)
-                env = dict(run.env, PATH=STAND_IN + ":" + os.environ["PATH"], LIPC_LOG=log, TZ="UTC",
-                           LD_PRELOAD=sd.FAKETIME_LIB, FAKETIME_TIMESTAMP_FILE=clock, FAKETIME_NO_CACHE="1",
-                           FAKETIME_DONT_FAKE_MONOTONIC="1")
+                env = dict(run.env, PATH=STAND_IN + ":" + os.environ["PATH"], LIPC_LOG=log,
+                           **sd.steered_clock_env(clock))
                 if mode == "1":
                     env["DISPLAY"] = display
                 s = run.session([run.node(), mode] + KEEP_POINTS, env=env)
                 s.handshake()
                 want, runs = IMPS2, []
                 for offset, code, fires in KEEPAWAKE:
-                    set_clock(T0 + offset)
+                    sd.set_clock(clock, T0 + offset)
                     s.send(press(code))
-                    want += lines_for([code], KEEP_POINTS) + ("Prevent sleep...\n" if fires else "")
+                    want += sd.button_lines([code], KEEP_POINTS) + ("Prevent sleep...\n" if fires else "")
                     runs += [T0 + offset] if fires else []
                     # the next line appears only once this tap's check is over
                     expect(s.wait_out(want), f"step {offset}: {s.out.text()!r} lacks {want!r}")
@@ -339,7 +327,7 @@ def group_keepawake(run):
                     while fires and logged_count(log) < len(runs) and time.monotonic() < deadline:
                         time.sleep(0.01)
                 s.send(P(0x0A, 0))
-                want += lines_for([2], KEEP_POINTS)
+                want += sd.button_lines([2], KEEP_POINTS)
                 expect(s.wait_out(want), "final line")
                 s.stop()
                 expect_eq(s.out.text(), want, "standard output")

@@ -68,11 +68,9 @@ def main():
     with open(os.path.join(stand_in, "lipc-set-prop"), "w") as f:
         f.write('#!/bin/sh\necho "  (stand-in) lipc-set-prop $*"\n')
     os.chmod(os.path.join(stand_in, "lipc-set-prop"), 0o755)
-    set_clock = lambda t: open(clock, "w").write(time.strftime("%Y-%m-%d %H:%M:%S\n", time.gmtime(t)))
     start = int(time.time())
-    set_clock(start)
-    env = dict(os.environ, PATH=stand_in + ":" + os.environ["PATH"], LD_PRELOAD=sd.FAKETIME_LIB,
-               FAKETIME_TIMESTAMP_FILE=clock, FAKETIME_NO_CACHE="1", FAKETIME_DONT_FAKE_MONOTONIC="1", TZ="UTC")
+    sd.set_clock(clock, start)
+    env = dict(os.environ, PATH=stand_in + ":" + os.environ["PATH"], **sd.steered_clock_env(clock))
     xvfb = xev = None
     if x_mode:
         xvfb, env["DISPLAY"] = sd.start_xvfb("1072x1448")
@@ -91,7 +89,7 @@ def main():
     for name, data in SCRIPT:
         time.sleep(0.4)
         if name.startswith("61 s"):
-            set_clock(start + 61)
+            sd.set_clock(clock, start + 61)
         print(f"mouse: {name}: {data.hex(' ')}", flush=True)
         s.send(data)
     time.sleep(0.8)
