@@ -7,6 +7,7 @@
 #include "../tap/xclick.hpp"
 #include "args.hpp"
 #include "keep_awake.hpp"
+#include "standard_fds.hpp"
 
 #include <array>
 #include <cstdio>
@@ -61,6 +62,7 @@ constexpr useconds_t settle_us = 50000;
 
 int main(int argc, char** argv)
 {
+    keep_standard_fds_open();
     if (argc != argument_count) {
         std::printf("Usage: %s /dev/input/eventX MODE pt1x pt1y pt2x pt2y ... pt5x pt5y\n",
                     argc > 0 && argv[0] ? argv[0] : "tapbridge");
