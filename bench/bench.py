@@ -27,27 +27,11 @@ PAUSE_MS = 50.0
 LEFT = sd.packet(0x09, 0)
 
 
-def binary_pid(root, binary):
-    """The binary's process below bwrap (the same file, whatever root it sees)."""
-    want = os.stat(binary)
-    todo = [root]
-    while todo:
-        pid = todo.pop()
-        try:
-            if os.path.samestat(os.stat(f"/proc/{pid}/exe"), want):
-                return pid
-            for task in os.listdir(f"/proc/{pid}/task"):
-                todo += [int(c) for c in open(f"/proc/{pid}/task/{task}/children").read().split()]
-        except OSError:
-            pass
-    raise RuntimeError("binary process not found")
-
-
 def cpu_ns(pid):
     return int(open(f"/proc/{pid}/schedstat").read().split()[0])
 
 
-def status_kib(pid, field):
+def status_field(pid, field):
     for line in open(f"/proc/{pid}/status"):
         if line.startswith(field + ":"):
             return int(line.split()[1])
@@ -85,7 +69,7 @@ def start_touch(binary, tmp, env):
     s = sd.Session(binary, [fifo, 0] + POINTS, env=env)
     s.handshake()
     s.wait_lines(1)
-    return s, counter, binary_pid(s.proc.pid, binary)
+    return s, counter, s.pid()
 
 
 def tap_latencies(s, counter, n):
@@ -104,10 +88,10 @@ def tap_latencies(s, counter, n):
 def strace_window(pid, action):
     """Runs action() with strace attached; returns [(syscall, result)]."""
     log = f"/tmp/tapbridge-bench-strace-{pid}"
-    tr = subprocess.Popen(["strace", "-qq", "-p", str(pid), "-o", log], stderr=subprocess.DEVNULL)
-    time.sleep(0.5)
+    tr = sd.spawn(["strace", "-qq", "-p", str(pid), "-o", log], stderr=subprocess.DEVNULL)
+    sd.until(lambda: status_field(pid, "TracerPid") != 0, 10, lambda: tr.poll() is None)  # attached
     action()
-    time.sleep(0.2)
+    time.sleep(0.2)  # the last tap's trailing calls
     tr.terminate()
     tr.wait()
     calls = []
@@ -143,7 +127,7 @@ def tapbridge_touch(binary, tmp, env, taps, idle_s):
     per_tap_gross = (c1 - c0) / taps
     per_tap_net = net_cpu(c1 - c0, t1 - t0, lat, idle_rate)
     syscalls = syscall_profile(s, counter, pid, max(10, taps // 10))
-    hwm = status_kib(pid, "VmHWM")
+    hwm = status_field(pid, "VmHWM")
     s.stop()
     return dict(lat=lat, cpu_tap=per_tap_gross, cpu_tap_net=per_tap_net, cpu_idle=idle_rate, sys=syscalls,
                 hwm=hwm)
@@ -161,7 +145,7 @@ def tapbridge_x(binary, display, env, taps, idle_rate):
     s = sd.Session(binary, ["/dev/null", 1] + POINTS, env=dict(env, DISPLAY=display))
     s.handshake()
     s.wait_lines(1)
-    pid = binary_pid(s.proc.pid, binary)
+    pid = s.pid()
     lat, c0, t0 = [], cpu_ns(pid), time.perf_counter()
     for i in range(taps):
         time.sleep(0.02)
@@ -171,9 +155,8 @@ def tapbridge_x(binary, display, env, taps, idle_rate):
             raise RuntimeError("click not seen")
         lat.append((time.perf_counter() - t) * 1000)
     cpu, window = cpu_ns(pid) - c0, time.perf_counter() - t0
-    hwm = status_kib(pid, "VmHWM")
+    hwm = status_field(pid, "VmHWM")
     s.stop()
-    xev.kill()
     return dict(lat=lat, cpu_tap=cpu / taps, cpu_tap_net=net_cpu(cpu, window, lat, idle_rate), hwm=hwm)
 
 
@@ -230,7 +213,7 @@ def main():
         xd = run_per_tap([["xdotool", "mousemove", "100", "110", "click", "1"]], max(10, a.taps // 4),
                          dict(env, DISPLAY=display))
     finally:
-        xvfb.terminate()
+        sd.reap()
     report(a, touch, xm, ev, xd)
 
 

@@ -3,11 +3,16 @@
 The mouse multiplexer is a raw pty placed at /dev/input/mice by bubblewrap;
 the test holds its master side. Standard output can be a second pty, so lines
 arrive as the binary prints them. Shared by the tests, the demo and the
-benchmarks.
+benchmarks. Every process started here dies with the process that started it
+(SIGKILL, by the kernel), and reap() stops them earlier.
 """
+import atexit
+import contextlib
 import fcntl
+import json
 import os
 import pty
+import select
 import shutil
 import signal
 import struct
@@ -31,6 +36,34 @@ NAMES = {(EV_SYN, 0): ("EV_SYN", "SYN_REPORT"), (EV_KEY, BTN_TOOL_FINGER): ("EV_
          (EV_ABS, ABS_MT_TRACKING_ID): ("EV_ABS", "ABS_MT_TRACKING_ID")}
 
 
+PROCS = []  # every process spawned, oldest first
+
+
+def spawn(cmd, **kw):
+    """Starts cmd in a process group of its own, to be killed if this process
+    dies first (bwrap does that itself with --die-with-parent)."""
+    if cmd[0] != "bwrap":
+        cmd = ["setpriv", "--pdeathsig", "KILL", "--"] + cmd
+    proc = subprocess.Popen(cmd, process_group=0, **kw)
+    PROCS.append(proc)
+    return proc
+
+
+def reap(keep=0):
+    """Kills every process group spawned after the first keep, newest first."""
+    while len(PROCS) > keep:
+        proc = PROCS.pop()
+        with contextlib.suppress(ProcessLookupError):
+            os.killpg(proc.pid, signal.SIGKILL)
+        proc.wait()
+
+
+# An interrupted or killed-by-timeout run still stops what it started.
+atexit.register(reap)
+for _sig in (signal.SIGTERM, signal.SIGHUP):
+    signal.signal(_sig, lambda sig, frame: sys.exit(128 + sig))
+
+
 def record_size(binary):
     """struct input_event of the binary's own ABI: two longs of timestamp."""
     with open(binary, "rb") as f:
@@ -45,11 +78,6 @@ def tap_triples(x, y):
             (EV_KEY, BTN_TOOL_FINGER, 0), (EV_SYN, 0, 0)]
 
 
-def encode(triples, size):
-    stamp = b"\0" * (size - 8)
-    return b"".join(stamp + struct.pack("<HHi", *t) for t in triples)
-
-
 def decode(data, size):
     """Returns (timestamp bytes, type, code, value) per whole record."""
     return [(data[i:i + size - 8],) + struct.unpack("<HHi", data[i + size - 8:i + size])
@@ -58,7 +86,7 @@ def decode(data, size):
 
 def tap_bytes(taps, size):
     """The exact bytes that taps at the given (x, y) points leave in a touch node."""
-    return b"".join(encode(tap_triples(x, y), size) for x, y in taps)
+    return b"".join(b"\0" * (size - 8) + struct.pack("<HHi", *t) for x, y in taps for t in tap_triples(x, y))
 
 
 def button_lines(codes, points):
@@ -85,11 +113,6 @@ def steered_clock_env(clock):
     and so poll and the pause, stay real)."""
     return dict(LD_PRELOAD=FAKETIME_LIB, FAKETIME_TIMESTAMP_FILE=clock, FAKETIME_NO_CACHE="1",
                 FAKETIME_DONT_FAKE_MONOTONIC="1", TZ="UTC")
-
-
-def describe(rtype, code, value):
-    tname, cname = NAMES.get((rtype, code), (str(rtype), str(code)))
-    return f"Event: time 0.000000, type {rtype} ({tname}), code {code} ({cname}), value {value}"
 
 
 def packet(status, wheel=None):
@@ -135,12 +158,14 @@ class Session:
     """One run of the binary on simulated devices.
 
     mouse: "rw" (pty, writable), "ro" (pty made 0444, capabilities dropped),
-    "none" (nothing at /dev/input/mice). stdout: "pty" or "pipe".
+    "none" (nothing at /dev/input/mice). stdout: "pty" or "pipe". closed: the
+    standard descriptors (digits) that the binary starts with closed.
     """
 
-    def __init__(self, binary, args, mouse="rw", stdout="pty", emulator=None, env=None, argv0=None):
-        self.mouse_master, self.from_mouse, self.mouse = None, None, mouse
-        cmd = ["bwrap", "--bind", "/", "/", "--dev", "/dev"]
+    def __init__(self, binary, args, mouse="rw", stdout="pty", emulator=None, env=None, argv0=None, closed=""):
+        self.mouse_master, self.from_mouse, self.mouse, self.stdout, self.closed = None, None, mouse, stdout, closed
+        info, info_w = os.pipe()  # bwrap reports the sandboxed process here
+        cmd = ["bwrap", "--die-with-parent", "--info-fd", str(info_w), "--bind", "/", "/", "--dev", "/dev"]
         if mouse in ("rw", "ro"):
             self.mouse_master, slave = raw_pty()
             path = os.ttyname(slave)
@@ -150,10 +175,10 @@ class Session:
         if mouse != "rw":
             cmd += ["--cap-drop", "ALL"]
         cmd.append("--")
-        if emulator and argv0:
-            cmd += [emulator, "-0", argv0, binary]
-        elif emulator:
-            cmd += [emulator, binary]
+        if closed:
+            cmd += ["sh", "-c", 'exec "$@" ' + " ".join(f"{fd}>&-" for fd in closed), "sh"]
+        if emulator:
+            cmd += [emulator] + (["-0", argv0] if argv0 else []) + [binary]
         elif argv0:  # exec under another name, as a shell or a symlink would
             cmd += [sys.executable, "-c", "import os,sys; os.execv(sys.argv[1], sys.argv[2:])", binary, argv0]
         else:
@@ -162,8 +187,10 @@ class Session:
         out_child = subprocess.PIPE
         if stdout == "pty":
             self.out_master, out_child = raw_pty()
-        self.proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=out_child, stderr=subprocess.PIPE,
-                                     env=env, process_group=0)
+        self.proc = spawn(cmd, stdin=subprocess.DEVNULL, stdout=out_child, stderr=subprocess.PIPE, env=env,
+                          pass_fds=(info_w,))
+        os.close(info_w)
+        self._info, self._pid = info, None
         if stdout == "pty":
             os.close(out_child)
         else:
@@ -174,30 +201,45 @@ class Session:
         if self.mouse_master is not None:
             self.from_mouse = Reader(self.mouse_master)
 
+    def pid(self):
+        """The binary's process (its emulator's, under one): the sandbox's
+        child, which execs it in place."""
+        if self._pid is None:
+            with os.fdopen(self._info) as f:
+                self._pid = json.load(f)["child-pid"]
+        return self._pid
+
+    def wait(self, reader, predicate, timeout=10):
+        """Waits for predicate over what reader collected; gives up at once
+        when the run has ended."""
+        return until(lambda: predicate(reader.data), timeout, self.running)
+
+    def ended(self):
+        """Why a run stopped early: bwrap's or the binary's own words."""
+        return "" if self.running() else f"; it ended ({self.proc.returncode}): {self.err.text()!r}"
+
     def handshake(self, timeout=10):
-        """Answers the IntelliMouse sequence with its acknowledge byte."""
-        if not self.from_mouse.wait(lambda d: len(d) >= len(IMPS2_SEQUENCE), timeout):
-            raise AssertionError(f"no IntelliMouse sequence; mouse saw {self.from_mouse.data!r}")
+        """Answers the IntelliMouse sequence with its acknowledge byte. The
+        binary prints "use imps2 protocol" before it reads the answer, so on
+        a pty that line must be there first."""
+        if not self.wait(self.from_mouse, lambda d: len(d) >= len(IMPS2_SEQUENCE), timeout):
+            raise AssertionError(f"no IntelliMouse sequence; mouse saw {self.from_mouse.data!r}{self.ended()}")
+        if self.stdout == "pty" and "1" not in self.closed and not self.wait_out("use imps2 protocol\n", timeout):
+            raise AssertionError(f"no 'use imps2 protocol' before the acknowledge: {self.out.text()!r}{self.ended()}")
         self.send(ACK)
         self.drain()
         return self.from_mouse.data
 
     def drain(self, timeout=10):
-        """Waits until the binary has read everything sent to the mouse.
-
-        A pty joins writes into one byte stream, where the real multiplexer
-        hands out each packet (or the lone acknowledge) by itself. Bytes
-        written to the master reach the slave's queue a moment later, so an
-        empty queue counts only after that moment."""
-        time.sleep(0.05)
-        deadline = time.monotonic() + timeout
-        while self.queued():
-            if time.monotonic() > deadline:
-                raise AssertionError("the binary did not read the mouse stream")
-            time.sleep(0.005)
+        """Waits until the binary has read everything sent to the mouse."""
+        if not until(lambda: not self.queued(), timeout, self.running):
+            raise AssertionError(f"the binary did not read the mouse stream{self.ended()}")
 
     def queued(self):
-        """Bytes sent to the mouse that the binary has not read yet."""
+        """Bytes sent to the mouse that the binary has not read yet. A pty
+        hands bytes from master to slave a moment after the write; polling
+        the slave first pushes them through, so none is missed."""
+        select.select([self._mouse_slave], [], [], 0)
         return struct.unpack("i", fcntl.ioctl(self._mouse_slave, termios.TIOCINQ, b"\0" * 4))[0]
 
     def send(self, data):
@@ -205,10 +247,10 @@ class Session:
         self.sent += data
 
     def wait_out(self, text, timeout=10):
-        return self.out.wait(lambda d: text in d.decode(errors="replace").replace("\r\n", "\n"), timeout)
+        return self.wait(self.out, lambda d: text in d.decode(errors="replace").replace("\r\n", "\n"), timeout)
 
     def wait_lines(self, count, timeout=10):
-        return self.out.wait(lambda d: d.count(b"\n") >= count, timeout)
+        return self.wait(self.out, lambda d: d.count(b"\n") >= count, timeout)
 
     def wait_exit(self, timeout=10):
         try:
@@ -231,39 +273,50 @@ class Session:
         return self.proc.poll() is None
 
 
-def wait_file(path, size, timeout=10):
+def until(condition, timeout=10, alive=lambda: True):
+    """Polls condition until it holds; False once timeout passes or alive()
+    turns false without it."""
     deadline = time.monotonic() + timeout
-    while os.path.getsize(path) < size and time.monotonic() < deadline:
-        time.sleep(0.01)
-    return os.path.getsize(path)
+    while not condition():
+        if time.monotonic() > deadline or not alive():
+            return condition()
+        time.sleep(0.005)
+    return True
 
 
 def start_xvfb(size="800x600"):
     """Starts Xvfb on a free display number, which it reports once it is
     ready for clients. Returns (process, display)."""
     r, w = os.pipe()
-    proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", size + "x24", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(w,))
+    proc = spawn(["Xvfb", "-displayfd", str(w), "-screen", "0", size + "x24", "-nolisten", "tcp"],
+                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(w,))
     os.close(w)
     with os.fdopen(r) as ready:
         number = ready.readline().strip()
     if not number:
-        proc.kill()
         raise RuntimeError("Xvfb did not start")
     return proc, ":" + number
 
 
 def start_xev(display, mask):
     """A real X client recording events on the root window, its output on a
-    pty so that each event is seen as it comes. Returns (process, Reader)."""
+    pty so that each event is seen as it comes. It is listening once it
+    reports a property change made on the root window after it started.
+    Returns (process, Reader)."""
     master, slave = raw_pty()
-    xev = subprocess.Popen(["xev", "-display", display, "-root", "-event", mask], stdout=slave,
-                           stderr=subprocess.DEVNULL)
+    xev = spawn(["xev", "-display", display, "-root", "-event", mask, "-event", "property"], stdout=slave,
+                stderr=subprocess.DEVNULL)
     os.close(slave)
     reader = Reader(master)
-    time.sleep(1.0)  # let it select its events before anything is clicked
+    deadline = time.monotonic() + 10
+    while not reader.wait(lambda d: b"PropertyNotify" in d, 0.1):
+        if time.monotonic() > deadline or xev.poll() is not None:
+            raise RuntimeError("xev did not start listening")
+        subprocess.run(["xprop", "-display", display, "-root", "-f", "TAPBRIDGE_XEV_READY", "8s", "-set",
+                        "TAPBRIDGE_XEV_READY", "1"], check=True)
     return xev, reader
 
 
 def have(*tools):
-    return [t for t in tools if shutil.which(t) is None]
+    """The tools (or, given as absolute paths, files) that are missing."""
+    return [t for t in tools if not (os.path.exists(t) if t.startswith("/") else shutil.which(t))]

@@ -11,7 +11,6 @@ keep-awake command is a stand-in that says when it runs. With --x the taps go
 to an Xvfb display, where xev reports each click.
 """
 import os
-import subprocess
 import sys
 import tempfile
 import threading
@@ -38,11 +37,28 @@ def show_events(fifo, size):
                 show_event(rtype, code, value)
 
 
+def describe(rtype, code, value):
+    tname, cname = sd.NAMES.get((rtype, code), (str(rtype), str(code)))
+    return f"Event: time 0.000000, type {rtype} ({tname}), code {code} ({cname}), value {value}"
+
+
 def show_event(rtype, code, value):
     if rtype == sd.EV_SYN:
         print("    Event: time 0.000000, -------------- SYN_REPORT ------------", flush=True)
     else:
-        print("    " + sd.describe(rtype, code, value), flush=True)
+        print("    " + describe(rtype, code, value), flush=True)
+
+
+def show_clicks(reader):
+    """Prints each click that xev reports, once its last line is out."""
+    def clicks(data):
+        return [b for b in data.decode(errors="replace").split("\n\n")
+                if b.startswith("Button") and ("same_screen YES" in b or "same_screen NO" in b)]
+    shown = 0
+    while reader.wait(lambda d: len(clicks(d)) > shown, None):
+        for block in clicks(reader.data)[shown:]:
+            print(f"  xev: {block.split()[0]} at {block.split('root:')[1].split()[0].rstrip(',')}", flush=True)
+            shown += 1
 
 
 def show_stdout(reader):
@@ -71,11 +87,10 @@ def main():
     start = int(time.time())
     sd.set_clock(clock, start)
     env = dict(os.environ, PATH=stand_in + ":" + os.environ["PATH"], **sd.steered_clock_env(clock))
-    xvfb = xev = None
     if x_mode:
         xvfb, env["DISPLAY"] = sd.start_xvfb("1072x1448")
-        xev = subprocess.Popen(["xev", "-display", env["DISPLAY"], "-root", "-event", "button"])
-        time.sleep(0.5)
+        _, seen = sd.start_xev(env["DISPLAY"], "button")
+        threading.Thread(target=show_clicks, args=(seen,), daemon=True).start()
         node, mode = "/dev/input/event0", "1"
     else:
         node, mode = os.path.join(tmp, "event0"), "0"
@@ -94,9 +109,7 @@ def main():
         s.send(data)
     time.sleep(0.8)
     s.stop()
-    if xev:
-        xev.terminate()
-        xvfb.terminate()
+    sd.reap()
     print("demo done: tapbridge was stopped with SIGTERM, as a user stops it")
 
 
