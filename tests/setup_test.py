@@ -31,7 +31,7 @@ CASES = [
 
 
 def run(args, binary, emulator, extra):
-    cmd = ["bwrap", "--bind", "/", "/", "--dev", "/dev", "--"] + emulator + [binary] + extra
+    cmd = ["bwrap", "--die-with-parent", "--bind", "/", "/", "--dev", "/dev", "--"] + emulator + [binary] + extra
     env = dict(os.environ, ASAN_OPTIONS="verify_asan_link_order=0")
     env.pop("DISPLAY", None)
     # Nothing here waits for input; a hang is a failure, not a wait.

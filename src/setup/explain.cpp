@@ -81,7 +81,8 @@ std::string trap_text(trap t, const system_facts& facts, const touch_screen& scr
         return screen.node + " drops records a tap needs (see \"records\" above): tapbridge's taps will not "
                "register there";
     case trap::tap_time:
-        return "mousedev's tap_time is " + (facts.tap_time ? std::to_string(*facts.tap_time) + " ms" : "unreadable") +
+        return "mousedev's tap_time is " +
+               (facts.tap_time ? std::to_string(*facts.tap_time) + " ms" : std::string("unreadable")) +
                " on a touchpad-kind screen: run tapbridge-setup --fix as root";
     case trap::grabbed:
         return "another process holds a grab on " + screen.node + " (open by " + process_list(screen.holders) +

@@ -40,7 +40,7 @@ std::vector<std::string> event_nodes()
     return nodes;
 }
 
-system_facts gather_facts()
+system_facts gather_facts(bool probe_grabs, bool probe_x)
 {
     system_facts facts{};
     for (const std::string& path : event_nodes()) {
@@ -53,7 +53,7 @@ system_facts gather_facts()
         touch_screen device = describe(path, node);
         if (is_touch_screen(device.caps)) {
             device.holders = holders_of(node.rdev);
-            device.grabbed = grabbed_by_other(node);
+            device.grabbed = probe_grabs && grabbed_by_other(node);
             facts.screens.push_back(device);
         } else if (device.fed) {
             facts.mice.push_back(device.name + " (" + path + ")");
@@ -63,6 +63,7 @@ system_facts gather_facts()
     facts.mice_node = probe_mice();
     facts.tap_time = read_tap_time();
     facts.tapbridges = processes_named("tapbridge");
-    facts.display = probe_display();
+    if (probe_x)
+        facts.display = probe_display();
     return facts;
 }

@@ -61,11 +61,12 @@ int usage_error(const char* what, std::string_view word)
 
 int main(int argc, char** argv)
 {
-    // The reasons libevdev would log are reported here, in the user's terms.
+    // Why a device cannot be opened is reported here, in the user's terms;
+    // libevdev itself speaks only of its own errors.
     libevdev_set_log_priority(LIBEVDEV_LOG_ERROR);
     const std::vector<std::string_view> args(argv + (argc > 0), argv + argc);
     if (args.empty())
-        return run_report(gather_facts());
+        return run_report(gather_facts(true, true));
     const std::string_view option = args[0];
     const bool takes_node = option == "--pick";
     const std::size_t most = takes_node ? 2 : 1;
@@ -85,6 +86,7 @@ int main(int argc, char** argv)
         return 0;
     }
     if (option == "--fix")
-        return run_fix(gather_facts());
-    return run_pick(gather_facts(), args.size() == 2 ? std::optional<std::string>(args[1]) : std::nullopt);
+        return run_fix(gather_facts(false, false));
+    const auto node = args.size() == 2 ? std::optional<std::string>(args[1]) : std::nullopt;
+    return run_pick(gather_facts(true, false), node);
 }

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -64,9 +65,9 @@ lift_tracker tracker_now(const libevdev* device)
                    libevdev_get_event_value(device, EV_ABS, ABS_MT_POSITION_Y)};
         return start_tracking(0, last);
     }
-    for (int s = 0; s < slots && static_cast<std::size_t>(s) < followed_slots; ++s)
-        last[static_cast<std::size_t>(s)] = {libevdev_get_slot_value(device, static_cast<unsigned>(s), ABS_MT_POSITION_X),
-                                             libevdev_get_slot_value(device, static_cast<unsigned>(s), ABS_MT_POSITION_Y)};
+    for (unsigned s = 0; s < static_cast<unsigned>(slots) && s < followed_slots; ++s)
+        last[s] = {libevdev_get_slot_value(device, s, ABS_MT_POSITION_X),
+                   libevdev_get_slot_value(device, s, ABS_MT_POSITION_Y)};
     return start_tracking(libevdev_get_current_slot(device), last);
 }
 
@@ -152,6 +153,10 @@ picked ask_points(libevdev* device, const touch_screen& screen, bool left_off)
 {
     point_set points{};
     std::string typed;
+    // Keys pressed before the first question answer nothing: a terminal
+    // would otherwise hand them to it as a finished line.
+    if (isatty(STDIN_FILENO))
+        tcflush(STDIN_FILENO, TCIFLUSH);
     for (std::size_t i = 0; i < point_count; ++i) {
         const button_role& role = page_turning[i];
         points[i] = point_off;

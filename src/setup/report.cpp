@@ -17,7 +17,8 @@ namespace {
 
 std::string axis_text(const char* name, axis_range axis)
 {
-    std::string text = std::string(name) + ' ' + std::to_string(axis.minimum) + ".." + std::to_string(axis.maximum);
+    std::string text = std::string(name) + ' ' + std::to_string(axis.minimum) + ".." +
+                       std::to_string(axis.maximum);
     if (axis.resolution != 0)
         text += " (" + std::to_string(axis.resolution) + " per mm)";
     return text;
@@ -53,8 +54,8 @@ void print_screen(const touch_screen& s, std::optional<int> tap_time)
     std::printf("  mousedev: %s\n", echo_text(echo_of(s, tap_time), tap_time).c_str());
     std::printf("  open by:  %s%s\n", process_list(s.holders).c_str(),
                 geteuid() == 0 ? "" : " that this user can see (root sees all)");
-    std::printf("  grab:     %s\n", s.grabbed ? "held by another process: every event, taps included, goes only to it"
-                                              : "none");
+    std::printf("  grab:     %s\n",
+                s.grabbed ? "held by another process: every event, taps included, goes only to it" : "none");
 }
 
 const char* mice_text(mice_access access)
