@@ -20,6 +20,8 @@ ctest --preset armv7-time32 -R '^(touch|mouse)$'
 # the benchmark and soak scripts still work (figures are not judged here)
 python3 bench/bench.py --binary build/ci/tapbridge --smoke
 python3 bench/soak.py --binary build/ci/tapbridge --smoke
-file build/armv7/tapbridge
-readelf -h build/armv7/tapbridge | grep -E 'Class|Machine|Flags'
-echo "device binary size: $(stat -c %s build/armv7/tapbridge) bytes"
+for program in tapbridge tapbridge-setup; do
+  file build/armv7/$program
+  readelf -h build/armv7/$program | grep -E 'Class|Machine|Flags'
+  echo "device binary size: $program $(stat -c %s build/armv7/$program) bytes"
+done

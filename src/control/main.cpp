@@ -3,6 +3,7 @@
 // click on the X display.
 
 #include "../mouse/mouse.hpp"
+#include "../tap/point.hpp"
 #include "../tap/touch.hpp"
 #include "../tap/xclick.hpp"
 #include "args.hpp"
@@ -19,18 +20,11 @@
 namespace {
 
 constexpr int startup_failure = -1; // the shell sees 255
-constexpr int x_mode = 1;
 constexpr int argument_count = 13;  // program name, node, MODE, ten coordinates
 constexpr int poll_timeout_ms = 10;
 // Lets the multiplexer finish a packet before it is read, and caps handling
 // at about twenty packets a second.
 constexpr useconds_t settle_us = 50000;
-
-// A negative coordinate switches that button's tap off.
-[[nodiscard]] bool point_enabled(int x, int y)
-{
-    return x >= 0 && y >= 0;
-}
 
 [[noreturn]] void button_loop(int mouse_fd, int imps2, int mode, int event_fd, Display* display,
                               const std::array<int, 10>& point_table, std::time_t last_keep_awake)

@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <sys/types.h>
 
+// The multiplexer's node: every mouse the kernel's mousedev handler binds,
+// merged into one PS/2 stream.
+constexpr const char* mice_path = "/dev/input/mice";
+
 // Button codes; code n selects point n of the point table.
 constexpr int btn_none = 0;
 constexpr int btn_left = 1;

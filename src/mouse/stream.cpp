@@ -4,10 +4,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace {
-constexpr const char* mice_path = "/dev/input/mice";
-}
-
 int open_mouse(int& imps2)
 {
     imps2 = 0;

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <linux/input.h>
 #include <unistd.h>
 
 void write_event(int fd, std::uint16_t type, std::uint16_t code, std::int32_t value)
@@ -24,20 +23,6 @@ void write_event(int fd, std::uint16_t type, std::uint16_t code, std::int32_t va
 
 void write_touch_event(int fd, int x, int y)
 {
-    // Contact down at the point. BTN_TOUCH leads, then a type-B contact with
-    // tracking id 0 (single finger, so no ABS_MT_SLOT) and its position.
-    write_event(fd, EV_KEY, BTN_TOUCH, 1);
-    write_event(fd, EV_ABS, ABS_MT_TRACKING_ID, 0);
-    write_event(fd, EV_ABS, ABS_MT_POSITION_X, x);
-    write_event(fd, EV_ABS, ABS_MT_POSITION_Y, y);
-    write_event(fd, EV_SYN, SYN_REPORT, 0);
-    // The finger tool in a frame of its own, after the position is known.
-    write_event(fd, EV_KEY, BTN_TOOL_FINGER, 1);
-    write_event(fd, EV_SYN, SYN_REPORT, 0);
-    // Tracking id -1 ends the contact; then both keys go up together.
-    write_event(fd, EV_ABS, ABS_MT_TRACKING_ID, -1);
-    write_event(fd, EV_SYN, SYN_REPORT, 0);
-    write_event(fd, EV_KEY, BTN_TOUCH, 0);
-    write_event(fd, EV_KEY, BTN_TOOL_FINGER, 0);
-    write_event(fd, EV_SYN, SYN_REPORT, 0);
+    for (const tap_event& record : tap_events(x, y))
+        write_event(fd, record.type, record.code, record.value);
 }

@@ -1,0 +1,27 @@
+#include "command.hpp"
+
+#include <algorithm>
+
+std::string shell_word(std::string_view text)
+{
+    constexpr std::string_view plain = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+,:@%=";
+    const bool safe = !text.empty() && std::all_of(text.begin(), text.end(), [&](char c) {
+        return plain.find(c) != std::string_view::npos;
+    });
+    if (safe)
+        return std::string(text);
+    // Inside single quotes only the quote itself needs care: close the
+    // quotes, give an escaped quote, open them again.
+    std::string word = "'";
+    for (char c : text)
+        word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return word + "'";
+}
+
+std::string command_line(std::string_view program, std::string_view node, int mode, const point_set& points)
+{
+    std::string line = shell_word(program) + ' ' + shell_word(node) + ' ' + std::to_string(mode);
+    for (const point& p : points)
+        line += ' ' + std::to_string(p.x) + ' ' + std::to_string(p.y);
+    return line;
+}

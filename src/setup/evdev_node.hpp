@@ -1,0 +1,33 @@
+// An event node opened and asked what it is, through libevdev.
+#pragma once
+
+#include "facts.hpp"
+
+#include <libevdev/libevdev.h>
+#include <string>
+#include <sys/types.h>
+
+enum class open_outcome { ok, missing, not_input, denied, failed };
+
+struct input_node {
+    open_outcome outcome;
+    int error;        // errno of a failure
+    int fd;           // -1 unless ok
+    dev_t rdev;       // the device number, to find it in /sys and /proc
+    libevdev* device; // null unless ok; close_input frees it
+};
+
+// Opens path read-only and non-blocking. A path that is no character
+// device, or whose driver does not answer the evdev ioctls, is not_input.
+[[nodiscard]] input_node open_input(const std::string& path);
+
+void close_input(input_node& node);
+
+// The device as a touch screen: name, codes and position ranges from the
+// node, whether mousedev feeds it from /sys. holders and grabbed are left
+// empty: holders_of() and grabbed_by_other() find those out.
+[[nodiscard]] touch_screen describe(const std::string& path, const input_node& node);
+
+// Takes a grab and releases it at once. EVIOCGRAB fails with EBUSY while
+// another descriptor holds the grab, which is the only way to learn it.
+[[nodiscard]] bool grabbed_by_other(const input_node& node);

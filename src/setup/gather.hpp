@@ -1,0 +1,16 @@
+// Everything the report, --pick and --fix decide on, probed in one pass.
+#pragma once
+
+#include "facts.hpp"
+
+#include <string>
+#include <vector>
+
+// The event nodes under /dev/input, in number order; empty without any.
+[[nodiscard]] std::vector<std::string> event_nodes();
+
+// Opens every event node: touch screens are described, other devices
+// mousedev feeds are listed as mice. Then mousedev's state and running
+// tapbridges. The grab probe and the X display are asked only when wanted:
+// --fix touches nothing but tap_time, and --pick has no use for X.
+[[nodiscard]] system_facts gather_facts(bool probe_grabs, bool probe_x);

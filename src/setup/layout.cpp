@@ -1,0 +1,31 @@
+#include "layout.hpp"
+
+#include <algorithm>
+
+bool range_usable(axis_range axis)
+{
+    return axis.maximum >= 0 && axis.maximum >= axis.minimum;
+}
+
+std::int32_t inside(axis_range axis, std::int64_t value)
+{
+    const std::int64_t low = std::max<std::int64_t>(axis.minimum, 0);
+    return static_cast<std::int32_t>(std::min<std::int64_t>(std::max(value, low), axis.maximum));
+}
+
+std::int32_t at_percent(axis_range axis, int percent)
+{
+    // In 64 bits: a span of INT32_MIN..INT32_MAX times 100 still fits.
+    const std::int64_t span = std::int64_t{axis.maximum} - axis.minimum;
+    return inside(axis, axis.minimum + span * percent / 100);
+}
+
+point_set default_points(axis_range x, axis_range y, bool left_off)
+{
+    point_set points{};
+    for (std::size_t i = 0; i < point_count; ++i)
+        points[i] = {at_percent(x, page_turning[i].x_percent), at_percent(y, page_turning[i].y_percent)};
+    if (left_off)
+        points[btn_left - 1] = point_off;
+    return points;
+}

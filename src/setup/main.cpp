@@ -1,0 +1,92 @@
+// tapbridge-setup: finds the touch screen, checks it for what would break
+// tapbridge's taps, picks the five points by touch, and prints the command
+// line that starts tapbridge.
+
+#include "fix.hpp"
+#include "gather.hpp"
+#include "pick.hpp"
+#include "report.hpp"
+#include "traps.hpp"
+
+#include <cstdio>
+#include <libevdev/libevdev.h>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr const char* usage =
+    "Usage: tapbridge-setup              report, and print a command line for tapbridge\n"
+    "       tapbridge-setup --pick [NODE]  pick the five points by touching the screen\n"
+    "       tapbridge-setup --fix        set mousedev's tap_time to 0 where taps would echo\n"
+    "       tapbridge-setup --help | --version\n";
+
+constexpr const char* help =
+    "\n"
+    "Without options, lists every touch screen (input device with multitouch positions):\n"
+    "its range, which records of a tap the kernel would drop, whether mousedev feeds it into\n"
+    "/dev/input/mice and the remedy, who holds it open or grabbed. Then /dev/input/mice, the\n"
+    "mice connected, any tapbridge running and, with DISPLAY set, the X screen. It ends with a\n"
+    "command line for the best screen, in the page-turning layout, as percentages of each\n"
+    "axis' span from its minimum:\n"
+    "  left = next page 85%,50%   right = previous page 15%,50%   middle = menu 50%,5%\n"
+    "  wheel up = previous page 15%,50%   wheel down = next page 85%,50%\n"
+    "Point 1 is -1 -1 (off) on a screen whose BTN_TOUCH mousedev turns into the left button.\n"
+    "With a working X display it also prints a MODE 1 line in screen pixels.\n"
+    "Nothing is changed; the grab check takes a grab and releases it at once.\n"
+    "\n"
+    "--pick [NODE]  holds NODE (default: the best screen) for itself and asks, for left, right,\n"
+    "               middle, wheel up and wheel down in turn, for a touch where that one should\n"
+    "               tap (the point where the finger lifts) or Enter to leave it off; then prints\n"
+    "               the whole command line. Ctrl-C stops without one.\n"
+    "--fix          writes 0 to /sys/module/mousedev/parameters/tap_time when a touchpad-kind\n"
+    "               screen is fed into /dev/input/mice, so taps stop coming back as clicks.\n"
+    "               Lasts until reboot; mousedev.tap_time=0 on the kernel command line keeps it.\n"
+    "\n"
+    "Exit status:\n"
+    "  0   ready: the printed line runs as printed (--fix: tap_time is right now)\n"
+    "  1   a line is printed, but the traps listed must be mended first (--fix: the write failed)\n"
+    "  2   nothing usable: no input devices, no touch screen, no permission (run as root),\n"
+    "      or NODE missing, not an input device, not a touch screen, grabbed by another process\n"
+    "  64  usage error, or standard input ended before --pick was answered\n";
+
+int usage_error(const char* what, std::string_view word)
+{
+    std::fprintf(stderr, "tapbridge-setup: %s '%.*s'\n%sTry tapbridge-setup --help.\n", what,
+                 static_cast<int>(word.size()), word.data(), usage);
+    return status_usage;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Why a device cannot be opened is reported here, in the user's terms;
+    // libevdev itself speaks only of its own errors.
+    libevdev_set_log_priority(LIBEVDEV_LOG_ERROR);
+    const std::vector<std::string_view> args(argv + (argc > 0), argv + argc);
+    if (args.empty())
+        return run_report(gather_facts(true, true));
+    const std::string_view option = args[0];
+    const bool takes_node = option == "--pick";
+    const std::size_t most = takes_node ? 2 : 1;
+    if (option != "--help" && option != "--version" && option != "--fix" && !takes_node)
+        return usage_error(option.starts_with('-') ? "unknown option" : "unexpected argument", option);
+    if (args.size() > most)
+        return usage_error("unexpected argument", args[most]);
+    if (takes_node && args.size() == 2 && args[1].starts_with('-'))
+        return usage_error("unknown option", args[1]);
+    if (option == "--help") {
+        std::fputs(usage, stdout);
+        std::fputs(help, stdout);
+        return 0;
+    }
+    if (option == "--version") {
+        std::puts("tapbridge-setup " TAPBRIDGE_VERSION);
+        return 0;
+    }
+    if (option == "--fix")
+        return run_fix(gather_facts(false, false));
+    const auto node = args.size() == 2 ? std::optional<std::string>(args[1]) : std::nullopt;
+    return run_pick(gather_facts(true, false), node);
+}

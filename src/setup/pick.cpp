@@ -1,0 +1,246 @@
+#include "pick.hpp"
+
+#include "choose.hpp"
+#include "evdev_node.hpp"
+#include "explain.hpp"
+#include "lift.hpp"
+#include "processes.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+enum class answer_kind { touched, skipped, input_ended, device_lost };
+
+struct answer {
+    answer_kind kind;
+    point at;
+    int error;
+};
+
+struct read_result {
+    int error;
+    std::optional<point> lifted;
+};
+
+// Reads every event queued on the device, feeding each to tracker (if any)
+// until the followed finger lifts.
+read_result read_events(libevdev* device, lift_tracker* tracker)
+{
+    unsigned flags = LIBEVDEV_READ_FLAG_NORMAL;
+    for (;;) {
+        input_event ev{};
+        const int rc = libevdev_next_event(device, flags, &ev);
+        if (rc == -EAGAIN && flags == LIBEVDEV_READ_FLAG_SYNC) {
+            flags = LIBEVDEV_READ_FLAG_NORMAL;
+            continue;
+        }
+        if (rc == -EAGAIN)
+            return {0, std::nullopt};
+        if (rc < 0)
+            return {-rc, std::nullopt};
+        // After SYN_DROPPED libevdev hands out, in sync mode, the changes the
+        // kernel could not queue: a lift may be among them.
+        if (rc == LIBEVDEV_READ_STATUS_SYNC)
+            flags = LIBEVDEV_READ_FLAG_SYNC;
+        if (!tracker)
+            continue;
+        if (const auto at = track(*tracker, {ev.type, ev.code, ev.value}))
+            return {0, at};
+    }
+}
+
+// A tracker from the device's state now, which libevdev keeps per slot.
+lift_tracker tracker_now(const libevdev* device)
+{
+    std::array<point, followed_slots> last{};
+    const int slots = libevdev_get_num_slots(device);
+    if (slots < 0) {
+        last[0] = {libevdev_get_event_value(device, EV_ABS, ABS_MT_POSITION_X),
+                   libevdev_get_event_value(device, EV_ABS, ABS_MT_POSITION_Y)};
+        return start_tracking(0, last);
+    }
+    for (unsigned s = 0; s < static_cast<unsigned>(slots) && s < followed_slots; ++s)
+        last[s] = {libevdev_get_slot_value(device, s, ABS_MT_POSITION_X),
+                   libevdev_get_slot_value(device, s, ABS_MT_POSITION_Y)};
+    return start_tracking(libevdev_get_current_slot(device), last);
+}
+
+// Waits for a finger to lift or a line on standard input. typed keeps what
+// was read past the line used, for the next question.
+answer wait_for_answer(libevdev* device, std::string& typed)
+{
+    // Touches made before the question are no answer to it, and a finger
+    // already down is not followed.
+    if (const read_result r = read_events(device, nullptr); r.error)
+        return {answer_kind::device_lost, {}, r.error};
+    lift_tracker tracker = tracker_now(device);
+    for (;;) {
+        if (const auto newline = typed.find('\n'); newline != std::string::npos) {
+            typed.erase(0, newline + 1);
+            return {answer_kind::skipped, {}, 0};
+        }
+        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {libevdev_get_fd(device), POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return {answer_kind::device_lost, {}, errno};
+        }
+        if (fds[0].revents) {
+            char chunk[256];
+            const ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
+            if (n > 0)
+                typed.append(chunk, static_cast<std::size_t>(n));
+            else if (n == 0 || errno != EINTR)
+                return {answer_kind::input_ended, {}, 0};
+        }
+        if (fds[1].revents) {
+            const read_result r = read_events(device, &tracker);
+            if (r.error)
+                return {answer_kind::device_lost, {}, r.error};
+            if (r.lifted)
+                return {answer_kind::touched, *r.lifted, 0};
+        }
+    }
+}
+
+void print_open_failure(const std::string& path, const input_node& node)
+{
+    switch (node.outcome) {
+    case open_outcome::missing:
+        std::fprintf(stderr, "tapbridge-setup: %s does not exist. Give the touch screen's event node, "
+                     "/dev/input/eventN; tapbridge-setup without options lists them.\n", path.c_str());
+        break;
+    case open_outcome::not_input:
+        std::fprintf(stderr, "tapbridge-setup: %s is not an input device; give the touch screen's event "
+                     "node, /dev/input/eventN.\n", path.c_str());
+        break;
+    case open_outcome::denied:
+        std::fprintf(stderr, "tapbridge-setup: %s: permission denied: run as root.\n", path.c_str());
+        break;
+    case open_outcome::failed:
+    case open_outcome::ok:
+        std::fprintf(stderr, "tapbridge-setup: cannot open %s: %s.\n", path.c_str(), std::strerror(node.error));
+        break;
+    }
+}
+
+struct picked {
+    int status; // status_ready when all five were answered
+    point_set points;
+};
+
+// Says why the pick stopped before its end; returns the status for it.
+int stopped(const answer& a, const std::string& node)
+{
+    if (a.kind == answer_kind::input_ended) {
+        std::fputs("tapbridge-setup: standard input ended before all five buttons were answered; "
+                   "no command line printed.\n", stderr);
+        return status_usage;
+    }
+    std::fprintf(stderr, "tapbridge-setup: reading %s failed: %s; no command line printed.\n", node.c_str(),
+                 std::strerror(a.error));
+    return status_nothing;
+}
+
+// Asks for each button in turn and shows each answer.
+picked ask_points(libevdev* device, const touch_screen& screen, bool left_off)
+{
+    point_set points{};
+    std::string typed;
+    // Keys pressed before the first question answer nothing: a terminal
+    // would otherwise hand them to it as a finished line.
+    if (isatty(STDIN_FILENO))
+        tcflush(STDIN_FILENO, TCIFLUSH);
+    for (std::size_t i = 0; i < point_count; ++i) {
+        const button_role& role = page_turning[i];
+        points[i] = point_off;
+        if (i == btn_left - 1 && left_off) {
+            std::printf("%s: off. mousedev feeds this screen into /dev/input/mice with BTN_TOUCH as "
+                        "the left button, so every tap would come back as a left press and tap point 1 "
+                        "again; point 1 stays -1 -1.\n", role.button);
+            continue;
+        }
+        std::printf("%s (%s): touch where it should tap, or press Enter to leave it off\n",
+                    role.button, role.purpose);
+        std::fflush(stdout);
+        const answer a = wait_for_answer(device, typed);
+        if (a.kind == answer_kind::skipped) {
+            std::printf("  %s: off\n", role.button);
+            continue;
+        }
+        if (a.kind != answer_kind::touched)
+            return {stopped(a, screen.node), points};
+        points[i] = {inside(screen.x, a.at.x), inside(screen.y, a.at.y)};
+        std::printf("  %s: x %d y %d\n", role.button, points[i].x, points[i].y);
+    }
+    return {status_ready, points};
+}
+
+int pick_on(const system_facts& facts, const std::string& path, input_node& node)
+{
+    touch_screen screen = describe(path, node);
+    screen.holders = holders_of(node.rdev);
+    if (!is_touch_screen(screen.caps)) {
+        std::fprintf(stderr, "tapbridge-setup: %s (\"%s\") is not a touch screen: it declares no multitouch "
+                     "positions (ABS_MT_POSITION_X and ABS_MT_POSITION_Y). tapbridge-setup without options "
+                     "lists the touch screens.\n", path.c_str(), screen.name.c_str());
+        return status_nothing;
+    }
+    if (!range_usable(screen.x) || !range_usable(screen.y)) {
+        std::fprintf(stderr, "tapbridge-setup: %s has no range tapbridge can be given (x %d..%d, y %d..%d): "
+                     "tapbridge reads a negative coordinate as \"off\".\n", path.c_str(), screen.x.minimum,
+                     screen.x.maximum, screen.y.minimum, screen.y.maximum);
+        return status_nothing;
+    }
+    // Held until the process ends, Ctrl-C included: the kernel releases a
+    // grab when its descriptor closes.
+    if (const int rc = libevdev_grab(node.device, LIBEVDEV_GRAB); rc < 0) {
+        if (rc == -EBUSY)
+            std::fprintf(stderr, "tapbridge-setup: %s is grabbed by another process, which takes every touch "
+                         "(open by %s). Stop that program and try again.\n", path.c_str(),
+                         process_list(screen.holders).c_str());
+        else
+            std::fprintf(stderr, "tapbridge-setup: cannot hold %s: %s.\n", path.c_str(), std::strerror(-rc));
+        return status_nothing;
+    }
+    std::printf("Picking the points on %s \"%s\" (x %d..%d, y %d..%d).\n"
+                "The screen is held for tapbridge-setup until it ends: touches act on nothing else "
+                "meanwhile. Ctrl-C stops without a command line.\n",
+                path.c_str(), screen.name.c_str(), screen.x.minimum, screen.x.maximum, screen.y.minimum,
+                screen.y.maximum);
+    const picked answers = ask_points(node.device, screen, left_must_stay_off(screen, facts.tap_time));
+    if (answers.status != status_ready)
+        return answers.status;
+    return print_command(facts, screen, answers.points);
+}
+
+} // namespace
+
+int run_pick(const system_facts& facts, const std::optional<std::string>& node_path)
+{
+    std::string path;
+    if (node_path) {
+        path = *node_path;
+    } else {
+        const auto best = best_screen(facts.screens);
+        if (!best) {
+            print_nothing_usable(facts);
+            return status_nothing;
+        }
+        path = facts.screens[*best].node;
+    }
+    input_node node = open_input(path);
+    if (node.outcome != open_outcome::ok) {
+        print_open_failure(path, node);
+        return status_nothing;
+    }
+    const int status = pick_on(facts, path, node);
+    close_input(node);
+    return status;
+}

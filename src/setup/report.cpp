@@ -1,0 +1,139 @@
+#include "report.hpp"
+
+#include "../mouse/mouse.hpp"
+#include "../tap/point.hpp"
+#include "../tap/touch.hpp"
+#include "choose.hpp"
+#include "command.hpp"
+#include "explain.hpp"
+#include "records.hpp"
+
+#include <cstdio>
+#include <libevdev/libevdev.h>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::string axis_text(const char* name, axis_range axis)
+{
+    std::string text = std::string(name) + ' ' + std::to_string(axis.minimum) + ".." +
+                       std::to_string(axis.maximum);
+    if (axis.resolution != 0)
+        text += " (" + std::to_string(axis.resolution) + " per mm)";
+    return text;
+}
+
+// Why readers miss a tap without the code.
+const char* loss_of(const dropped_code& d)
+{
+    if (!d.harmful)
+        return "harmless: the screen never reports a finger tool";
+    if (d.type == EV_KEY)
+        return "taps break: readers never see the screen touched";
+    if (d.code == ABS_MT_TRACKING_ID)
+        return "taps break: readers never see a contact begin or end";
+    return "taps break: readers never learn where the contact is";
+}
+
+void print_records(const input_caps& caps)
+{
+    const auto dropped = dropped_codes(caps);
+    if (dropped.empty())
+        std::printf("  records:  all %zu records of a tap reach its readers\n", tap_event_count);
+    for (const dropped_code& d : dropped)
+        std::printf("  records:  %s is not declared: %d of %zu records dropped; %s\n",
+                    libevdev_event_code_get_name(d.type, d.code), d.records, tap_event_count, loss_of(d));
+}
+
+void print_screen(const touch_screen& s, std::optional<int> tap_time)
+{
+    std::printf("%s \"%s\"\n", s.node.c_str(), s.name.c_str());
+    std::printf("  range:    %s, %s\n", axis_text("x", s.x).c_str(), axis_text("y", s.y).c_str());
+    print_records(s.caps);
+    std::printf("  mousedev: %s\n", echo_text(echo_of(s, tap_time), tap_time).c_str());
+    std::printf("  open by:  %s%s\n", process_list(s.holders).c_str(),
+                geteuid() == 0 ? "" : " that this user can see (root sees all)");
+    std::printf("  grab:     %s\n",
+                s.grabbed ? "held by another process: every event, taps included, goes only to it" : "none");
+}
+
+const char* mice_text(mice_access access)
+{
+    switch (access) {
+    case mice_access::missing: return "missing: no mousedev in this kernel, or no node made for it";
+    case mice_access::unreadable: return "cannot be opened by this user";
+    case mice_access::read_only: return "read-only: no wheel";
+    case mice_access::read_write: return "read-write: the wheel works";
+    }
+    return "";
+}
+
+void print_system(const system_facts& facts)
+{
+    if (facts.denied > 0)
+        std::printf("%d input devices could not be opened: run as root to see them\n", facts.denied);
+    std::printf("%s: %s\n", mice_path, mice_text(facts.mice_node));
+    std::string mice;
+    for (const std::string& m : facts.mice)
+        mice += (mice.empty() ? "" : ", ") + m;
+    std::printf("mice now: %s\n", mice.empty() ? "none: connect one before starting tapbridge" : mice.c_str());
+    std::printf("tapbridge running: %s\n",
+                facts.tapbridges.empty() ? "none" : process_list(facts.tapbridges).c_str());
+    const display_facts& x = facts.display;
+    if (!x.asked)
+        std::puts("X display: DISPLAY is not set; X mode not checked");
+    else if (!x.opened)
+        std::puts("X display: cannot be opened; X mode is not possible from here");
+    else
+        std::printf("X display: %dx%d pixels, %s\n", x.width, x.height,
+                    x.xtest ? "with XTEST: X mode works" : "no XTEST extension: X mode would click nothing");
+}
+
+void print_layout()
+{
+    std::string text;
+    for (const button_role& role : page_turning)
+        text += (text.empty() ? "" : "; ") + std::string(role.button) + " = " + role.purpose + " at " +
+                std::to_string(role.x_percent) + "%," + std::to_string(role.y_percent) + '%';
+    std::printf("Layout (page turning): %s\n", text.c_str());
+}
+
+void print_x_line(const system_facts& facts, const touch_screen& screen, bool left_off)
+{
+    const display_facts& x = facts.display;
+    const axis_range width = pixel_range(x.width);
+    const axis_range height = pixel_range(x.height);
+    if (!x.opened || !x.xtest || !range_usable(width) || !range_usable(height))
+        return;
+    // Real touches on a fed screen still click point 1 through /dev/input/mice.
+    const point_set points = default_points(width, height, left_off);
+    std::puts("Or X mode (MODE 1), the same layout in screen pixels:");
+    std::printf("  %s\n", command_line(tapbridge_program(), screen.node, x_mode, points).c_str());
+}
+
+} // namespace
+
+int run_report(const system_facts& facts)
+{
+    if (facts.screens.empty()) {
+        print_nothing_usable(facts);
+        return status_nothing;
+    }
+    std::puts("Touch screens (input devices with multitouch positions):");
+    for (const touch_screen& s : facts.screens)
+        print_screen(s, facts.tap_time);
+    print_system(facts);
+    const auto best = best_screen(facts.screens);
+    if (!best) {
+        print_nothing_usable(facts);
+        return status_nothing;
+    }
+    const touch_screen& screen = facts.screens[*best];
+    const bool left_off = left_must_stay_off(screen, facts.tap_time);
+    std::printf("\nBest screen: %s \"%s\"\n", screen.node.c_str(), screen.name.c_str());
+    print_layout();
+    const int status = print_command(facts, screen, default_points(screen.x, screen.y, left_off));
+    print_x_line(facts, screen, left_off);
+    return status;
+}

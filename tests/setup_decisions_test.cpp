@@ -1,0 +1,287 @@
+// tapbridge-setup's decisions, in tables over canned devices: no device,
+// no /sys, no /proc is touched.
+
+#include "../src/setup/choose.hpp"
+#include "../src/setup/command.hpp"
+#include "../src/setup/lift.hpp"
+#include "../src/setup/mousedev.hpp"
+#include "../src/setup/records.hpp"
+#include "../src/setup/traps.hpp"
+#include "../src/tap/point.hpp"
+
+#include <climits>
+#include <gtest/gtest.h>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct code {
+    std::uint16_t type;
+    std::uint16_t code;
+};
+
+input_caps caps_of(std::initializer_list<code> codes, bool direct = true)
+{
+    input_caps caps;
+    caps.props[INPUT_PROP_DIRECT] = direct;
+    for (const code& c : codes) {
+        caps.types[c.type] = true;
+        if (c.type == EV_KEY)
+            caps.keys[c.code] = true;
+        else
+            caps.axes[c.code] = true;
+    }
+    return caps;
+}
+
+// The virtual screens of the kernel test machine, and their faulty cousins.
+const input_caps mt_only = caps_of({{EV_KEY, BTN_TOUCH}, {EV_KEY, BTN_TOOL_FINGER}, {EV_ABS, ABS_MT_SLOT},
+                                    {EV_ABS, ABS_MT_TRACKING_ID}, {EV_ABS, ABS_MT_POSITION_X},
+                                    {EV_ABS, ABS_MT_POSITION_Y}});
+const input_caps touchpad_kind = caps_of({{EV_KEY, BTN_TOUCH}, {EV_KEY, BTN_TOOL_FINGER}, {EV_ABS, ABS_X},
+                                          {EV_ABS, ABS_Y}, {EV_ABS, ABS_MT_SLOT}, {EV_ABS, ABS_MT_TRACKING_ID},
+                                          {EV_ABS, ABS_MT_POSITION_X}, {EV_ABS, ABS_MT_POSITION_Y}});
+const input_caps direct_kind = caps_of({{EV_KEY, BTN_TOUCH}, {EV_ABS, ABS_X}, {EV_ABS, ABS_Y}, {EV_ABS, ABS_MT_SLOT},
+                                        {EV_ABS, ABS_MT_TRACKING_ID}, {EV_ABS, ABS_MT_POSITION_X},
+                                        {EV_ABS, ABS_MT_POSITION_Y}});
+const input_caps no_tracking_id = caps_of({{EV_KEY, BTN_TOUCH}, {EV_KEY, BTN_TOOL_FINGER},
+                                           {EV_ABS, ABS_MT_POSITION_X}, {EV_ABS, ABS_MT_POSITION_Y}});
+const input_caps no_keys = caps_of({{EV_ABS, ABS_MT_SLOT}, {EV_ABS, ABS_MT_TRACKING_ID},
+                                    {EV_ABS, ABS_MT_POSITION_X}, {EV_ABS, ABS_MT_POSITION_Y}});
+const input_caps laptop_touchpad = caps_of({{EV_KEY, BTN_TOUCH}, {EV_KEY, BTN_TOOL_FINGER}, {EV_ABS, ABS_MT_SLOT},
+                                            {EV_ABS, ABS_MT_TRACKING_ID}, {EV_ABS, ABS_MT_POSITION_X},
+                                            {EV_ABS, ABS_MT_POSITION_Y}},
+                                           false);
+
+constexpr axis_range range_x{0, 1071, 0};
+constexpr axis_range range_y{0, 1447, 0};
+
+touch_screen screen(const input_caps& caps, bool fed, bool grabbed = false, axis_range x = range_x,
+                    axis_range y = range_y)
+{
+    return {"/dev/input/event2", "vm-touch", caps, x, y, fed, {}, grabbed};
+}
+
+system_facts facts_with(std::vector<touch_screen> screens, std::optional<int> tap_time = 200,
+                        mice_access mice = mice_access::read_write, std::vector<process> tapbridges = {})
+{
+    return {3, 0, std::move(screens), {"vm-mouse (/dev/input/event1)"}, mice, tap_time, std::move(tapbridges), {}};
+}
+
+TEST(Records, DroppedCodesFollowTheTapTable)
+{
+    struct row {
+        const char* name;
+        input_caps caps;
+        std::vector<dropped_code> dropped;
+        bool breaks;
+    };
+    const std::vector<row> rows = {
+        {"MT only", mt_only, {}, false},
+        {"touchpad kind", touchpad_kind, {}, false},
+        {"direct kind: no finger tool, harmless", direct_kind, {{EV_KEY, BTN_TOOL_FINGER, 2, false}}, false},
+        {"no tracking id: no contact", no_tracking_id, {{EV_ABS, ABS_MT_TRACKING_ID, 2, true}}, true},
+        {"no keys at all", no_keys, {{EV_KEY, BTN_TOUCH, 2, true}, {EV_KEY, BTN_TOOL_FINGER, 2, false}}, true},
+    };
+    for (const row& r : rows) {
+        EXPECT_EQ(dropped_codes(r.caps), r.dropped) << r.name;
+        EXPECT_EQ(taps_break(r.caps), r.breaks) << r.name;
+    }
+}
+
+TEST(Mousedev, EchoAndRemedyByKind)
+{
+    struct row {
+        const char* name;
+        touch_screen s;
+        std::optional<int> tap_time;
+        echo_kind echo;
+        bool left_off;
+        bool fix;
+    };
+    const std::vector<row> rows = {
+        {"MT only, not fed", screen(mt_only, false), 200, echo_kind::none, false, false},
+        {"touchpad kind, tap_time 200", screen(touchpad_kind, true), 200, echo_kind::touchpad_clicks, false, true},
+        {"touchpad kind, tap_time 0", screen(touchpad_kind, true), 0, echo_kind::touchpad_quiet, false, false},
+        {"touchpad kind, tap_time unreadable", screen(touchpad_kind, true), {}, echo_kind::touchpad_clicks, false, true},
+        {"direct kind, tap_time 200", screen(direct_kind, true), 200, echo_kind::direct, true, false},
+        {"direct kind, tap_time 0 helps nothing", screen(direct_kind, true), 0, echo_kind::direct, true, false},
+        {"touchpad kind without mousedev", screen(touchpad_kind, false), {}, echo_kind::none, false, false},
+    };
+    for (const row& r : rows) {
+        EXPECT_EQ(echo_of(r.s, r.tap_time), r.echo) << r.name;
+        EXPECT_EQ(left_must_stay_off(r.s, r.tap_time), r.left_off) << r.name;
+        EXPECT_EQ(tap_time_fix_needed(facts_with({r.s}, r.tap_time)), r.fix) << r.name;
+    }
+}
+
+TEST(Layout, DefaultPointsStayInsideTheRange)
+{
+    struct row {
+        const char* name;
+        axis_range x;
+        axis_range y;
+        bool left_off;
+        point_set points;
+    };
+    const std::vector<row> rows = {
+        {"0..1071 x 0..1447", range_x, range_y, false, {{{910, 723}, {160, 723}, {535, 72}, {160, 723}, {910, 723}}}},
+        {"point 1 off", range_x, range_y, true, {{{-1, -1}, {160, 723}, {535, 72}, {160, 723}, {910, 723}}}},
+        {"non-zero minimum", {100, 1099, 0}, {200, 1199, 0}, false,
+         {{{949, 699}, {249, 699}, {599, 249}, {249, 699}, {949, 699}}}},
+        {"negative minimum: 0 is the lowest tapbridge takes", {-1000, 1000, 0}, {-1000, 1000, 0}, false,
+         {{{700, 0}, {0, 0}, {0, 0}, {0, 0}, {700, 0}}}},
+        {"the whole int range, no overflow", {INT_MIN, INT_MAX, 0}, {INT_MIN, INT_MAX, 0}, false,
+         {{{1503238552, 0}, {0, 0}, {0, 0}, {0, 0}, {1503238552, 0}}}},
+        {"X screen in pixels", pixel_range(1072), pixel_range(1448), false,
+         {{{910, 723}, {160, 723}, {535, 72}, {160, 723}, {910, 723}}}},
+        {"a zero-width range", {5, 5, 0}, {0, 0, 0}, false, {{{5, 0}, {5, 0}, {5, 0}, {5, 0}, {5, 0}}}},
+    };
+    for (const row& r : rows) {
+        const point_set got = default_points(r.x, r.y, r.left_off);
+        for (std::size_t i = 0; i < point_count; ++i) {
+            EXPECT_EQ(got[i].x, r.points[i].x) << r.name << ", point " << i + 1;
+            EXPECT_EQ(got[i].y, r.points[i].y) << r.name << ", point " << i + 1;
+        }
+    }
+    EXPECT_FALSE(range_usable({-100, -1, 0})) << "wholly negative";
+    EXPECT_FALSE(range_usable(pixel_range(0))) << "no pixels";
+}
+
+TEST(Choose, BestScreen)
+{
+    struct row {
+        const char* name;
+        std::vector<touch_screen> screens;
+        std::optional<std::size_t> best;
+    };
+    const std::vector<row> rows = {
+        {"none", {}, std::nullopt},
+        {"first of equals", {screen(mt_only, false), screen(mt_only, false)}, 0},
+        {"a direct screen over a laptop touchpad", {screen(laptop_touchpad, false), screen(direct_kind, true)}, 1},
+        {"whole taps over a direct screen", {screen(no_tracking_id, false), screen(laptop_touchpad, false)}, 1},
+        {"not grabbed over grabbed", {screen(mt_only, false, true), screen(mt_only, false)}, 1},
+        {"grabbed is still usable", {screen(mt_only, false, true)}, 0},
+        {"a wholly negative range is not", {screen(mt_only, false, false, {-500, -1, 0}), screen(touchpad_kind, true)}, 1},
+        {"only negative ranges", {screen(mt_only, false, false, range_x, {-9, -1, 0})}, std::nullopt},
+    };
+    for (const row& r : rows)
+        EXPECT_EQ(best_screen(r.screens), r.best) << r.name;
+}
+
+TEST(Traps, TrapsAndExitStatus)
+{
+    struct row {
+        const char* name;
+        system_facts facts;
+        std::vector<trap> traps;
+        int status;
+    };
+    const std::vector<process> running = {{121, "tapbridge"}};
+    const std::vector<row> rows = {
+        {"MT only, not fed", facts_with({screen(mt_only, false)}), {}, status_ready},
+        {"touchpad kind, tap_time 200", facts_with({screen(touchpad_kind, true)}), {trap::tap_time}, status_traps},
+        {"touchpad kind, tap_time 0", facts_with({screen(touchpad_kind, true)}, 0), {}, status_ready},
+        {"direct kind: the line mends it", facts_with({screen(direct_kind, true)}), {}, status_ready},
+        {"a second touchpad-kind screen clicks", facts_with({screen(mt_only, false), screen(touchpad_kind, true)}),
+         {trap::tap_time}, status_traps},
+        {"grabbed by another", facts_with({screen(mt_only, false, true)}), {trap::grabbed}, status_traps},
+        {"no tracking id", facts_with({screen(no_tracking_id, false)}), {trap::records_break}, status_traps},
+        {"no mousedev", facts_with({screen(touchpad_kind, false)}, std::nullopt, mice_access::missing),
+         {trap::mice_missing}, status_traps},
+        {"mice read-only", facts_with({screen(mt_only, false)}, 200, mice_access::read_only), {trap::mice_read_only},
+         status_traps},
+        {"mice not openable", facts_with({screen(mt_only, false)}, 200, mice_access::unreadable),
+         {trap::mice_unreadable}, status_traps},
+        {"tapbridge already running", facts_with({screen(mt_only, false)}, 200, mice_access::read_write, running),
+         {trap::tapbridge_running}, status_traps},
+    };
+    for (const row& r : rows) {
+        const auto traps = traps_for(r.facts, r.facts.screens.front());
+        EXPECT_EQ(traps, r.traps) << r.name;
+        EXPECT_EQ(status_for(traps), r.status) << r.name;
+    }
+}
+
+TEST(Command, LineAsTheShellReadsIt)
+{
+    struct row {
+        const char* name;
+        std::string program;
+        std::string node;
+        int mode;
+        point_set points;
+        std::string line;
+    };
+    const point_set points = {{{-1, -1}, {160, 723}, {535, 72}, {160, 723}, {910, 723}}};
+    const std::vector<row> rows = {
+        {"touch mode", "/usr/local/bin/tapbridge", "/dev/input/event2", touch_mode, points,
+         "/usr/local/bin/tapbridge /dev/input/event2 0 -1 -1 160 723 535 72 160 723 910 723"},
+        {"X mode", "tapbridge", "/dev/input/event2", x_mode, points,
+         "tapbridge /dev/input/event2 1 -1 -1 160 723 535 72 160 723 910 723"},
+        {"blank and quote in a path", "/opt/my tools/tapbridge", "/dev/input/by-id/it's-event-touch", touch_mode, points,
+         "'/opt/my tools/tapbridge' '/dev/input/by-id/it'\\''s-event-touch' 0 -1 -1 160 723 535 72 160 723 910 723"},
+    };
+    for (const row& r : rows)
+        EXPECT_EQ(command_line(r.program, r.node, r.mode, r.points), r.line) << r.name;
+}
+
+// Feeds events and returns every point picked, in order.
+std::vector<std::pair<int, int>> lifts(std::int32_t slot, const std::array<point, followed_slots>& last,
+                                       const std::vector<tap_event>& events)
+{
+    lift_tracker tracker = start_tracking(slot, last);
+    std::vector<std::pair<int, int>> picked;
+    for (const tap_event& e : events)
+        if (const auto at = track(tracker, e))
+            picked.emplace_back(at->x, at->y);
+    return picked;
+}
+
+constexpr tap_event syn{EV_SYN, SYN_REPORT, 0};
+constexpr tap_event touch_down{EV_KEY, BTN_TOUCH, 1};
+constexpr tap_event touch_up{EV_KEY, BTN_TOUCH, 0};
+constexpr tap_event slot(int n) { return {EV_ABS, ABS_MT_SLOT, n}; }
+constexpr tap_event id(int n) { return {EV_ABS, ABS_MT_TRACKING_ID, n}; }
+constexpr tap_event x(int v) { return {EV_ABS, ABS_MT_POSITION_X, v}; }
+constexpr tap_event y(int v) { return {EV_ABS, ABS_MT_POSITION_Y, v}; }
+
+TEST(Lift, WhereTheFollowedFingerLifts)
+{
+    struct row {
+        const char* name;
+        std::int32_t slot;
+        std::array<point, followed_slots> last;
+        std::vector<tap_event> events;
+        std::vector<std::pair<int, int>> picked;
+    };
+    const std::array<point, followed_slots> none{};
+    std::array<point, followed_slots> was_at_300_400{};
+    was_at_300_400[0] = {300, 400};
+    const std::vector<row> rows = {
+        {"a slotted tap", 0, none, {slot(0), id(7), x(300), y(400), touch_down, syn, id(-1), touch_up, syn}, {{300, 400}}},
+        {"moved before lifting", 0, none, {id(7), x(10), y(20), touch_down, syn, x(15), syn, y(25), syn, id(-1), touch_up, syn},
+         {{15, 25}}},
+        {"down where the last finger was: no position sent", 0, was_at_300_400,
+         {id(8), touch_down, syn, id(-1), touch_up, syn}, {{300, 400}}},
+        {"a finger already down is not followed", 0, was_at_300_400,
+         {x(310), syn, id(-1), touch_up, syn, id(9), x(50), y(60), touch_down, syn, id(-1), touch_up, syn}, {{50, 60}}},
+        {"a second finger lifts while the first stays", 0, was_at_300_400,
+         {slot(1), id(9), x(50), y(60), syn, id(-1), syn}, {{50, 60}}},
+        {"two fingers: the first one down counts", 0, none,
+         {slot(0), id(1), x(100), y(100), touch_down, syn, slot(1), id(2), x(500), y(500), syn, id(-1), syn,
+          slot(0), id(-1), touch_up, syn},
+         {{100, 100}}},
+        {"no slots, no tracking id: BTN_TOUCH decides", 0, none,
+         {x(70), y(80), {EV_SYN, SYN_MT_REPORT, 0}, touch_down, syn, {EV_SYN, SYN_MT_REPORT, 0}, touch_up, syn},
+         {{70, 80}}},
+        {"nothing before the frame ends", 0, none, {id(7), x(1), y(2), touch_down, syn, id(-1), touch_up}, {}},
+        {"a slot beyond those followed", 0, none, {slot(20), id(3), x(1), y(2), syn, id(-1), syn}, {}},
+    };
+    for (const row& r : rows)
+        EXPECT_EQ(lifts(r.slot, r.last, r.events), r.picked) << r.name;
+}
+
+} // namespace
