@@ -16,9 +16,9 @@
 namespace {
 
 constexpr const char* usage =
-    "Usage: tapbridge-setup              report, and print a command line for tapbridge\n"
+    "Usage: tapbridge-setup                report, and print a command line for tapbridge\n"
     "       tapbridge-setup --pick [NODE]  pick the five points by touching the screen\n"
-    "       tapbridge-setup --fix        set mousedev's tap_time to 0 where taps would echo\n"
+    "       tapbridge-setup --fix          set mousedev's tap_time to 0 where taps would echo\n"
     "       tapbridge-setup --help | --version\n";
 
 constexpr const char* help =
