@@ -8,13 +8,20 @@
 #include <cstdio>
 #include <unistd.h>
 
+void append_listed(std::string& list, const std::string& item, const char* separator)
+{
+    if (!list.empty())
+        list += separator;
+    list += item;
+}
+
 std::string process_list(const std::vector<process>& processes)
 {
     if (processes.empty())
         return "no other process";
     std::string text;
     for (const process& p : processes)
-        text += (text.empty() ? "" : ", ") + std::string("pid ") + std::to_string(p.pid) + " (" + p.name + ')';
+        append_listed(text, "pid " + std::to_string(p.pid) + " (" + p.name + ')');
     return text;
 }
 

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+// Adds item to a list written out as text: "a, b, c".
+void append_listed(std::string& list, const std::string& item, const char* separator = ", ");
+
 // "pid 12 (name), pid 40 (name)", or the text for nobody.
 [[nodiscard]] std::string process_list(const std::vector<process>& processes);
 

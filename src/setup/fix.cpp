@@ -17,7 +17,7 @@ std::string screens_of(const system_facts& facts, echo_kind kind)
     std::string text;
     for (const touch_screen& s : facts.screens)
         if (echo_of(s, facts.tap_time) == kind)
-            text += (text.empty() ? "" : ", ") + s.node + " (\"" + s.name + "\")";
+            append_listed(text, s.node + " (\"" + s.name + "\")");
     return text;
 }
 

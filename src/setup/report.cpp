@@ -76,7 +76,7 @@ void print_system(const system_facts& facts)
     std::printf("%s: %s\n", mice_path, mice_text(facts.mice_node));
     std::string mice;
     for (const std::string& m : facts.mice)
-        mice += (mice.empty() ? "" : ", ") + m;
+        append_listed(mice, m);
     std::printf("mice now: %s\n", mice.empty() ? "none: connect one before starting tapbridge" : mice.c_str());
     std::printf("tapbridge running: %s\n",
                 facts.tapbridges.empty() ? "none" : process_list(facts.tapbridges).c_str());
@@ -94,8 +94,9 @@ void print_layout()
 {
     std::string text;
     for (const button_role& role : page_turning)
-        text += (text.empty() ? "" : "; ") + std::string(role.button) + " = " + role.purpose + " at " +
-                std::to_string(role.x_percent) + "%," + std::to_string(role.y_percent) + '%';
+        append_listed(text, std::string(role.button) + " = " + role.purpose + " at " +
+                                std::to_string(role.x_percent) + "%," + std::to_string(role.y_percent) + '%',
+                      "; ");
     std::printf("Layout (page turning): %s\n", text.c_str());
 }
 
