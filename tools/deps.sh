@@ -3,7 +3,10 @@
 #   tools/deps.sh            native build, demo and tests
 #   tools/deps.sh --cross    also the ARMv7 cross toolchain, armel X, libevdev and GoogleTest libraries, qemu-arm
 #   tools/deps.sh --bench    also the tools the benchmark compares against
+#   tools/deps.sh --kernel   also qemu-system-x86/-arm, and Debian's kernels and static busybox
+#                            (amd64, armhf) downloaded, never installed, into build/guest-debs
 set -euo pipefail
+guest_debs=
 export DEBIAN_FRONTEND=noninteractive
 pkgs=(cmake g++ make pkg-config python3 file libx11-dev libxtst-dev libxext-dev
       libevdev-dev libgtest-dev bubblewrap faketime xvfb x11-utils xauth)
@@ -16,8 +19,15 @@ for arg in "$@"; do
              libevdev-dev:armel libgtest-dev:armel man-db) ;;
     --bench)
       pkgs+=(strace evemu-tools xdotool) ;;
+    --kernel)
+      dpkg --print-foreign-architectures | grep -qx armhf || dpkg --add-architecture armhf
+      pkgs+=(qemu-system-x86 qemu-system-arm)
+      guest_debs="$(dirname "$0")/../build/guest-debs" ;;
     *) echo "deps.sh: unknown option $arg" >&2; exit 2 ;;
   esac
 done
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${pkgs[@]}"
+if [ -n "${guest_debs:-}" ]; then
+  bash "$(dirname "$0")/guest-debs.sh" "$guest_debs"
+fi
