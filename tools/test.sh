@@ -3,11 +3,12 @@
 # native (warnings as errors), address+undefined sanitizers, and the static
 # ARMv7 device binary under qemu-arm (keep-awake across January 2038
 # included); the 32-bit time_t device variant is built and its mouse and
-# touch groups run. A missing tool fails here: nothing is skipped.
+# touch groups run. The kernel group boots Debian's kernels under qemu (amd64
+# for ci, ARM for armv7). A missing tool fails here: nothing is skipped.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 unset TAPBRIDGE_SKIP_MISSING
-bash tools/deps.sh --cross --bench
+bash tools/deps.sh --cross --bench --kernel
 for preset in ci asan armv7 armv7-time32; do
   echo "=== $preset"
   cmake --preset "$preset"
