@@ -105,8 +105,8 @@ void pump_once(world& w, int timeout_ms)
             fds.push_back({fd, POLLIN, 0}); // a negative descriptor is skipped by poll
     if (poll(fds.data(), fds.size(), std::max(timeout_ms, 0)) <= 0)
         return;
-    if (fds[0].revents)
-        w.frames += report_touch(w.touch_fd);
+    // What came at once is recorded in the order it usually happens: the
+    // mouse's packet, the program's line about it, then its tap.
     if (fds[1].revents)
         w.packets += report_mice(w.mice_fd);
     std::size_t i = 2;
@@ -119,6 +119,8 @@ void pump_once(world& w, int timeout_ms)
         if (ended)
             reap(p);
     }
+    if (fds[0].revents)
+        w.frames += report_touch(w.touch_fd);
 }
 
 // Collects until done() holds or bound_ms pass; returns done(). done() is
