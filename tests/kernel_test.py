@@ -291,10 +291,12 @@ NO_GRAB = "  grab:     none"
 GRABBED = "  grab:     held by another process: every event, taps included, goes only to it"
 MICE_RW = "/dev/input/mice: read-write: the wheel works"
 NONE_RUNNING = "tapbridge running: none"
+# /dev/input/mice as root sees it, the mice connected, no tapbridge running.
+SYSTEM = [MICE_RW, "mice now: virtual mouse ($MOUSE)", NONE_RUNNING]
 READY, MEND = "Ready. Run as root:", "Mend these first:"
 TAP_TIME_TRAP = "  - mousedev's tap_time is 200 ms on a touchpad-kind screen: run tapbridge-setup --fix as root."
 REPORT_KEYS = ("  records:", "  mousedev:", "  grab:", "  - ", f"  {TAPBRIDGE}", "Ready.", "Mend these first:",
-               "tapbridge running:", "/dev/input/mice:")
+               "tapbridge running:", "/dev/input/mice:", "mice now:")
 
 
 def line(points, node="$TOUCH"):
@@ -302,41 +304,49 @@ def line(points, node="$TOUCH"):
 
 
 REPORT = [
-    # name, screen, steps before, report status, lines (REPORT_KEYS), actions run on the printed line
+    # name, screen, steps before, report status, lines (REPORT_KEYS), actions run on the printed line; run as root,
+    # or as the user given last
     ("multitouch only: ready, the page-turning layout", "mt 0 1071 0 1447", [], 0,
-     [RECORDS_ALL, NOT_FED, NO_GRAB, MICE_RW, NONE_RUNNING, READY, line(DEFAULT)], "L R M U D"),
+     [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, READY, line(DEFAULT)], "L R M U D"),
     ("a range with a non-zero minimum", "mt 100 1100 200 1800", [], 0,
-     [RECORDS_ALL, NOT_FED, NO_GRAB, MICE_RW, NONE_RUNNING, READY,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, READY,
       line([950, 1000, 250, 1000, 600, 280, 250, 1000, 950, 1000])], "L R M U D"),
     ("a range from a negative minimum: points kept at 0 or above", "mt -500 500 0 1000", [], 0,
-     [RECORDS_ALL, NOT_FED, NO_GRAB, MICE_RW, NONE_RUNNING, READY, line([350, 500, 0, 500, 0, 50, 0, 500, 350, 500])],
+     [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, READY, line([350, 500, 0, 500, 0, 50, 0, 500, 350, 500])],
      "L R M U D"),
     ("touchpad kind: fed, clicks, --fix first", "touchpad 0 1071 0 1447", [], 1,
-     [RECORDS_ALL, FED_CLICKS, NO_GRAB, MICE_RW, NONE_RUNNING, MEND, TAP_TIME_TRAP, line(DEFAULT)], ""),
+     [RECORDS_ALL, FED_CLICKS, NO_GRAB, *SYSTEM, MEND, TAP_TIME_TRAP, line(DEFAULT)], ""),
     ("touchpad kind with tap_time 0: ready", "touchpad 0 1071 0 1447",
      ["sh echo 0 > /sys/module/mousedev/parameters/tap_time"], 0,
-     [RECORDS_ALL, FED_QUIET, NO_GRAB, MICE_RW, NONE_RUNNING, READY, line(DEFAULT)], "L"),
+     [RECORDS_ALL, FED_QUIET, NO_GRAB, *SYSTEM, READY, line(DEFAULT)], "L"),
     ("direct kind: point 1 off, and the line runs as printed", "direct 0 1071 0 1447", [], 0,
-     [RECORDS_NO_TOOL, FED_DIRECT, NO_GRAB, MICE_RW, NONE_RUNNING, READY, line([-1, -1] + DEFAULT[2:])], "L R M U D"),
+     [RECORDS_NO_TOOL, FED_DIRECT, NO_GRAB, *SYSTEM, READY, line([-1, -1] + DEFAULT[2:])], "L R M U D"),
     ("a tapbridge already running", "mt 0 1071 0 1447",
      [f"run tb0 tapbridge $TOUCH 0 {' '.join(map(str, PTS))}", f"wait tb0 text {IMPS2}"], 1,
-     [RECORDS_ALL, NOT_FED, NO_GRAB, MICE_RW, "tapbridge running: pid $tb0 (tapbridge)", MEND,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM[:2], "tapbridge running: pid $tb0 (tapbridge)", MEND,
       "  - tapbridge is already running (pid $tb0 (tapbridge)): a second one doubles every tap. Stop it first "
       "(kill $tb0).", line(DEFAULT)], ""),
     ("no /dev/input/mice", "mt 0 1071 0 1447", ["sh mv /dev/input/mice /dev/input/mice.away"], 1,
      [RECORDS_ALL, NOT_FED, NO_GRAB, "/dev/input/mice: missing: no mousedev in this kernel, or no node made for it",
-      NONE_RUNNING, MEND, "  - /dev/input/mice does not exist: tapbridge stops with \"please run as root\" even for "
+      *SYSTEM[1:], MEND, "  - /dev/input/mice does not exist: tapbridge stops with \"please run as root\" even for "
       "root. Load mousedev (modprobe mousedev), or make its node (mknod /dev/input/mice c 13 63).", line(DEFAULT)], ""),
     ("a grab held by another process", "mt 0 1071 0 1447", [f"run g {GRABBER}", "wait g text grabbed"], 1,
-     [RECORDS_ALL, NOT_FED, GRABBED, MICE_RW, NONE_RUNNING, MEND,
+     [RECORDS_ALL, NOT_FED, GRABBED, *SYSTEM, MEND,
       "  - another process holds a grab on $TOUCH (open by pid $driver (tapbridge-guest), pid $g (tapbridge-guest)): "
       "injected taps reach only the grabber. Fine if that is the device's own UI; otherwise stop it.", line(DEFAULT)],
      ""),
+    ("a user who may read the screen and /dev/input/mice only", "mt 0 1071 0 1447",
+     ["sh chmod 644 $TOUCH /dev/input/mice"], 1,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, "/dev/input/mice: read-only: no wheel",
+      "mice now: none: connect one before starting tapbridge", NONE_RUNNING, MEND,
+      "  - /dev/input/mice opens read-only: tapbridge cannot switch on the wheel, so wheel up and wheel down never "
+      "tap. Run as root, or make the node writable.", line(DEFAULT)], "", 1000),
 ]
 
 
-def report_scenario(name, screen, before, status, lines, actions):
-    steps = [f"screen {screen}"] + before + ["run s tapbridge-setup", "wait s exit"]
+def report_scenario(name, screen, before, status, lines, actions, uid=None):
+    who = f"as {uid} " if uid is not None else ""
+    steps = [f"screen {screen}"] + before + [f"run s {who}tapbridge-setup", "wait s exit"]
     kind = screen.split()[0]
     if actions:
         points = line_points(lines[-1])
