@@ -74,6 +74,24 @@ bool any_down(const fingers& state)
     return std::any_of(state.down.begin(), state.down.end(), [](bool down) { return down; });
 }
 
+// The keys and the single-touch position that follow the fingers, and the
+// SYN_REPORT that ends the frame. touching: whether a finger was down before it.
+void end_frame(const fingers& state, screen_kind kind, bool touching, std::vector<tap_event>& events)
+{
+    if (any_down(state) != touching) {
+        events.push_back({EV_KEY, BTN_TOUCH, !touching});
+        if (kind != screen_kind::direct)
+            events.push_back({EV_KEY, BTN_TOOL_FINGER, !touching});
+    }
+    const auto lowest = std::find(state.down.begin(), state.down.end(), true);
+    if (kind != screen_kind::mt && lowest != state.down.end()) {
+        const auto p = static_cast<std::size_t>(lowest - state.down.begin());
+        events.push_back({EV_ABS, ABS_X, state.x[p]});
+        events.push_back({EV_ABS, ABS_Y, state.y[p]});
+    }
+    events.push_back({EV_SYN, SYN_REPORT, 0});
+}
+
 } // namespace
 
 std::optional<screen_kind> kind_named(std::string_view name)
@@ -89,33 +107,32 @@ std::optional<screen_kind> kind_named(std::string_view name)
 
 std::vector<tap_event> finger_frame(fingers& state, screen_kind kind, finger_action action, int slot, int x, int y)
 {
+    if (action == finger_action::up)
+        return lift_frame(state, kind, {slot});
     const auto s = static_cast<std::size_t>(slot);
     const bool touching = any_down(state);
     std::vector<tap_event> events{{EV_ABS, ABS_MT_SLOT, slot}};
     if (action == finger_action::down)
         events.push_back({EV_ABS, ABS_MT_TRACKING_ID, state.next_id++ % (max_tracking_id + 1)});
-    if (action == finger_action::up) {
+    events.push_back({EV_ABS, ABS_MT_POSITION_X, x});
+    events.push_back({EV_ABS, ABS_MT_POSITION_Y, y});
+    state.down[s] = true;
+    state.x[s] = x;
+    state.y[s] = y;
+    end_frame(state, kind, touching, events);
+    return events;
+}
+
+std::vector<tap_event> lift_frame(fingers& state, screen_kind kind, const std::vector<int>& slots)
+{
+    const bool touching = any_down(state);
+    std::vector<tap_event> events;
+    for (int slot : slots) {
+        events.push_back({EV_ABS, ABS_MT_SLOT, slot});
         events.push_back({EV_ABS, ABS_MT_TRACKING_ID, -1});
-        state.down[s] = false;
-    } else {
-        events.push_back({EV_ABS, ABS_MT_POSITION_X, x});
-        events.push_back({EV_ABS, ABS_MT_POSITION_Y, y});
-        state.down[s] = true;
-        state.x[s] = x;
-        state.y[s] = y;
+        state.down[static_cast<std::size_t>(slot)] = false;
     }
-    if (any_down(state) != touching) {
-        events.push_back({EV_KEY, BTN_TOUCH, !touching});
-        if (kind != screen_kind::direct)
-            events.push_back({EV_KEY, BTN_TOOL_FINGER, !touching});
-    }
-    const auto lowest = std::find(state.down.begin(), state.down.end(), true);
-    if (kind != screen_kind::mt && lowest != state.down.end()) {
-        const auto p = static_cast<std::size_t>(lowest - state.down.begin());
-        events.push_back({EV_ABS, ABS_X, state.x[p]});
-        events.push_back({EV_ABS, ABS_Y, state.y[p]});
-    }
-    events.push_back({EV_SYN, SYN_REPORT, 0});
+    end_frame(state, kind, touching, events);
     return events;
 }
 

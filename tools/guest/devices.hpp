@@ -50,6 +50,10 @@ enum class finger_action { down, move, up };
 [[nodiscard]] std::vector<tap_event> finger_frame(fingers& state, screen_kind kind, finger_action action, int slot,
                                                   int x, int y);
 
+// The records of one frame that lifts the fingers of slots together, as
+// when two fingers leave the screen at the same moment.
+[[nodiscard]] std::vector<tap_event> lift_frame(fingers& state, screen_kind kind, const std::vector<int>& slots);
+
 // The records of mouse tokens: L1/L0, R1/R0, M1/M0 a button down or up,
 // X<n>, Y<n>, W<n> motion and wheel (W1 is a step up), S a SYN_REPORT.
 // Empty when a token is not one of these.

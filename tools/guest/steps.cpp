@@ -3,6 +3,7 @@
 #include "readers.hpp"
 #include "report.hpp"
 
+#include <algorithm>
 #include <csignal>
 #include <unistd.h>
 
@@ -98,12 +99,16 @@ std::string finger_step(world& w, const std::string& rest)
             numbers.push_back(*n);
     const bool up = !words.empty() && words[0] == "up";
     const bool placed = !words.empty() && (words[0] == "down" || words[0] == "move");
-    if (numbers.size() + 1 != words.size() || (up && numbers.size() != 1) || (placed && numbers.size() != 3) ||
-        (!up && !placed) || numbers[0] < 0 || numbers[0] >= slot_count)
-        return "finger down|move SLOT X Y, or finger up SLOT";
-    const finger_action action = up ? finger_action::up : words[0] == "down" ? finger_action::down : finger_action::move;
-    const auto events = finger_frame(w.made.touch, w.made.spec.kind, action, numbers[0], up ? 0 : numbers[1],
-                                     up ? 0 : numbers[2]);
+    const auto slots_end = numbers.end() - (placed && numbers.size() == 3 ? 2 : 0);
+    const bool slots_ok = !numbers.empty() && std::all_of(numbers.begin(), slots_end, [](int n) {
+        return n >= 0 && n < slot_count;
+    });
+    if (numbers.size() + 1 != words.size() || (!up && !placed) || (placed && numbers.size() != 3) || !slots_ok)
+        return "finger down|move SLOT X Y, or finger up SLOT...";
+    const auto events = up ? lift_frame(w.made.touch, w.made.spec.kind, numbers)
+                           : finger_frame(w.made.touch, w.made.spec.kind,
+                                          words[0] == "down" ? finger_action::down : finger_action::move, numbers[0],
+                                          numbers[1], numbers[2]);
     return emit(w.made.screen, events) ? std::string() : "cannot write to the touch screen";
 }
 

@@ -8,7 +8,7 @@
 //   sh COMMAND                       runs COMMAND by sh -c to its end (state changes)
 //   mouse TOKENS                     L1 L0 R1 R0 M1 M0 X<n> Y<n> W<n> S (see devices.hpp)
 //   finger down|move SLOT X Y        one frame of a finger in SLOT
-//   finger up SLOT
+//   finger up SLOT...                one frame lifting the fingers in SLOT...
 //   tap X Y                          a finger down and up in slot 0
 //   keys ID TEXT                     types TEXT on ID's terminal (\n Enter, \x03 Ctrl-C,
 //                                    \x04 Ctrl-D)
