@@ -380,37 +380,45 @@ def flat(points):
 
 
 OFF = (-1, -1)
+PICK_RUN = "tapbridge-setup --pick"
+BLANK = "'/tmp/touch screen'"
 PICK = [
-    # name, screen, node argument, steps before, answers (the steps of each question asked), points answered,
+    # name, screen, steps before, command, answers (the steps of each question asked), points answered,
     # end, standard error, actions run on the printed line (a line is printed when it ends with status 0)
     # The same point twice: the kernel sends no position for the second touch.
-    ("touches at known points; where the finger lifts counts", "mt 100 1100 200 1800", "", [],
+    ("touches at known points; where the finger lifts counts", "mt 100 1100 200 1800", [], PICK_RUN,
      [T(150, 300), ["finger down 0 500 500", "finger move 0 900 1700", "finger up 0"], T(600, 250), T(600, 250),
       T(1050, 1500)], [(150, 300), (900, 1700), (600, 250), (600, 250), (1050, 1500)], "status 0", [], "L R M U D"),
-    ("Enter leaves a point off; two typed at once answer two questions", "mt 0 1071 0 1447", "", [],
-     [ENTER, T(300, 400), ["keys p \\n\\n"], T(700, 800)], [OFF, (300, 400), OFF, OFF, (700, 800)], "status 0", [],
-     "D L"),
-    ("two fingers: the one that went down first is followed", "mt 0 1071 0 1447", "", [],
+    ("Enter leaves a point off", "mt 0 1071 0 1447", [], PICK_RUN,
+     [ENTER, T(300, 400), ENTER, ENTER, T(700, 800)], [OFF, (300, 400), OFF, OFF, (700, 800)], "status 0", [], "D L"),
+    # A pipe hands over all of them in one read; a terminal, a line a read.
+    ("Enters typed ahead through a pipe answer one question each", "mt 0 1071 0 1447", [],
+     f"printf '\\n\\n\\n\\n\\n' | {PICK_RUN}", [], [OFF] * 5, "status 0", [], ""),
+    # The second pair lifts together, slot 1 last: the next question starts
+    # in slot 1, and its touch there, where the last one was, brings no slot
+    # and no position.
+    ("two fingers: the one that went down first is followed", "mt 0 1071 0 1447", [], PICK_RUN,
      [["finger down 0 100 200", "finger down 1 300 400", "finger up 1", "finger up 0"],
-      ["finger down 0 500 600", "finger down 1 700 800", "finger up 0"],
-      ["finger up 1"] + T(900, 1000), ENTER, ENTER], [(100, 200), (500, 600), (900, 1000), OFF, OFF], "status 0", [],
-     ""),
-    ("a finger already down when the question comes is no answer", "mt 0 1071 0 1447", "",
-     ["finger down 0 111 222"], [["finger up 0"] + T(333, 444), ENTER, ENTER, ENTER, ENTER],
-     [(333, 444), OFF, OFF, OFF, OFF], "status 0", [], ""),
-    ("Ctrl-D ends the input: no line, status 64", "mt 0 1071 0 1447", "", [], [T(300, 400), CTRL_D],
+      ["finger down 0 500 600", "finger down 1 700 800", "finger up 0 1"],
+      ["finger down 1 700 800", "finger up 1"], ENTER, ENTER], [(100, 200), (500, 600), (700, 800), OFF, OFF],
+     "status 0", [], ""),
+    ("a finger already down when the question comes is no answer", "mt 0 1071 0 1447", ["finger down 0 111 222"],
+     PICK_RUN, [["finger up 0"] + T(333, 444), ENTER, ENTER, ENTER, ENTER], [(333, 444), OFF, OFF, OFF, OFF],
+     "status 0", [], ""),
+    ("Ctrl-D ends the input: no line, status 64", "mt 0 1071 0 1447", [], PICK_RUN, [T(300, 400), CTRL_D],
      [(300, 400)], "status 64", [ENDED], ""),
-    ("Ctrl-C stops it without a line; the grab goes with it", "mt 0 1071 0 1447", "", [], [T(300, 400), CTRL_C],
-     [(300, 400)], "signal 2", [], ""),
-    ("direct kind: left stays off, four questions", "direct 0 1071 0 1447", "", [],
+    ("Ctrl-C stops it without a line; the grab goes with it", "mt 0 1071 0 1447", [], PICK_RUN,
+     [T(300, 400), CTRL_C], [(300, 400)], "signal 2", [], ""),
+    ("direct kind: left stays off, four questions", "direct 0 1071 0 1447", [], PICK_RUN,
      [T(200, 300), T(400, 500), ENTER, T(600, 700)], [(200, 300), (400, 500), OFF, (600, 700)], "status 0", [],
      "R M D"),
-    ("a node path with a blank, quoted in the line", "mt 0 1071 0 1447", " '/tmp/touch screen'",
-     ["sh ln -sf $TOUCH '/tmp/touch screen'"], [T(10, 20), T(30, 40), T(50, 60), T(70, 80), T(90, 100)],
+    ("a node path with a blank, quoted in the line", "mt 0 1071 0 1447", [f"sh ln -sf $TOUCH {BLANK}"],
+     f"{PICK_RUN} {BLANK}", [T(10, 20), T(30, 40), T(50, 60), T(70, 80), T(90, 100)],
      [(10, 20), (30, 40), (50, 60), (70, 80), (90, 100)], "status 0", [], "L R M U D"),
-    ("a screen grabbed by another process", "mt 0 1071 0 1447", "", [f"run g {GRABBER}", "wait g text grabbed"], [],
-     [], "status 2", ["tapbridge-setup: $TOUCH is grabbed by another process, which takes every touch (open by pid "
-                      "$driver (tapbridge-guest), pid $g (tapbridge-guest)). Stop that program and try again."], ""),
+    ("a screen grabbed by another process", "mt 0 1071 0 1447", [f"run g {GRABBER}", "wait g text grabbed"],
+     PICK_RUN, [], [], "status 2",
+     ["tapbridge-setup: $TOUCH is grabbed by another process, which takes every touch (open by pid $driver "
+      "(tapbridge-guest), pid $g (tapbridge-guest)). Stop that program and try again."], ""),
 ]
 # The finger already down when --pick starts reaches other readers: the grab comes later.
 FINGER_BEFORE = [["ABS_MT_TRACKING_ID 0", "ABS_MT_POSITION_X 111", "ABS_MT_POSITION_Y 222", "BTN_TOUCH 1",
@@ -419,9 +427,9 @@ AFTER_CTRL_C = [["ABS_MT_TRACKING_ID 1", "ABS_MT_POSITION_X 700", "ABS_MT_POSITI
                  "BTN_TOOL_FINGER 1"], ["ABS_MT_TRACKING_ID -1", "BTN_TOUCH 0", "BTN_TOOL_FINGER 0"]]
 
 
-def pick_scenario(name, screen, node, before, answers, points, end, err, actions):
+def pick_scenario(name, screen, before, command, answers, points, end, err, actions):
     kind = screen.split()[0]
-    steps = [f"screen {screen}"] + before + [f"run p tapbridge-setup --pick{node}"]
+    steps = [f"screen {screen}"] + before + [f"run p {command}"]
     names = NAMES[1:] if kind == "direct" else NAMES
     for name_asked, answer in zip(names, answers):
         steps += [f"wait p text {name_asked} (", "wait p idle"] + answer
@@ -430,7 +438,7 @@ def pick_scenario(name, screen, node, before, answers, points, end, err, actions
     want += [f"  {n}: off" if p == OFF else f"  {n}: x {p[0]} y {p[1]}" for n, p in zip(names, points)]
     if end == "status 0":
         full = ([OFF] if kind == "direct" else []) + points
-        want += [READY, line(flat(full), node.strip() or "$TOUCH")]
+        want += [READY, line(flat(full), BLANK if BLANK in command else "$TOUCH")]
     if end == "signal 2":
         # After Ctrl-C a touch reaches other readers again.
         steps += ["tap 700 800", "wait touch frames 2"]
@@ -584,6 +592,10 @@ def main():
             elif tag == "fail":
                 print(f"FAIL kernel: guest: {text}")
                 failed += 1
+    except KeyboardInterrupt:
+        # qemu is already gone: the runner stops it on every way out.
+        print(f"kernel ({arch}): interrupted")
+        return 130
     except vm.GuestError as e:
         print(f"FAIL kernel: {e}")
         if current is not None:
