@@ -31,21 +31,21 @@ libevdev* mouse_description()
     return device;
 }
 
-libevdev* screen_description(const screen_spec& spec)
+libevdev* screen_description(const screen_shape& shape)
 {
     libevdev* device = libevdev_new();
     libevdev_set_name(device, "virtual touch screen");
     libevdev_set_id_bustype(device, BUS_VIRTUAL);
     libevdev_enable_event_code(device, EV_KEY, BTN_TOUCH, nullptr);
-    if (spec.kind != screen_kind::direct)
+    if (shape.kind != screen_kind::direct)
         libevdev_enable_event_code(device, EV_KEY, BTN_TOOL_FINGER, nullptr);
     enable_axis(device, ABS_MT_SLOT, 0, slot_count - 1);
     enable_axis(device, ABS_MT_TRACKING_ID, 0, max_tracking_id);
-    enable_axis(device, ABS_MT_POSITION_X, spec.x.minimum, spec.x.maximum);
-    enable_axis(device, ABS_MT_POSITION_Y, spec.y.minimum, spec.y.maximum);
-    if (spec.kind != screen_kind::mt) {
-        enable_axis(device, ABS_X, spec.x.minimum, spec.x.maximum);
-        enable_axis(device, ABS_Y, spec.y.minimum, spec.y.maximum);
+    enable_axis(device, ABS_MT_POSITION_X, shape.x.minimum, shape.x.maximum);
+    enable_axis(device, ABS_MT_POSITION_Y, shape.y.minimum, shape.y.maximum);
+    if (shape.kind != screen_kind::mt) {
+        enable_axis(device, ABS_X, shape.x.minimum, shape.x.maximum);
+        enable_axis(device, ABS_Y, shape.y.minimum, shape.y.maximum);
     }
     libevdev_enable_property(device, INPUT_PROP_DIRECT);
     return device;
@@ -158,12 +158,12 @@ std::optional<std::vector<tap_event>> mouse_events(std::string_view tokens)
     return events;
 }
 
-std::string make_devices(const screen_spec& spec, devices& made)
+std::string make_devices(const screen_shape& shape, devices& made)
 {
-    made = {nullptr, nullptr, {}, {}, spec, {}};
+    made = {nullptr, nullptr, {}, {}, shape, {}};
     if (std::string error = create(mouse_description(), made.mouse, made.mouse_node); !error.empty())
         return error;
-    return create(screen_description(spec), made.screen, made.screen_node);
+    return create(screen_description(shape), made.screen, made.screen_node);
 }
 
 void remove_devices(devices& made)

@@ -25,7 +25,7 @@ struct axis_span {
     int maximum;
 };
 
-struct screen_spec {
+struct screen_shape {
     screen_kind kind;
     axis_span x;
     axis_span y;
@@ -64,13 +64,13 @@ struct devices {
     libevdev_uinput* screen;
     std::string mouse_node;
     std::string screen_node;
-    screen_spec spec;
+    screen_shape shape;
     fingers touch;
 };
 
 // Makes the mouse, then the screen; their event nodes exist on return.
 // Returns an empty string, or what failed.
-[[nodiscard]] std::string make_devices(const screen_spec& spec, devices& made);
+[[nodiscard]] std::string make_devices(const screen_shape& shape, devices& made);
 
 void remove_devices(devices& made);
 

@@ -105,8 +105,8 @@ std::string finger_step(world& w, const std::string& rest)
     });
     if (numbers.size() + 1 != words.size() || (!up && !placed) || (placed && numbers.size() != 3) || !slots_ok)
         return "finger down|move SLOT X Y, or finger up SLOT...";
-    const auto events = up ? lift_frame(w.made.touch, w.made.spec.kind, numbers)
-                           : finger_frame(w.made.touch, w.made.spec.kind,
+    const auto events = up ? lift_frame(w.made.touch, w.made.shape.kind, numbers)
+                           : finger_frame(w.made.touch, w.made.shape.kind,
                                           words[0] == "down" ? finger_action::down : finger_action::move, numbers[0],
                                           numbers[1], numbers[2]);
     return emit(w.made.screen, events) ? std::string() : "cannot write to the touch screen";
