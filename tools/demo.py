@@ -12,6 +12,7 @@ step waits for its effects before printing them, so the lines come in the
 order things happen.
 """
 import os
+import shutil
 import sys
 import tempfile
 import time
@@ -183,7 +184,12 @@ def main():
     problem = sd.sandbox_problem()
     if problem:
         sys.exit(problem)
-    Demo(sys.argv[1], "--x" in sys.argv[2:]).run()
+    demo = Demo(sys.argv[1], "--x" in sys.argv[2:])
+    try:
+        demo.run()
+    finally:
+        sd.reap()
+        shutil.rmtree(demo.tmp)
 
 
 if __name__ == "__main__":

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Installs what building and testing tapbridge needs on Debian 12 (as root).
 #   tools/deps.sh            native build, demo and tests
-#   tools/deps.sh --cross    also the ARMv7 cross toolchain, armel X, libevdev and GoogleTest libraries, qemu-arm
+#   tools/deps.sh --cross    also the ARMv7 cross toolchain, armel X, libevdev and GoogleTest libraries, qemu-arm,
+#                            and systemd-analyze for the release archive's unit
 #   tools/deps.sh --bench    also the tools the benchmark compares against
 # apt runs only for what is missing: once everything is there, a run needs no
 # network. apt's output goes to the log (tools/quiet.sh), one line a step here.
@@ -21,7 +22,7 @@ for arg in "$@"; do
       arches+=(armel)
       pkgs+=(g++-arm-linux-gnueabi binutils-arm-linux-gnueabi qemu-user
              libx11-dev:armel libxtst-dev:armel libxext-dev:armel
-             libevdev-dev:armel libgtest-dev:armel man-db) ;;
+             libevdev-dev:armel libgtest-dev:armel man-db systemd) ;;
     --bench)
       pkgs+=(strace evemu-tools xdotool) ;;
     *) echo "deps.sh: unknown option $arg" >&2; exit 2 ;;

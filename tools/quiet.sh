@@ -10,6 +10,7 @@ quiet_log() {
     mkdir -p build
     export TAPBRIDGE_LOG="build/$1.log"
     : >"$TAPBRIDGE_LOG"
+    rm -f "$TAPBRIDGE_LOG.warnings"
   fi
 }
 
@@ -32,11 +33,15 @@ step() {
   rm -f "$out"
 }
 
-# Every line that speaks of a warning (apt's start "W: "), each text once:
-# the same linker warning from several programs differs only in its
-# "(.text+0x...): " place.
+# Every line that speaks of a warning (apt's start "W: "), each text once in
+# the whole run: the same linker warning from several programs and presets
+# differs only in its "(.text+0x...): " place.
 show_warnings() {
-  grep -iE 'warning|^W: ' "$1" | sed 's/^(\.[a-z.]*+0x[0-9a-f]*): //' | awk '!seen[$0]++ { print "    " $0 }' || true
+  local shown="$TAPBRIDGE_LOG.warnings"
+  touch "$shown"
+  grep -iE 'warning|^W: ' "$1" | sed 's/^(\.[a-z.]*+0x[0-9a-f]*): //' |
+    awk -v shown="$shown" 'FILENAME == shown { seen[$0]; next }
+                           !($0 in seen) { seen[$0]; print "    " $0; print >>shown }' "$shown" - || true
 }
 
 # test_step "WHAT" COMMAND...: runs a test command (ctest); shows its result

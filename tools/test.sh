@@ -27,17 +27,20 @@ step "benchmark script, smoke run" python3 bench/bench.py --binary build/ci/tapb
 step "soak script, smoke run" python3 bench/soak.py --binary build/ci/tapbridge --smoke
 
 # The archive unpacks to tapbridge/, whose SHA256SUMS lists every other file
-# in it with the right sum, both programs among them.
-check_archive() {
-  local dir rc=0
+# in it with the right sum, both programs among them; and systemd finds
+# nothing to say about its unit, pointed at the unpacked program (systemd
+# warns about a misspelt key or a bad value but still succeeds).
+check_archive() (
   dir=$(mktemp -d)
-  tar tzvf "$1" && tar xzf "$1" -C "$dir" && cd "$dir/tapbridge" && sha256sum -c SHA256SUMS &&
-    diff <(find . -type f ! -name SHA256SUMS | sed 's|^\./||' | sort) <(cut -c67- SHA256SUMS | sort) &&
-    test -x bin/tapbridge && test -x bin/tapbridge-setup || rc=$?
-  cd - >/dev/null
-  rm -rf "$dir"
-  return "$rc"
-}
+  trap 'rm -rf "$dir"' EXIT
+  tar tzvf "$1" && tar xzf "$1" -C "$dir" && cd "$dir/tapbridge" && sha256sum -c SHA256SUMS || exit 1
+  diff <(find . -type f ! -name SHA256SUMS | sed 's|^\./||' | sort) <(cut -c67- SHA256SUMS | sort) || exit 1
+  test -x bin/tapbridge && test -x bin/tapbridge-setup || exit 1
+  sed "s|/opt/tapbridge/|$dir/tapbridge/|" share/doc/tapbridge/examples/tapbridge.service >"$dir/tapbridge.service"
+  said=$(systemd-analyze verify "$dir/tapbridge.service" 2>&1) || { echo "$said"; exit 1; }
+  echo "$said"
+  test -z "$said"
+)
 step "making the release archive (cpack preset armv7)" cpack --preset armv7
 archive=$(ls build/armv7/tapbridge-*-armv7.tar.gz)
 step "checking $archive" check_archive "$archive"
