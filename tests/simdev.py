@@ -327,27 +327,27 @@ CHROOT_REMEDY = ("in a plain chroot DIR, enter it this way instead: mount --bind
 
 
 def sandbox_problem():
-    """None where the simulated mouse can be set up: a pseudo-terminal, and
-    bubblewrap binding it over /dev/input/mice. Otherwise one line on why
-    not and what to do."""
-    try:
-        for fd in os.openpty():
-            os.close(fd)
-    except OSError as e:
-        return f"no pseudo-terminals here ({e}): mount /dev/pts, or {CHROOT_REMEDY}"
+    """None where the simulated mouse can be set up: bubblewrap binding a
+    pseudo-terminal over /dev/input/mice. Otherwise one line on why not and
+    what to do."""
     if not shutil.which("bwrap"):
         return "bubblewrap (bwrap) is not installed: bash tools/deps.sh installs it"
     probe = subprocess.run(["bwrap", "--bind", "/", "/", "--dev", "/dev", "--", "true"],
                            capture_output=True, text=True)
-    if probe.returncode == 0:
-        return None
-    why = (probe.stderr.strip().splitlines() or [f"exit status {probe.returncode}"])[-1]
-    # A chroot's / is no mount point of its own (bwrap cannot make it a
-    # slave mount), and a chroot often lacks /proc.
-    remedy = CHROOT_REMEDY if "slave" in why or "/proc" in why else \
-        "run as root on a machine or VM, or in a container that may create namespaces and mounts"
-    return (f"bubblewrap cannot run here ({why}), and the simulated devices need it: "
-            f"use a machine, VM or container where it can; {remedy}")
+    if probe.returncode:
+        why = (probe.stderr.strip().splitlines() or [f"exit status {probe.returncode}"])[-1]
+        # A chroot's / is no mount point of its own (bwrap cannot make it a
+        # slave mount), and a chroot often lacks /proc.
+        remedy = CHROOT_REMEDY if "slave" in why or "/proc" in why else \
+            "run as root on a machine or VM, or in a container that may create namespaces and mounts"
+        return (f"bubblewrap cannot run here ({why}), and the simulated devices need it: "
+                f"use a machine, VM or container where it can; {remedy}")
+    try:
+        for fd in os.openpty():
+            os.close(fd)
+    except OSError as e:
+        return f"no pseudo-terminals here ({e}), and the simulated mouse is one: mount /dev/pts, or {CHROOT_REMEDY}"
+    return None
 
 
 if __name__ == "__main__":  # python3 tests/simdev.py: can the simulated devices run here?
