@@ -323,13 +323,13 @@ def have(*tools):
 
 
 CHROOT_REMEDY = ("in a plain chroot DIR, enter it this way instead: mount --bind DIR DIR; "
-                 "mount -t proc proc DIR/proc; mount --rbind /dev DIR/dev; chroot DIR")
+                 "mount -t proc proc DIR/proc; mount -t sysfs sysfs DIR/sys; mount -t devpts devpts DIR/dev/pts; chroot DIR")
 
 
 def sandbox_problem():
-    """None where the simulated mouse can be set up: bubblewrap binding a
-    pseudo-terminal over /dev/input/mice. Otherwise one line on why not and
-    what to do."""
+    """None where the simulated devices can be set up: bubblewrap binding a
+    pseudo-terminal over /dev/input/mice, and /sys for tapbridge-setup.
+    Otherwise one line on why not and what to do."""
     if not shutil.which("bwrap"):
         return "bubblewrap (bwrap) is not installed: bash tools/deps.sh installs it"
     probe = subprocess.run(["bwrap", "--bind", "/", "/", "--dev", "/dev", "--", "true"],
@@ -342,6 +342,8 @@ def sandbox_problem():
             "run as root on a machine or VM, or in a container that may create namespaces and mounts"
         return (f"bubblewrap cannot run here ({why}), and the simulated devices need it: "
                 f"use a machine, VM or container where it can; {remedy}")
+    if not os.path.isdir("/sys/class"):
+        return f"/sys is not mounted here, and tapbridge-setup reads device facts there: {CHROOT_REMEDY}"
     try:
         for fd in os.openpty():
             os.close(fd)
