@@ -7,6 +7,7 @@
 #include "command.hpp"
 #include "explain.hpp"
 #include "records.hpp"
+#include "show_sketch.hpp"
 
 #include <cstdio>
 #include <libevdev/libevdev.h>
@@ -134,7 +135,9 @@ int run_report(const system_facts& facts)
     const bool left_off = left_must_stay_off(screen, facts.tap_time);
     std::printf("\nBest screen: %s \"%s\"\n", screen.node.c_str(), screen.name.c_str());
     print_layout();
-    const int status = print_command(facts, screen, default_points(screen.x, screen.y, left_off));
+    const point_set points = default_points(screen.x, screen.y, left_off);
+    show_sketch(screen, points);
+    const int status = print_command(facts, screen, points);
     print_x_line(facts, screen, left_off);
     return status;
 }
