@@ -166,7 +166,6 @@ TEST(Sketch, WherePointsFallInTheBox)
     constexpr mark off{-1, -1, 0};
     constexpr axis_range wide_x{0, 4095, 0};
     constexpr axis_range wide_y{0, 2047, 0};
-    constexpr point_set all_off{{point_off, point_off, point_off, point_off, point_off}};
     const std::vector<row> rows = {
         {"corners and centre, minimum not 0", {100, 1171, 0}, {200, 1647, 0},
          {{{100, 200}, {1171, 200}, {100, 1647}, {1171, 1647}, {635, 923}}}, 18, 12,
@@ -178,17 +177,18 @@ TEST(Sketch, WherePointsFallInTheBox)
         {"square units, but 2:1 tall in millimetres", {0, 4095, 40}, {0, 4095, 20},
          default_points({0, 4095, 40}, {0, 4095, 20}, false), 12, 12,
          {{{9, 5, 1}, {2, 5, 2}, {5, 1, 3}, {2, 5, 2}, {9, 5, 1}}}, 4},
-        {"one resolution missing: units decide; all off", {0, 4095, 40}, wide_y, all_off, 32, 8,
-         {{off, off, off, off, off}}, std::nullopt},
+        {"one resolution missing: units decide; a point beyond the range", {0, 4095, 40}, wide_y,
+         {{point_off, point_off, {9999, 9999}, point_off, point_off}}, 32, 8, {{off, off, {31, 7, 3}, off, off}},
+         std::nullopt},
         {"0..0 by 0..0", {0, 0, 0}, {0, 0, 0}, default_points({0, 0, 0}, {0, 0, 0}, false), 1, 1,
          {{{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}}}, 4},
         {"no width: one column", {0, 0, 0}, range_y, default_points({0, 0, 0}, range_y, false), 1, 12,
          {{{0, 5, 1}, {0, 5, 1}, {0, 1, 3}, {0, 5, 1}, {0, 5, 1}}}, 4},
         {"no height: one row, legend longer than the box", wide_x, {0, 0, 0},
          default_points(wide_x, {0, 0, 0}, true), 32, 1, {{off, {5, 0, 2}, {15, 0, 3}, {5, 0, 2}, {26, 0, 5}}}, 4},
-        {"the whole int range, no overflow", {INT_MIN, INT_MAX, 0}, {INT_MIN, INT_MAX, 0},
-         {{{INT_MAX, INT_MAX}, {0, 0}, point_off, point_off, point_off}}, 24, 12,
-         {{{23, 11, 1}, {12, 6, 2}, off, off, off}}, std::nullopt},
+        {"the whole int range, no overflow; legend below", {INT_MIN, INT_MAX, 0}, {0, INT_MAX, 0},
+         {{{INT_MAX, INT_MAX}, {0, 0}, point_off, point_off, point_off}}, 32, 8,
+         {{{31, 7, 1}, {16, 0, 2}, off, off, off}}, std::nullopt},
     };
     for (const row& r : rows) {
         const sketch_box box = place_points(r.x, r.y, r.points);
