@@ -286,9 +286,15 @@ def until(condition, timeout=10, alive=lambda: True):
 
 def start_xvfb(size="800x600"):
     """Starts Xvfb on a free display number, which it reports once it is
-    ready for clients. Returns (process, display)."""
+    ready for clients. Returns (process, display).
+
+    The server must not reset. By default an X server resets when its last
+    client closes, and the reset drops every client it accepted in the same
+    pass, before answering its connection setup: that client fails with
+    "unable to open display". Checks end by killing all their clients and
+    the next check connects at once, so under load the two meet."""
     r, w = os.pipe()
-    proc = spawn(["Xvfb", "-displayfd", str(w), "-screen", "0", size + "x24", "-nolisten", "tcp"],
+    proc = spawn(["Xvfb", "-displayfd", str(w), "-screen", "0", size + "x24", "-nolisten", "tcp", "-noreset"],
                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(w,))
     os.close(w)
     with os.fdopen(r) as ready:
