@@ -311,15 +311,19 @@ def start_xev(display, mask):
     Returns (process, Reader)."""
     master, slave = raw_pty()
     xev = spawn(["xev", "-display", display, "-root", "-event", mask, "-event", "property"], stdout=slave,
-                stderr=subprocess.DEVNULL)
+                stderr=subprocess.PIPE)
     os.close(slave)
-    reader = Reader(master)
+    reader, err = Reader(master), Reader(xev.stderr.fileno())
     deadline = time.monotonic() + 10
     while not reader.wait(lambda d: b"PropertyNotify" in d, 0.1):
         if time.monotonic() > deadline or xev.poll() is not None:
-            raise RuntimeError("xev did not start listening")
-        subprocess.run(["xprop", "-display", display, "-root", "-f", "TAPBRIDGE_XEV_READY", "8s", "-set",
-                        "TAPBRIDGE_XEV_READY", "1"], check=True)
+            if xev.poll() is not None:
+                err.join(2)  # its own words are all in once it has exited
+            raise RuntimeError(f"xev did not start listening (status {xev.poll()}): {err.text().strip()!r}")
+        probe = subprocess.run(["xprop", "-display", display, "-root", "-f", "TAPBRIDGE_XEV_READY", "8s", "-set",
+                                "TAPBRIDGE_XEV_READY", "1"], capture_output=True, text=True)
+        if probe.returncode:
+            raise RuntimeError(f"xprop failed ({probe.returncode}): {probe.stderr.strip()!r}")
     return xev, reader
 
 
