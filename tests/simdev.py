@@ -286,9 +286,15 @@ def until(condition, timeout=10, alive=lambda: True):
 
 def start_xvfb(size="800x600"):
     """Starts Xvfb on a free display number, which it reports once it is
-    ready for clients. Returns (process, display)."""
+    ready for clients. Returns (process, display).
+
+    The server must not reset. By default an X server resets when its last
+    client closes, and the reset drops every client it accepted in the same
+    pass, before answering its connection setup: that client fails with
+    "unable to open display". Checks end by killing all their clients and
+    the next check connects at once, so under load the two meet."""
     r, w = os.pipe()
-    proc = spawn(["Xvfb", "-displayfd", str(w), "-screen", "0", size + "x24", "-nolisten", "tcp"],
+    proc = spawn(["Xvfb", "-displayfd", str(w), "-screen", "0", size + "x24", "-nolisten", "tcp", "-noreset"],
                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(w,))
     os.close(w)
     with os.fdopen(r) as ready:
@@ -305,15 +311,19 @@ def start_xev(display, mask):
     Returns (process, Reader)."""
     master, slave = raw_pty()
     xev = spawn(["xev", "-display", display, "-root", "-event", mask, "-event", "property"], stdout=slave,
-                stderr=subprocess.DEVNULL)
+                stderr=subprocess.PIPE)
     os.close(slave)
-    reader = Reader(master)
+    reader, err = Reader(master), Reader(xev.stderr.fileno())
     deadline = time.monotonic() + 10
     while not reader.wait(lambda d: b"PropertyNotify" in d, 0.1):
         if time.monotonic() > deadline or xev.poll() is not None:
-            raise RuntimeError("xev did not start listening")
-        subprocess.run(["xprop", "-display", display, "-root", "-f", "TAPBRIDGE_XEV_READY", "8s", "-set",
-                        "TAPBRIDGE_XEV_READY", "1"], check=True)
+            if xev.poll() is not None:
+                err.join(2)  # its own words are all in once it has exited
+            raise RuntimeError(f"xev did not start listening (status {xev.poll()}): {err.text().strip()!r}")
+        probe = subprocess.run(["xprop", "-display", display, "-root", "-f", "TAPBRIDGE_XEV_READY", "8s", "-set",
+                                "TAPBRIDGE_XEV_READY", "1"], capture_output=True, text=True)
+        if probe.returncode:
+            raise RuntimeError(f"xprop failed ({probe.returncode}): {probe.stderr.strip()!r}")
     return xev, reader
 
 

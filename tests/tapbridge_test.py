@@ -222,6 +222,8 @@ def xev_events(text):
 
 
 def group_xmode(run):
+    # One server for the group, and it never resets: each check finds the
+    # pointer where the last one left it.
     _, display = sd.start_xvfb()
     for name, mode, points, codes in X_CASES:
         def check(mode=mode, points=points, codes=codes):

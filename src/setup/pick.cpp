@@ -5,6 +5,7 @@
 #include "explain.hpp"
 #include "lift.hpp"
 #include "processes.hpp"
+#include "show_sketch.hpp"
 
 #include <cerrno>
 #include <cstdio>
@@ -217,6 +218,7 @@ int pick_on(const system_facts& facts, const std::string& path, input_node& node
     const picked answers = ask_points(node.device, screen, left_must_stay_off(screen, facts.tap_time));
     if (answers.status != status_ready)
         return answers.status;
+    show_sketch(screen, answers.points);
     return print_command(facts, screen, answers.points);
 }
 
