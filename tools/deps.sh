@@ -60,7 +60,7 @@ for a in "${new_arches[@]}"; do
 done
 step "updating apt's package lists" apt-get update -q
 if [ ${#missing[@]} -gt 0 ]; then
-  step "installing ${#missing[@]} packages (${missing[*]})" \
+  step "installing ${#missing[@]} package$([ ${#missing[@]} -eq 1 ] || echo s) (${missing[*]})" \
     apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 [ ${#absent[@]} -eq 0 ] || mkdir -p build/debs

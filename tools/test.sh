@@ -22,19 +22,26 @@ test_step "testing ci (native build):" ctest --preset ci
 test_step "testing asan (sanitizers):" ctest --preset asan
 test_step "testing armv7 (device build, under qemu-arm):" ctest --preset armv7
 test_step "testing armv7-time32 (32-bit time_t device build):" ctest --preset armv7-time32 -R '^(touch|mouse)$'
-# the benchmark and soak scripts still work (figures are not judged here)
+# the demo, benchmark and soak scripts still work (figures are not judged
+# here; the demo fails when an effect it waits for does not come)
+step "demo script, touch mode" python3 tools/demo.py build/ci/tapbridge
+step "demo script, X mode" python3 tools/demo.py build/ci/tapbridge --x
 step "benchmark script, smoke run" python3 bench/bench.py --binary build/ci/tapbridge --smoke
 step "soak script, smoke run" python3 bench/soak.py --binary build/ci/tapbridge --smoke
 
-# The archive unpacks to tapbridge/, whose SHA256SUMS lists every other file
-# in it with the right sum, both programs among them; and systemd finds
-# nothing to say about its unit, pointed at the unpacked program (systemd
-# warns about a misspelt key or a bad value but still succeeds).
+# The archive unpacks to tapbridge/ and holds what the README promises,
+# SHA256SUMS listing every other file with the right sum; and systemd finds
+# nothing to say about its unit, pointed at the unpacked program (it warns
+# about a misspelt key or a bad value but still succeeds).
+ARCHIVE_FILES="bin/tapbridge bin/tapbridge-setup share/doc/tapbridge/README.md
+share/doc/tapbridge/examples/tapbridge.init share/doc/tapbridge/examples/tapbridge.service
+share/man/man1/tapbridge-setup.1 share/man/man1/tapbridge.1"
 check_archive() (
   dir=$(mktemp -d)
   trap 'rm -rf "$dir"' EXIT
   tar tzvf "$1" && tar xzf "$1" -C "$dir" && cd "$dir/tapbridge" && sha256sum -c SHA256SUMS || exit 1
-  diff <(find . -type f ! -name SHA256SUMS | sed 's|^\./||' | sort) <(cut -c67- SHA256SUMS | sort) || exit 1
+  diff <(printf '%s\n' $ARCHIVE_FILES) <(find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort) || exit 1
+  diff <(printf '%s\n' $ARCHIVE_FILES) <(cut -c67- SHA256SUMS) || exit 1
   test -x bin/tapbridge && test -x bin/tapbridge-setup || exit 1
   sed "s|/opt/tapbridge/|$dir/tapbridge/|" share/doc/tapbridge/examples/tapbridge.service >"$dir/tapbridge.service"
   said=$(systemd-analyze verify "$dir/tapbridge.service" 2>&1) || { echo "$said"; exit 1; }
