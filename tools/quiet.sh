@@ -58,7 +58,8 @@ test_step() {
     rm -f "$out"
     exit "$rc"
   fi
-  grep -E 'Test +#|tests passed|tests failed' "$out" | sed 's/^/    /'
+  # as ctest prints them: whoever reads its summary line finds it unchanged
+  grep -E 'Test +#|tests passed|tests failed|Total Test time' "$out" || true
   rm -f "$out"
 }
 
