@@ -3,9 +3,11 @@
 
 #include "../src/setup/choose.hpp"
 #include "../src/setup/command.hpp"
+#include "../src/setup/device_numbers.hpp"
 #include "../src/setup/lift.hpp"
 #include "../src/setup/mousedev.hpp"
 #include "../src/setup/records.hpp"
+#include "../src/setup/text.hpp"
 #include "../src/setup/traps.hpp"
 #include "../src/tap/point.hpp"
 
@@ -58,16 +60,31 @@ const input_caps laptop_touchpad = caps_of({{EV_KEY, BTN_TOUCH}, {EV_KEY, BTN_TO
 constexpr axis_range range_x{0, 1071, 0};
 constexpr axis_range range_y{0, 1447, 0};
 
+const probed sys_hidden = unknown("/sys/dev/char is not on sysfs");
+constexpr tap_time_fact ms(unsigned int value)
+{
+    return {{tri::yes, {}}, value};
+}
+const tap_time_fact no_mousedev{known(false), 0};
+const tap_time_fact tap_time_hidden{unknown("/sys/module is not on sysfs"), 0};
+
+touch_screen screen(const input_caps& caps, probed fed, bool grabbed = false, axis_range x = range_x,
+                    axis_range y = range_y)
+{
+    return {"/dev/input/event2", "vm-touch", caps, x, y, std::move(fed), {known(false), {}}, grabbed};
+}
+
 touch_screen screen(const input_caps& caps, bool fed, bool grabbed = false, axis_range x = range_x,
                     axis_range y = range_y)
 {
-    return {"/dev/input/event2", "vm-touch", caps, x, y, fed, {}, grabbed};
+    return screen(caps, known(fed), grabbed, x, y);
 }
 
-system_facts facts_with(std::vector<touch_screen> screens, std::optional<int> tap_time = 200,
-                        mice_access mice = mice_access::read_write, std::vector<process> tapbridges = {})
+system_facts facts_with(std::vector<touch_screen> screens, tap_time_fact tap_time = ms(200),
+                        mice_access mice = mice_access::read_write, found_list<process> tapbridges = {known(false), {}})
 {
-    return {3, 0, std::move(screens), {"vm-mouse (/dev/input/event1)"}, mice, tap_time, std::move(tapbridges), {}};
+    return {3, 0, {}, std::move(screens), {known(true), {"vm-mouse (/dev/input/event1)"}}, {mice, 0, {}},
+            std::move(tap_time), std::move(tapbridges), {}};
 }
 
 TEST(Records, DroppedCodesFollowTheTapTable)
@@ -96,19 +113,33 @@ TEST(Mousedev, EchoAndRemedyByKind)
     struct row {
         const char* name;
         touch_screen s;
-        std::optional<int> tap_time;
+        tap_time_fact tap_time;
         echo_kind echo;
         bool left_off;
         bool fix;
     };
     const std::vector<row> rows = {
-        {"MT only, not fed", screen(mt_only, false), 200, echo_kind::none, false, false},
-        {"touchpad kind, tap_time 200", screen(touchpad_kind, true), 200, echo_kind::touchpad_clicks, false, true},
-        {"touchpad kind, tap_time 0", screen(touchpad_kind, true), 0, echo_kind::touchpad_quiet, false, false},
-        {"touchpad kind, tap_time unreadable", screen(touchpad_kind, true), {}, echo_kind::touchpad_clicks, false, true},
-        {"direct kind, tap_time 200", screen(direct_kind, true), 200, echo_kind::direct, true, false},
-        {"direct kind, tap_time 0 helps nothing", screen(direct_kind, true), 0, echo_kind::direct, true, false},
-        {"touchpad kind without mousedev", screen(touchpad_kind, false), {}, echo_kind::none, false, false},
+        {"MT only, not fed", screen(mt_only, false), ms(200), echo_kind::none, false, false},
+        {"touchpad kind, tap_time 200", screen(touchpad_kind, true), ms(200), echo_kind::touchpad_clicks, false, true},
+        {"touchpad kind, tap_time 0", screen(touchpad_kind, true), ms(0), echo_kind::touchpad_quiet, false, false},
+        {"touchpad kind, tap_time 1", screen(touchpad_kind, true), ms(1), echo_kind::touchpad_clicks, false, true},
+        {"touchpad kind, tap_time at its largest", screen(touchpad_kind, true), ms(4294967295u),
+         echo_kind::touchpad_clicks, false, true},
+        {"touchpad kind, tap_time hidden", screen(touchpad_kind, true), tap_time_hidden, echo_kind::unknown, false,
+         false},
+        {"touchpad kind fed, yet no tap_time", screen(touchpad_kind, true), no_mousedev, echo_kind::unknown, false,
+         false},
+        {"direct kind, tap_time 200", screen(direct_kind, true), ms(200), echo_kind::direct, true, false},
+        {"direct kind, tap_time 0 helps nothing", screen(direct_kind, true), ms(0), echo_kind::direct, true, false},
+        {"touchpad kind without mousedev", screen(touchpad_kind, false), no_mousedev, echo_kind::none, false, false},
+        {"/sys hidden, touchpad kind", screen(touchpad_kind, sys_hidden), tap_time_hidden, echo_kind::unknown, false,
+         false},
+        {"/sys hidden, direct kind: point 1 off to be safe", screen(direct_kind, sys_hidden), tap_time_hidden,
+         echo_kind::unknown, true, false},
+        {"/sys hidden, MT only: mousedev cannot take it", screen(mt_only, sys_hidden), tap_time_hidden,
+         echo_kind::none, false, false},
+        {"/sys hidden, no keys: mousedev cannot take it", screen(no_keys, sys_hidden), ms(200), echo_kind::none,
+         false, false},
     };
     for (const row& r : rows) {
         EXPECT_EQ(echo_of(r.s, r.tap_time), r.echo) << r.name;
@@ -171,37 +202,67 @@ TEST(Choose, BestScreen)
         EXPECT_EQ(best_screen(r.screens), r.best) << r.name;
 }
 
-TEST(Traps, TrapsAndExitStatus)
+TEST(Traps, TrapsDoubtsAndExitStatus)
 {
     struct row {
         const char* name;
         system_facts facts;
         std::vector<trap> traps;
+        std::vector<doubt> doubts;
         int status;
+        point_set points = {{{910, 723}, {160, 723}, {535, 72}, {160, 723}, {910, 723}}};
     };
-    const std::vector<process> running = {{121, "tapbridge"}};
+    const found_list<process> running = {known(true), {{121, "tapbridge"}}};
+    const found_list<process> proc_hidden = {unknown("/proc is not on procfs"), {}};
+    const point_set all_off = {{point_off, point_off, point_off, point_off, point_off}};
+    const point_set only_middle = {{point_off, point_off, {0, 0}, point_off, point_off}};
+    const auto flat = [](axis_range x, axis_range y) { return facts_with({screen(mt_only, false, false, x, y)}); };
     const std::vector<row> rows = {
-        {"MT only, not fed", facts_with({screen(mt_only, false)}), {}, status_ready},
-        {"touchpad kind, tap_time 200", facts_with({screen(touchpad_kind, true)}), {trap::tap_time}, status_traps},
-        {"touchpad kind, tap_time 0", facts_with({screen(touchpad_kind, true)}, 0), {}, status_ready},
-        {"direct kind: the line mends it", facts_with({screen(direct_kind, true)}), {}, status_ready},
+        {"MT only, not fed", facts_with({screen(mt_only, false)}), {}, {}, status_ready},
+        {"touchpad kind, tap_time 200", facts_with({screen(touchpad_kind, true)}), {trap::tap_time}, {}, status_traps},
+        {"touchpad kind, tap_time 0", facts_with({screen(touchpad_kind, true)}, ms(0)), {}, {}, status_ready},
+        {"direct kind: the line mends it", facts_with({screen(direct_kind, true)}), {}, {}, status_ready},
         {"a second touchpad-kind screen clicks", facts_with({screen(mt_only, false), screen(touchpad_kind, true)}),
-         {trap::tap_time}, status_traps},
-        {"grabbed by another", facts_with({screen(mt_only, false, true)}), {trap::grabbed}, status_traps},
-        {"no tracking id", facts_with({screen(no_tracking_id, false)}), {trap::records_break}, status_traps},
-        {"no mousedev", facts_with({screen(touchpad_kind, false)}, std::nullopt, mice_access::missing),
-         {trap::mice_missing}, status_traps},
-        {"mice read-only", facts_with({screen(mt_only, false)}, 200, mice_access::read_only), {trap::mice_read_only},
+         {trap::tap_time}, {}, status_traps},
+        {"grabbed by another", facts_with({screen(mt_only, false, true)}), {trap::grabbed}, {}, status_traps},
+        {"no tracking id", facts_with({screen(no_tracking_id, false)}), {trap::records_break}, {}, status_traps},
+        {"no mousedev", facts_with({screen(touchpad_kind, false)}, no_mousedev, mice_access::missing),
+         {trap::mice_missing}, {}, status_traps},
+        {"mice read-only", facts_with({screen(mt_only, false)}, ms(200), mice_access::read_only),
+         {trap::mice_read_only}, {}, status_traps},
+        {"mice denied", facts_with({screen(mt_only, false)}, ms(200), mice_access::denied), {trap::mice_unreadable}, {},
          status_traps},
-        {"mice not openable", facts_with({screen(mt_only, false)}, 200, mice_access::unreadable),
-         {trap::mice_unreadable}, status_traps},
-        {"tapbridge already running", facts_with({screen(mt_only, false)}, 200, mice_access::read_write, running),
-         {trap::tapbridge_running}, status_traps},
+        {"mice on a nodev mount", facts_with({screen(mt_only, false)}, ms(200), mice_access::nodev_mount),
+         {trap::mice_unreadable}, {}, status_traps},
+        {"mice is a FIFO", facts_with({screen(mt_only, false)}, ms(200), mice_access::not_mice),
+         {trap::mice_not_mousedev}, {}, status_traps},
+        {"mice has no driver", facts_with({screen(mt_only, false)}, ms(200), mice_access::no_driver),
+         {trap::mice_not_mousedev}, {}, status_traps},
+        {"tapbridge already running", facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write, running),
+         {trap::tapbridge_running}, {}, status_traps},
+        {"/sys hidden, touchpad kind", facts_with({screen(touchpad_kind, sys_hidden)}, tap_time_hidden), {},
+         {doubt::feeding}, status_traps},
+        {"/sys hidden, direct kind", facts_with({screen(direct_kind, sys_hidden)}, tap_time_hidden), {},
+         {doubt::feeding}, status_traps},
+        {"/sys hidden, MT only: nothing rests on it", facts_with({screen(mt_only, sys_hidden)}, tap_time_hidden), {},
+         {}, status_ready},
+        {"fed as a touchpad, tap_time hidden", facts_with({screen(touchpad_kind, true)}, tap_time_hidden), {},
+         {doubt::tap_time}, status_traps},
+        {"/proc hidden", facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write, proc_hidden), {},
+         {doubt::tapbridge}, status_traps},
+        {"0..0 range", flat({0, 0, 0}, {0, 0, 0}), {trap::flat_range}, {}, status_traps,
+         {{{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}}}},
+        {"-5..0 range: only 0 can be given", flat({-5, 0, 0}, range_y), {trap::flat_range}, {}, status_traps},
+        {"0..1 range has room", flat({0, 1, 0}, {0, 1, 0}), {}, {}, status_ready},
+        {"every point off", facts_with({screen(mt_only, false)}), {trap::all_points_off}, {}, status_traps, all_off},
+        {"one point is enough", facts_with({screen(mt_only, false)}), {}, {}, status_ready, only_middle},
     };
     for (const row& r : rows) {
-        const auto traps = traps_for(r.facts, r.facts.screens.front());
+        const auto traps = traps_for(r.facts, r.facts.screens.front(), r.points);
+        const auto doubts = doubts_for(r.facts);
         EXPECT_EQ(traps, r.traps) << r.name;
-        EXPECT_EQ(status_for(traps), r.status) << r.name;
+        EXPECT_EQ(doubts, r.doubts) << r.name;
+        EXPECT_EQ(status_for(traps, doubts), r.status) << r.name;
     }
 }
 

@@ -2,8 +2,10 @@
 // tapbridge's taps, picks the five points by touch, and prints the command
 // line that starts tapbridge.
 
+#include "../process/standard_fds.hpp"
 #include "fix.hpp"
 #include "gather.hpp"
+#include "output.hpp"
 #include "pick.hpp"
 #include "report.hpp"
 #include "traps.hpp"
@@ -57,14 +59,19 @@ int usage_error(const char* what, std::string_view word)
     return status_usage;
 }
 
-} // namespace
 
-int main(int argc, char** argv)
+// status, unless standard output lost some of what was printed.
+int finish(int status)
 {
-    // Why a device cannot be opened is reported here, in the user's terms;
-    // libevdev itself speaks only of its own errors.
-    libevdev_set_log_priority(LIBEVDEV_LOG_ERROR);
-    const std::vector<std::string_view> args(argv + (argc > 0), argv + argc);
+    if (status == status_output)
+        return status;
+    if (const int error = output_error())
+        return output_failed(error);
+    return status;
+}
+
+int run(const std::vector<std::string_view>& args, bool keyboard)
+{
     if (args.empty())
         return run_report(gather_facts(true, true));
     const std::string_view option = args[0];
@@ -88,5 +95,23 @@ int main(int argc, char** argv)
     if (option == "--fix")
         return run_fix(gather_facts(false, false));
     const auto node = args.size() == 2 ? std::optional<std::string>(args[1]) : std::nullopt;
-    return run_pick(gather_facts(true, false), node);
+    return run_pick(gather_facts(true, false), node, keyboard);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Before anything is opened: a device must never land on 0, 1 or 2.
+    const filled_fds filled = keep_standard_fds_open();
+    if (filled.output) {
+        std::fputs("tapbridge-setup: standard output is closed, so nothing it finds can be shown; run it with "
+                   "standard output open.\n", stderr);
+        return status_output;
+    }
+    // Why a device cannot be opened is reported here, in the user's terms;
+    // libevdev itself speaks only of its own errors.
+    libevdev_set_log_priority(LIBEVDEV_LOG_ERROR);
+    const std::vector<std::string_view> args(argv + (argc > 0), argv + argc);
+    return finish(run(args, !filled.input));
 }
