@@ -165,9 +165,9 @@ std::string trap_text(trap t, const system_facts& facts, const touch_screen& scr
         return std::string(mice_path) + " does not exist: tapbridge stops with \"please run as root\" even "
                "for root. Load mousedev (modprobe mousedev), or make its node (mknod " + mice_path + " c 13 63)";
     case trap::mice_not_mousedev:
-        return std::string(mice_path) + " is not mousedev's multiplexer (" + mice_text(facts.mice_node) +
-               "): tapbridge would read no mouse there. Remove it and make the node (mknod " + mice_path +
-               " c 13 63), with mousedev loaded (modprobe mousedev)";
+        return std::string(mice_path) + ": " + mice_text(facts.mice_node) + ". tapbridge would read no mouse "
+               "there: load mousedev (modprobe mousedev) and put its node there instead (mknod " + mice_path +
+               " c 13 63)";
     case trap::mice_unreadable:
         return std::string(mice_path) + ": " + mice_text(facts.mice_node);
     case trap::mice_read_only:
