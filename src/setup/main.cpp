@@ -40,17 +40,23 @@ constexpr const char* help =
     "--pick [NODE]  holds NODE (default: the best screen) for itself and asks, for left, right,\n"
     "               middle, wheel up and wheel down in turn, for a touch where that one should\n"
     "               tap (the point where the finger lifts) or Enter to leave it off; then prints\n"
-    "               the whole command line. Ctrl-C stops without one.\n"
+    "               the whole command line. Ctrl-C stops without one. With standard input\n"
+    "               closed (<&-) there is no keyboard: every question takes a touch.\n"
     "--fix          writes 0 to /sys/module/mousedev/parameters/tap_time when a touchpad-kind\n"
     "               screen is fed into /dev/input/mice, so taps stop coming back as clicks.\n"
     "               Lasts until reboot; mousedev.tap_time=0 on the kernel command line keeps it.\n"
     "\n"
     "Exit status:\n"
     "  0   ready: the printed line runs as printed (--fix: tap_time is right now)\n"
-    "  1   a line is printed, but the traps listed must be mended first (--fix: the write failed)\n"
+    "  1   a line is printed, but the traps listed must be mended first, or a fact it rests on\n"
+    "      is unknown (/sys or /proc hidden, as in some containers) and must be checked first;\n"
+    "      an unknown is never taken for \"fine\" (--fix: the write failed, or what to change\n"
+    "      could not be seen and nothing was changed)\n"
     "  2   nothing usable: no input devices, no touch screen, no permission (run as root),\n"
     "      or NODE missing, not an input device, not a touch screen, grabbed by another process\n"
-    "  64  usage error, or standard input ended before --pick was answered\n";
+    "  64  usage error, or standard input ended before --pick was answered\n"
+    "  74  standard output could not be written (closed, full, or failing): the output is\n"
+    "      incomplete, and the error is on standard error\n";
 
 int usage_error(const char* what, std::string_view word)
 {
