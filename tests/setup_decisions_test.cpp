@@ -7,6 +7,7 @@
 #include "../src/setup/lift.hpp"
 #include "../src/setup/mousedev.hpp"
 #include "../src/setup/records.hpp"
+#include "../src/setup/sketch.hpp"
 #include "../src/setup/text.hpp"
 #include "../src/setup/traps.hpp"
 #include "../src/tap/point.hpp"
@@ -179,6 +180,62 @@ TEST(Layout, DefaultPointsStayInsideTheRange)
     }
     EXPECT_FALSE(range_usable({-100, -1, 0})) << "wholly negative";
     EXPECT_FALSE(range_usable(pixel_range(0))) << "no pixels";
+}
+
+TEST(Sketch, WherePointsFallInTheBox)
+{
+    struct row {
+        const char* name;
+        axis_range x;
+        axis_range y;
+        point_set points;
+        int columns;
+        int rows;
+        std::array<mark, point_count> marks; // column, row, number drawn; -1 -1 0 when off
+        std::optional<std::size_t> left_stand_in;
+    };
+    constexpr mark off{-1, -1, 0};
+    constexpr axis_range wide_x{0, 4095, 0};
+    constexpr axis_range wide_y{0, 2047, 0};
+    const std::vector<row> rows = {
+        {"corners and centre, minimum not 0", {100, 1171, 0}, {200, 1647, 0},
+         {{{100, 200}, {1171, 200}, {100, 1647}, {1171, 1647}, {635, 923}}}, 18, 12,
+         {{{0, 0, 1}, {17, 0, 2}, {0, 11, 3}, {17, 11, 4}, {8, 5, 5}}}, 4},
+        {"tall, point 1 off: 2 and 4 share a cell", range_x, range_y, default_points(range_x, range_y, true), 18, 12,
+         {{off, {3, 5, 2}, {8, 1, 3}, {3, 5, 2}, {14, 5, 5}}}, 4},
+        {"wide: 1+5 and 2+4", wide_x, wide_y, default_points(wide_x, wide_y, false), 32, 8,
+         {{{26, 3, 1}, {5, 3, 2}, {15, 0, 3}, {5, 3, 2}, {26, 3, 1}}}, 4},
+        {"square units, but 2:1 tall in millimetres", {0, 4095, 40}, {0, 4095, 20},
+         default_points({0, 4095, 40}, {0, 4095, 20}, false), 12, 12,
+         {{{9, 5, 1}, {2, 5, 2}, {5, 1, 3}, {2, 5, 2}, {9, 5, 1}}}, 4},
+        {"one resolution missing: units decide; a point beyond the range", {0, 4095, 40}, wide_y,
+         {{point_off, point_off, {9999, 9999}, point_off, point_off}}, 32, 8, {{off, off, {31, 7, 3}, off, off}},
+         std::nullopt},
+        {"0..0 by 0..0", {0, 0, 0}, {0, 0, 0}, default_points({0, 0, 0}, {0, 0, 0}, false), 1, 1,
+         {{{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}}}, 4},
+        {"no width: one column", {0, 0, 0}, range_y, default_points({0, 0, 0}, range_y, false), 1, 12,
+         {{{0, 5, 1}, {0, 5, 1}, {0, 1, 3}, {0, 5, 1}, {0, 5, 1}}}, 4},
+        {"no height: one row, legend longer than the box", wide_x, {0, 0, 0},
+         default_points(wide_x, {0, 0, 0}, true), 32, 1, {{off, {5, 0, 2}, {15, 0, 3}, {5, 0, 2}, {26, 0, 5}}}, 4},
+        {"the whole int range, no overflow; legend below", {INT_MIN, INT_MAX, 0}, {0, INT_MAX, 0},
+         {{{INT_MAX, INT_MAX}, {0, 0}, point_off, point_off, point_off}}, 32, 8,
+         {{{31, 7, 1}, {16, 0, 2}, off, off, off}}, std::nullopt},
+    };
+    for (const row& r : rows) {
+        const sketch_box box = place_points(r.x, r.y, r.points);
+        EXPECT_EQ(box.columns, r.columns) << r.name;
+        EXPECT_EQ(box.rows, r.rows) << r.name;
+        for (std::size_t i = 0; i < point_count; ++i) {
+            const mark& got = box.marks[i];
+            const mark& want = r.marks[i];
+            EXPECT_TRUE(got.column == want.column && got.row == want.row && got.drawn == want.drawn)
+                << r.name << ", point " << i + 1 << ": column " << got.column << " row " << got.row << " drawn "
+                << got.drawn;
+        }
+        EXPECT_EQ(stand_in(page_turning, r.points, btn_left - 1), r.left_stand_in) << r.name;
+        for (const std::string& line : sketch_lines(r.x, r.y, r.points, page_turning))
+            EXPECT_LE(line.size(), sketch_width) << r.name << ": " << line;
+    }
 }
 
 TEST(Choose, BestScreen)

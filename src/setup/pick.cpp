@@ -6,6 +6,7 @@
 #include "lift.hpp"
 #include "output.hpp"
 #include "processes.hpp"
+#include "show_sketch.hpp"
 #include "text.hpp"
 
 #include <cerrno>
@@ -259,6 +260,7 @@ int pick_on(const system_facts& facts, const std::string& path, input_node& node
     const picked answers = ask_points(node.device, screen, left_must_stay_off(screen, facts.tap_time), keyboard);
     if (answers.status != status_ready)
         return answers.status;
+    show_sketch(screen, answers.points);
     return print_command(facts, screen, answers.points);
 }
 

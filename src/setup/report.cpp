@@ -6,8 +6,10 @@
 #include "choose.hpp"
 #include "command.hpp"
 #include "explain.hpp"
-#include "records.hpp"
 #include "display.hpp"
+#include "records.hpp"
+#include "show_sketch.hpp"
+#include "sketch.hpp"
 #include "text.hpp"
 
 #include <cstdio>
@@ -91,13 +93,24 @@ void print_system(const system_facts& facts)
                     x.xtest ? "with XTEST: X mode works" : "no XTEST extension: X mode would click nothing");
 }
 
-void print_layout()
+// The roles as the printed line has them. The report turns a point off only
+// where mousedev would echo it; the button that still does its job is named.
+void print_layout(const point_set& points)
 {
     std::string text;
-    for (const button_role& role : page_turning)
-        append_listed(text, std::string(role.button) + " = " + role.purpose + " at " +
-                                std::to_string(role.x_percent) + "%," + std::to_string(role.y_percent) + '%',
-                      "; ");
+    for (std::size_t i = 0; i < point_count; ++i) {
+        const button_role& role = page_turning[i];
+        std::string item = role.button;
+        if (point_enabled(points[i].x, points[i].y)) {
+            item += std::string(" = ") + role.purpose + " at " + std::to_string(role.x_percent) + "%," +
+                    std::to_string(role.y_percent) + '%';
+        } else {
+            item += " off: mousedev would bring every tap back as a left click";
+            if (const auto other = stand_in(page_turning, points, i))
+                item += std::string(", so ") + page_turning[*other].button + " alone gives " + role.purpose;
+        }
+        append_listed(text, item, "; ");
+    }
     std::printf("Layout (page turning): %s\n", text.c_str());
 }
 
@@ -134,8 +147,10 @@ int run_report(const system_facts& facts)
     const touch_screen& screen = facts.screens[*best];
     const bool left_off = left_must_stay_off(screen, facts.tap_time);
     std::printf("\nBest screen: %s\n", device_text(screen).c_str());
-    print_layout();
-    const int status = print_command(facts, screen, default_points(screen.x, screen.y, left_off));
+    const point_set points = default_points(screen.x, screen.y, left_off);
+    print_layout(points);
+    show_sketch(screen, points);
+    const int status = print_command(facts, screen, points);
     print_x_line(facts, screen, left_off);
     return status;
 }
