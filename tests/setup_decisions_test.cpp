@@ -254,6 +254,12 @@ TEST(Choose, BestScreen)
         {"grabbed is still usable", {screen(mt_only, false, true)}, 0},
         {"a wholly negative range is not", {screen(mt_only, false, false, {-500, -1, 0}), screen(touchpad_kind, true)}, 1},
         {"only negative ranges", {screen(mt_only, false, false, range_x, {-9, -1, 0})}, std::nullopt},
+        {"whole taps outrank direct and not grabbed", {screen(no_tracking_id, false), screen(laptop_touchpad, false, true)},
+         1},
+        {"direct outranks not grabbed", {screen(laptop_touchpad, false), screen(mt_only, false, true)}, 1},
+        {"0..0 is the smallest usable range", {screen(mt_only, false, false, {0, 0, 0}, {0, 0, 0})}, 0},
+        {"-1..0 still reaches 0", {screen(mt_only, false, false, {-1, 0, 0}, {-1, 0, 0})}, 0},
+        {"-1..-1 does not", {screen(mt_only, false, false, {-1, -1, 0}, range_y)}, std::nullopt},
     };
     for (const row& r : rows)
         EXPECT_EQ(best_screen(r.screens), r.best) << r.name;
@@ -341,9 +347,75 @@ TEST(Command, LineAsTheShellReadsIt)
          "tapbridge /dev/input/event2 1 -1 -1 160 723 535 72 160 723 910 723"},
         {"blank and quote in a path", "/opt/my tools/tapbridge", "/dev/input/by-id/it's-event-touch", touch_mode, points,
          "'/opt/my tools/tapbridge' '/dev/input/by-id/it'\\''s-event-touch' 0 -1 -1 160 723 535 72 160 723 910 723"},
+        {"a line break and an escape in a path", "tapbridge", "/dev/input/x\nReady.\x1b[2J'", touch_mode, points,
+         "tapbridge $'/dev/input/x\\x0aReady.\\x1b[2J\\'' 0 -1 -1 160 723 535 72 160 723 910 723"},
     };
     for (const row& r : rows)
         EXPECT_EQ(command_line(r.program, r.node, r.mode, r.points), r.line) << r.name;
+}
+
+TEST(Text, PrintableAndNumbers)
+{
+    struct printed {
+        std::string text;
+        std::string shown;
+    };
+    const std::vector<printed> names = {
+        {"vm-touch", "vm-touch"},
+        {"x\nReady. Run as root:", "x\\nReady. Run as root:"},
+        {"\x1b[2Jtouch\t\"q\"\\", "\\x1b[2Jtouch\\t\\\"q\\\"\\\\"},
+        {"caf\xc3\xa9 \xe2\x84\xa2", "caf\xc3\xa9 \xe2\x84\xa2"},
+        {"c1 \xc2\x9b csi, del \x7f", "c1 \\xc2\\x9b csi, del \\x7f"},
+        {"cut \xe2\x84", "cut \\xe2\\x84"},
+        {"overlong \xc0\xaf", "overlong \\xc0\\xaf"},
+    };
+    for (const printed& n : names)
+        EXPECT_EQ(printable(n.text), n.shown) << n.shown;
+    struct number {
+        std::string text;
+        std::optional<unsigned int> tap_time;
+        std::optional<int> pid;
+    };
+    const std::vector<number> numbers = {
+        {"200\n", 200, std::nullopt},
+        {"0", 0, std::nullopt},
+        {"4294967295\n", 4294967295u, std::nullopt},
+        {"4294967296\n", std::nullopt, std::nullopt},
+        {"2147483647", 2147483647u, 2147483647},
+        {"2147483648", 2147483648u, std::nullopt},
+        {"99999999999", std::nullopt, std::nullopt},
+        {"12", 12u, 12},
+        {"-1", std::nullopt, std::nullopt},
+        {"", std::nullopt, std::nullopt},
+        {"\n", std::nullopt, std::nullopt},
+        {"12abc", std::nullopt, std::nullopt},
+        {" 12", std::nullopt, std::nullopt},
+        {"self", std::nullopt, std::nullopt},
+    };
+    for (const number& n : numbers) {
+        EXPECT_EQ(parse_unsigned(n.text), n.tap_time) << printable(n.text);
+        EXPECT_EQ(parse_pid(n.text), n.pid) << printable(n.text);
+    }
+    EXPECT_EQ(parse_pid("0"), std::nullopt) << "no process has pid 0";
+}
+
+TEST(Numbers, InputDeviceNumbers)
+{
+    struct row {
+        unsigned major;
+        unsigned minor;
+        bool evdev;
+        bool mice;
+    };
+    const std::vector<row> rows = {
+        {13, 63, false, true},  {13, 64, true, false},   {13, 95, true, false},  {13, 96, false, false},
+        {13, 32, false, false}, {13, 255, false, false}, {13, 256, true, false}, {13, 1023, true, false},
+        {13, 1024, false, false}, {14, 66, false, false}, {1, 3, false, false},  {12, 63, false, false},
+    };
+    for (const row& r : rows) {
+        EXPECT_EQ(maybe_evdev_number(r.major, r.minor), r.evdev) << r.major << ':' << r.minor;
+        EXPECT_EQ(is_mice_number(r.major, r.minor), r.mice) << r.major << ':' << r.minor;
+    }
 }
 
 // Feeds events and returns every point picked, in order.
@@ -397,6 +469,16 @@ TEST(Lift, WhereTheFollowedFingerLifts)
          {{70, 80}}},
         {"nothing before the frame ends", 0, none, {id(7), x(1), y(2), touch_down, syn, id(-1), touch_up}, {}},
         {"a slot beyond those followed", 0, none, {slot(20), id(3), x(1), y(2), syn, id(-1), syn}, {}},
+        {"the highest slot followed", 0, none, {slot(15), id(3), x(1), y(2), syn, id(-1), syn}, {{1, 2}}},
+        {"the first slot past them", 0, none, {slot(16), id(3), x(1), y(2), syn, id(-1), syn}, {}},
+        {"two fingers, the first lifts first", 0, none,
+         {slot(0), id(1), x(100), y(100), touch_down, syn, slot(1), id(2), x(500), y(500), syn, slot(0), id(-1), syn,
+          slot(1), id(-1), touch_up, syn},
+         {{100, 100}}},
+        {"a lift, then a whole second tap", 0, none,
+         {id(1), x(10), y(20), touch_down, syn, id(-1), touch_up, syn, id(2), x(30), y(40), touch_down, syn, id(-1),
+          touch_up, syn},
+         {{10, 20}, {30, 40}}},
     };
     for (const row& r : rows)
         EXPECT_EQ(lifts(r.slot, r.last, r.events), r.picked) << r.name;
