@@ -24,7 +24,9 @@ NO_DEVICES = "no input devices"
 OUTPUT_ERROR = "tapbridge-setup: cannot write to standard output: "
 # Scenes: bubblewrap arguments, {t} is the directory of canned files.
 INPUT = ["--dir", "/dev/input"]
-HUGE_PROC = ["--bind", "{t}/proc", "/proc"]
+# A /proc that is no procfs, with an entry no int holds. Its "self" leads to
+# a real one: the sanitizers read their options from /proc/self/environ.
+HUGE_PROC = ["--proc", "{t}/realproc", "--bind", "{t}/proc", "/proc"]
 NO_SYS = ["--tmpfs", "/sys"]
 SILENT_X = ["--unshare-net", "--bind", "{t}/x11", "/tmp/.X11-unix"]
 CASES = [
@@ -69,7 +71,7 @@ def started(command, comm):
 
 
 PROBES = [
-    # name, probe arguments, scene, words on stdout (shell: a command that starts a process first)
+    # name, probe arguments, scene, words on stdout, shell line (starting a process first), environment
     ("mice: a FIFO", ["mice"], INPUT + ["--bind", "{t}/fifo", MICE], ["mice: not_mice a FIFO"]),
     ("mice: a regular file", ["mice"], INPUT + ["--bind", "{t}/file", MICE], ["mice: not_mice a regular file"]),
     ("mice: a directory", ["mice"], INPUT + ["--dir", MICE], ["mice: not_mice a directory"]),
@@ -90,6 +92,9 @@ PROBES = [
      ["outcome: no_driver"]),
     ("nodes: by number, each device once, by its own name", ["nodes", "{t}/input"], [],
      ["{t}/input/event2\n{t}/input/event007\n{t}/input/event10\n{t}/input/event4294967296\n"]),
+    ("display: a server that never answers", ["display"], SILENT_X, ["asked 1 timed_out 1 opened 0"], "",
+     {"DISPLAY": ":7"}),
+    ("display: no server there", ["display"], SILENT_X, ["asked 1 timed_out 0 opened 0"], "", {"DISPLAY": ":8"}),
     ("tapbridges: /proc hidden, a pid too large for an int", ["tapbridges"], HUGE_PROC,
      ["any: unknown: /proc is not on procfs"]),
     ("tapbridges: none", ["tapbridges"], PROCS, ["any: no\n"]),
@@ -110,6 +115,8 @@ def make_canned(t):
     os.makedirs(f"{t}/proc/12")
     with open(f"{t}/proc/12/comm", "w") as f:
         f.write("tapbridge\n")
+    os.makedirs(f"{t}/realproc")
+    os.symlink(f"{t}/realproc/self", f"{t}/proc/self")
     os.makedirs(f"{t}/input/by-id")
     for name, minor in [("event10", 74), ("event2", 66), ("event007", 71), ("event4294967296", 300), ("mouse0", 32)]:
         os.mknod(f"{t}/input/{name}", 0o600 | 0o020000, os.makedev(13, minor))
@@ -134,7 +141,9 @@ def run(cmd, t, scene, shell="", env_extra=None, emulator=()):
     if shell:
         script = shell.replace("{t}", t) if "exec" in shell else f'exec "$@" {shell}'
         bwrap += ["sh", "-c", script, "sh"]
-    env = dict(os.environ, ASAN_OPTIONS="verify_asan_link_order=0")
+    # The leak checker reads /proc/PID, which some scenes hide.
+    leaks = "0" if HUGE_PROC[3] in scene else "1"
+    env = dict(os.environ, ASAN_OPTIONS="verify_asan_link_order=0:detect_leaks=" + leaks)
     env.pop("DISPLAY", None)
     env.update(env_extra or {})
     proc = sd.spawn(bwrap + list(emulator) + [a.replace("{t}", t) for a in cmd], stdin=subprocess.DEVNULL,
@@ -178,9 +187,9 @@ def check_binary(args, t, emulator):
 
 def check_probes(args, t, emulator):
     failures = 0
-    for name, extra, scene, words, *shell in PROBES:
-        shell = shell[0] if shell else ""
-        code, out, err = run([os.path.abspath(args.probe)] + extra, t, scene, shell, None, emulator)
+    for name, extra, scene, words, *how in PROBES:
+        shell, env = (how + ["", {}][len(how):])[:2]
+        code, out, err = run([os.path.abspath(args.probe)] + extra, t, scene, shell, env, emulator)
         problems = [f"exit status {code}, want 0"] if code != 0 else []
         problems += [f"stdout lacks {w!r}" for w in (w.replace("{t}", t) for w in words) if w not in out]
         failures += report("probe " + name, problems, out, err)
