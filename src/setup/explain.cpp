@@ -195,10 +195,9 @@ std::string doubt_text(doubt d, const system_facts& facts)
     case doubt::feeding: {
         const touch_screen* s = feeding_unknown(facts);
         return "whether mousedev feeds " + printable(s->node) + " into /dev/input/mice is unknown (" + s->fed.why +
-               "). Look for mouseN in its \"H: Handlers=\" line in /proc/bus/input/devices: if it is there, " +
-               (s->caps.keys[BTN_TOOL_FINGER] ? "run tapbridge-setup --fix where /sys is visible"
-                                              : "keep point 1 off (-1 -1), as the line has it") +
-               "; run tapbridge-setup where /sys is mounted to check it";
+               "). A mouseN in its \"H: Handlers=\" line of /proc/bus/input/devices says it is; then " +
+               (s->caps.keys[BTN_TOOL_FINGER] ? "run tapbridge-setup --fix where /sys is visible (on the host)"
+                                              : "keep point 1 off (-1 -1), as the line below has it");
     }
     case doubt::tap_time:
         return "mousedev's tap_time is " + tap_time_text(facts.tap_time) + ", and a touchpad-kind screen is fed: "

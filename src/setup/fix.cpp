@@ -50,10 +50,12 @@ int write_zero(const system_facts& facts)
     return status_ready;
 }
 
-// Why --fix cannot tell what to change, or empty when it can.
+// Why --fix cannot tell what to change, or empty when it can. Only a
+// touchpad-kind screen's feeding matters: tap_time changes nothing for
+// another.
 std::string cannot_tell(const system_facts& facts)
 {
-    if (const touch_screen* s = feeding_unknown(facts))
+    if (const touch_screen* s = feeding_unknown(facts); s && s->caps.keys[BTN_TOOL_FINGER])
         return "whether mousedev feeds " + device_text(*s) + " is unknown: " + s->fed.why;
     if (tap_time_unknown_matters(facts))
         return "mousedev's tap_time is " + tap_time_text(facts.tap_time);
@@ -89,6 +91,14 @@ int run_fix(const system_facts& facts)
                     "tap_time is. The command line tapbridge-setup prints leaves point 1 off (-1 -1), which "
                     "stops the echo.\n", direct.c_str());
         return status_ready;
+    }
+    if (const touch_screen* s = feeding_unknown(facts)) {
+        // Nothing rests on tap_time here, but it could not be read: not "fine".
+        std::fprintf(stderr, "tapbridge-setup: whether mousedev feeds %s could not be seen (%s). Nothing changed: "
+                     "tap_time cannot help a screen without BTN_TOOL_FINGER; if it is fed, point 1 off (-1 -1) "
+                     "stops the echo, as the line tapbridge-setup prints has it.\n", device_text(*s).c_str(),
+                     s->fed.why.c_str());
+        return status_traps;
     }
     if (!screens_of(facts, echo_kind::touchpad_quiet).empty())
         std::puts("Nothing to fix: mousedev's tap_time is already 0.");
