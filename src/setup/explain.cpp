@@ -179,8 +179,8 @@ std::string trap_text(trap t, const system_facts& facts, const touch_screen& scr
                std::to_string(facts.tapbridges.items.front().pid) + ")";
     case trap::flat_range:
         return node + " reports a range of one value (" + axis_flatness(screen) +
-               "): every point lands on that value, so the buttons cannot tap different places along it. "
-               "The driver gives no real size; take the range from the device's documentation and give the "
+               "): the line taps, but every button at that one value, so the buttons cannot be told apart along "
+               "it. The driver gives no real size; take the range from the device's documentation and give the "
                "points by hand";
     case trap::all_points_off:
         return "every point is off (-1 -1): this line prints a line for each button and taps nothing. "
