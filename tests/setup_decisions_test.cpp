@@ -3,10 +3,12 @@
 
 #include "../src/setup/choose.hpp"
 #include "../src/setup/command.hpp"
+#include "../src/setup/device_numbers.hpp"
 #include "../src/setup/lift.hpp"
 #include "../src/setup/mousedev.hpp"
 #include "../src/setup/records.hpp"
 #include "../src/setup/sketch.hpp"
+#include "../src/setup/text.hpp"
 #include "../src/setup/traps.hpp"
 #include "../src/tap/point.hpp"
 
@@ -59,16 +61,31 @@ const input_caps laptop_touchpad = caps_of({{EV_KEY, BTN_TOUCH}, {EV_KEY, BTN_TO
 constexpr axis_range range_x{0, 1071, 0};
 constexpr axis_range range_y{0, 1447, 0};
 
+const probed sys_hidden = unknown("/sys/dev/char is not on sysfs");
+constexpr tap_time_fact ms(unsigned int value)
+{
+    return {{tri::yes, {}}, value};
+}
+const tap_time_fact no_mousedev{known(false), 0};
+const tap_time_fact tap_time_hidden{unknown("/sys/module is not on sysfs"), 0};
+
+touch_screen screen(const input_caps& caps, probed fed, bool grabbed = false, axis_range x = range_x,
+                    axis_range y = range_y)
+{
+    return {"/dev/input/event2", "vm-touch", caps, x, y, std::move(fed), {known(false), {}}, grabbed};
+}
+
 touch_screen screen(const input_caps& caps, bool fed, bool grabbed = false, axis_range x = range_x,
                     axis_range y = range_y)
 {
-    return {"/dev/input/event2", "vm-touch", caps, x, y, fed, {}, grabbed};
+    return screen(caps, known(fed), grabbed, x, y);
 }
 
-system_facts facts_with(std::vector<touch_screen> screens, std::optional<int> tap_time = 200,
-                        mice_access mice = mice_access::read_write, std::vector<process> tapbridges = {})
+system_facts facts_with(std::vector<touch_screen> screens, tap_time_fact tap_time = ms(200),
+                        mice_access mice = mice_access::read_write, found_list<process> tapbridges = {known(false), {}})
 {
-    return {3, 0, std::move(screens), {"vm-mouse (/dev/input/event1)"}, mice, tap_time, std::move(tapbridges), {}};
+    return {3, 0, {}, std::move(screens), {known(true), {"vm-mouse (/dev/input/event1)"}}, {mice, 0, {}},
+            std::move(tap_time), std::move(tapbridges), {}};
 }
 
 TEST(Records, DroppedCodesFollowTheTapTable)
@@ -97,19 +114,33 @@ TEST(Mousedev, EchoAndRemedyByKind)
     struct row {
         const char* name;
         touch_screen s;
-        std::optional<int> tap_time;
+        tap_time_fact tap_time;
         echo_kind echo;
         bool left_off;
         bool fix;
     };
     const std::vector<row> rows = {
-        {"MT only, not fed", screen(mt_only, false), 200, echo_kind::none, false, false},
-        {"touchpad kind, tap_time 200", screen(touchpad_kind, true), 200, echo_kind::touchpad_clicks, false, true},
-        {"touchpad kind, tap_time 0", screen(touchpad_kind, true), 0, echo_kind::touchpad_quiet, false, false},
-        {"touchpad kind, tap_time unreadable", screen(touchpad_kind, true), {}, echo_kind::touchpad_clicks, false, true},
-        {"direct kind, tap_time 200", screen(direct_kind, true), 200, echo_kind::direct, true, false},
-        {"direct kind, tap_time 0 helps nothing", screen(direct_kind, true), 0, echo_kind::direct, true, false},
-        {"touchpad kind without mousedev", screen(touchpad_kind, false), {}, echo_kind::none, false, false},
+        {"MT only, not fed", screen(mt_only, false), ms(200), echo_kind::none, false, false},
+        {"touchpad kind, tap_time 200", screen(touchpad_kind, true), ms(200), echo_kind::touchpad_clicks, false, true},
+        {"touchpad kind, tap_time 0", screen(touchpad_kind, true), ms(0), echo_kind::touchpad_quiet, false, false},
+        {"touchpad kind, tap_time 1", screen(touchpad_kind, true), ms(1), echo_kind::touchpad_clicks, false, true},
+        {"touchpad kind, tap_time at its largest", screen(touchpad_kind, true), ms(4294967295u),
+         echo_kind::touchpad_clicks, false, true},
+        {"touchpad kind, tap_time hidden", screen(touchpad_kind, true), tap_time_hidden, echo_kind::unknown, false,
+         false},
+        {"touchpad kind fed, yet no tap_time", screen(touchpad_kind, true), no_mousedev, echo_kind::unknown, false,
+         false},
+        {"direct kind, tap_time 200", screen(direct_kind, true), ms(200), echo_kind::direct, true, false},
+        {"direct kind, tap_time 0 helps nothing", screen(direct_kind, true), ms(0), echo_kind::direct, true, false},
+        {"touchpad kind without mousedev", screen(touchpad_kind, false), no_mousedev, echo_kind::none, false, false},
+        {"/sys hidden, touchpad kind", screen(touchpad_kind, sys_hidden), tap_time_hidden, echo_kind::unknown, false,
+         false},
+        {"/sys hidden, direct kind: point 1 off to be safe", screen(direct_kind, sys_hidden), tap_time_hidden,
+         echo_kind::unknown, true, false},
+        {"/sys hidden, MT only: mousedev cannot take it", screen(mt_only, sys_hidden), tap_time_hidden,
+         echo_kind::none, false, false},
+        {"/sys hidden, no keys: mousedev cannot take it", screen(no_keys, sys_hidden), ms(200), echo_kind::none,
+         false, false},
     };
     for (const row& r : rows) {
         EXPECT_EQ(echo_of(r.s, r.tap_time), r.echo) << r.name;
@@ -223,42 +254,78 @@ TEST(Choose, BestScreen)
         {"grabbed is still usable", {screen(mt_only, false, true)}, 0},
         {"a wholly negative range is not", {screen(mt_only, false, false, {-500, -1, 0}), screen(touchpad_kind, true)}, 1},
         {"only negative ranges", {screen(mt_only, false, false, range_x, {-9, -1, 0})}, std::nullopt},
+        {"whole taps outrank direct and not grabbed", {screen(no_tracking_id, false), screen(laptop_touchpad, false, true)},
+         1},
+        {"direct outranks not grabbed", {screen(laptop_touchpad, false), screen(mt_only, false, true)}, 1},
+        {"0..0 is the smallest usable range", {screen(mt_only, false, false, {0, 0, 0}, {0, 0, 0})}, 0},
+        {"-1..0 still reaches 0", {screen(mt_only, false, false, {-1, 0, 0}, {-1, 0, 0})}, 0},
+        {"-1..-1 does not", {screen(mt_only, false, false, {-1, -1, 0}, range_y)}, std::nullopt},
     };
     for (const row& r : rows)
         EXPECT_EQ(best_screen(r.screens), r.best) << r.name;
 }
 
-TEST(Traps, TrapsAndExitStatus)
+TEST(Traps, TrapsDoubtsAndExitStatus)
 {
     struct row {
         const char* name;
         system_facts facts;
         std::vector<trap> traps;
+        std::vector<doubt> doubts;
         int status;
+        point_set points = {{{910, 723}, {160, 723}, {535, 72}, {160, 723}, {910, 723}}};
     };
-    const std::vector<process> running = {{121, "tapbridge"}};
+    const found_list<process> running = {known(true), {{121, "tapbridge"}}};
+    const found_list<process> proc_hidden = {unknown("/proc is not on procfs"), {}};
+    const point_set all_off = {{point_off, point_off, point_off, point_off, point_off}};
+    const point_set only_middle = {{point_off, point_off, {0, 0}, point_off, point_off}};
+    const auto flat = [](axis_range x, axis_range y) { return facts_with({screen(mt_only, false, false, x, y)}); };
     const std::vector<row> rows = {
-        {"MT only, not fed", facts_with({screen(mt_only, false)}), {}, status_ready},
-        {"touchpad kind, tap_time 200", facts_with({screen(touchpad_kind, true)}), {trap::tap_time}, status_traps},
-        {"touchpad kind, tap_time 0", facts_with({screen(touchpad_kind, true)}, 0), {}, status_ready},
-        {"direct kind: the line mends it", facts_with({screen(direct_kind, true)}), {}, status_ready},
+        {"MT only, not fed", facts_with({screen(mt_only, false)}), {}, {}, status_ready},
+        {"touchpad kind, tap_time 200", facts_with({screen(touchpad_kind, true)}), {trap::tap_time}, {}, status_traps},
+        {"touchpad kind, tap_time 0", facts_with({screen(touchpad_kind, true)}, ms(0)), {}, {}, status_ready},
+        {"direct kind: the line mends it", facts_with({screen(direct_kind, true)}), {}, {}, status_ready},
         {"a second touchpad-kind screen clicks", facts_with({screen(mt_only, false), screen(touchpad_kind, true)}),
-         {trap::tap_time}, status_traps},
-        {"grabbed by another", facts_with({screen(mt_only, false, true)}), {trap::grabbed}, status_traps},
-        {"no tracking id", facts_with({screen(no_tracking_id, false)}), {trap::records_break}, status_traps},
-        {"no mousedev", facts_with({screen(touchpad_kind, false)}, std::nullopt, mice_access::missing),
-         {trap::mice_missing}, status_traps},
-        {"mice read-only", facts_with({screen(mt_only, false)}, 200, mice_access::read_only), {trap::mice_read_only},
+         {trap::tap_time}, {}, status_traps},
+        {"grabbed by another", facts_with({screen(mt_only, false, true)}), {trap::grabbed}, {}, status_traps},
+        {"no tracking id", facts_with({screen(no_tracking_id, false)}), {trap::records_break}, {}, status_traps},
+        {"no mousedev", facts_with({screen(touchpad_kind, false)}, no_mousedev, mice_access::missing),
+         {trap::mice_missing}, {}, status_traps},
+        {"mice read-only", facts_with({screen(mt_only, false)}, ms(200), mice_access::read_only),
+         {trap::mice_read_only}, {}, status_traps},
+        {"mice denied", facts_with({screen(mt_only, false)}, ms(200), mice_access::denied), {trap::mice_unreadable}, {},
          status_traps},
-        {"mice not openable", facts_with({screen(mt_only, false)}, 200, mice_access::unreadable),
-         {trap::mice_unreadable}, status_traps},
-        {"tapbridge already running", facts_with({screen(mt_only, false)}, 200, mice_access::read_write, running),
-         {trap::tapbridge_running}, status_traps},
+        {"mice on a nodev mount", facts_with({screen(mt_only, false)}, ms(200), mice_access::nodev_mount),
+         {trap::mice_unreadable}, {}, status_traps},
+        {"mice is a FIFO", facts_with({screen(mt_only, false)}, ms(200), mice_access::not_mice),
+         {trap::mice_not_mousedev}, {}, status_traps},
+        {"mice has no driver", facts_with({screen(mt_only, false)}, ms(200), mice_access::no_driver),
+         {trap::mice_not_mousedev}, {}, status_traps},
+        {"tapbridge already running", facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write, running),
+         {trap::tapbridge_running}, {}, status_traps},
+        {"/sys hidden, touchpad kind", facts_with({screen(touchpad_kind, sys_hidden)}, tap_time_hidden), {},
+         {doubt::feeding}, status_traps},
+        {"/sys hidden, direct kind", facts_with({screen(direct_kind, sys_hidden)}, tap_time_hidden), {},
+         {doubt::feeding}, status_traps},
+        {"/sys hidden, MT only: nothing rests on it", facts_with({screen(mt_only, sys_hidden)}, tap_time_hidden), {},
+         {}, status_ready},
+        {"fed as a touchpad, tap_time hidden", facts_with({screen(touchpad_kind, true)}, tap_time_hidden), {},
+         {doubt::tap_time}, status_traps},
+        {"/proc hidden", facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write, proc_hidden), {},
+         {doubt::tapbridge}, status_traps},
+        {"0..0 range", flat({0, 0, 0}, {0, 0, 0}), {trap::flat_range}, {}, status_traps,
+         {{{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}}}},
+        {"-5..0 range: only 0 can be given", flat({-5, 0, 0}, range_y), {trap::flat_range}, {}, status_traps},
+        {"0..1 range has room", flat({0, 1, 0}, {0, 1, 0}), {}, {}, status_ready},
+        {"every point off", facts_with({screen(mt_only, false)}), {trap::all_points_off}, {}, status_traps, all_off},
+        {"one point is enough", facts_with({screen(mt_only, false)}), {}, {}, status_ready, only_middle},
     };
     for (const row& r : rows) {
-        const auto traps = traps_for(r.facts, r.facts.screens.front());
+        const auto traps = traps_for(r.facts, r.facts.screens.front(), r.points);
+        const auto doubts = doubts_for(r.facts);
         EXPECT_EQ(traps, r.traps) << r.name;
-        EXPECT_EQ(status_for(traps), r.status) << r.name;
+        EXPECT_EQ(doubts, r.doubts) << r.name;
+        EXPECT_EQ(status_for(traps, doubts), r.status) << r.name;
     }
 }
 
@@ -280,9 +347,75 @@ TEST(Command, LineAsTheShellReadsIt)
          "tapbridge /dev/input/event2 1 -1 -1 160 723 535 72 160 723 910 723"},
         {"blank and quote in a path", "/opt/my tools/tapbridge", "/dev/input/by-id/it's-event-touch", touch_mode, points,
          "'/opt/my tools/tapbridge' '/dev/input/by-id/it'\\''s-event-touch' 0 -1 -1 160 723 535 72 160 723 910 723"},
+        {"a line break and an escape in a path", "tapbridge", "/dev/input/x\nReady.\x1b[2J'", touch_mode, points,
+         "tapbridge $'/dev/input/x\\x0aReady.\\x1b[2J\\'' 0 -1 -1 160 723 535 72 160 723 910 723"},
     };
     for (const row& r : rows)
         EXPECT_EQ(command_line(r.program, r.node, r.mode, r.points), r.line) << r.name;
+}
+
+TEST(Text, PrintableAndNumbers)
+{
+    struct printed {
+        std::string text;
+        std::string shown;
+    };
+    const std::vector<printed> names = {
+        {"vm-touch", "vm-touch"},
+        {"x\nReady. Run as root:", "x\\nReady. Run as root:"},
+        {"\x1b[2Jtouch\t\"q\"\\", "\\x1b[2Jtouch\\t\\\"q\\\"\\\\"},
+        {"caf\xc3\xa9 \xe2\x84\xa2", "caf\xc3\xa9 \xe2\x84\xa2"},
+        {"c1 \xc2\x9b csi, del \x7f", "c1 \\xc2\\x9b csi, del \\x7f"},
+        {"cut \xe2\x84", "cut \\xe2\\x84"},
+        {"overlong \xc0\xaf", "overlong \\xc0\\xaf"},
+    };
+    for (const printed& n : names)
+        EXPECT_EQ(printable(n.text), n.shown) << n.shown;
+    struct number {
+        std::string text;
+        std::optional<unsigned int> tap_time;
+        std::optional<int> pid;
+    };
+    const std::vector<number> numbers = {
+        {"200\n", 200, std::nullopt},
+        {"0", 0, std::nullopt},
+        {"4294967295\n", 4294967295u, std::nullopt},
+        {"4294967296\n", std::nullopt, std::nullopt},
+        {"2147483647", 2147483647u, 2147483647},
+        {"2147483648", 2147483648u, std::nullopt},
+        {"99999999999", std::nullopt, std::nullopt},
+        {"12", 12u, 12},
+        {"-1", std::nullopt, std::nullopt},
+        {"", std::nullopt, std::nullopt},
+        {"\n", std::nullopt, std::nullopt},
+        {"12abc", std::nullopt, std::nullopt},
+        {" 12", std::nullopt, std::nullopt},
+        {"self", std::nullopt, std::nullopt},
+    };
+    for (const number& n : numbers) {
+        EXPECT_EQ(parse_unsigned(n.text), n.tap_time) << printable(n.text);
+        EXPECT_EQ(parse_pid(n.text), n.pid) << printable(n.text);
+    }
+    EXPECT_EQ(parse_pid("0"), std::nullopt) << "no process has pid 0";
+}
+
+TEST(Numbers, InputDeviceNumbers)
+{
+    struct row {
+        unsigned major;
+        unsigned minor;
+        bool evdev;
+        bool mice;
+    };
+    const std::vector<row> rows = {
+        {13, 63, false, true},  {13, 64, true, false},   {13, 95, true, false},  {13, 96, false, false},
+        {13, 32, false, false}, {13, 255, false, false}, {13, 256, true, false}, {13, 1023, true, false},
+        {13, 1024, false, false}, {14, 66, false, false}, {1, 3, false, false},  {12, 63, false, false},
+    };
+    for (const row& r : rows) {
+        EXPECT_EQ(maybe_evdev_number(r.major, r.minor), r.evdev) << r.major << ':' << r.minor;
+        EXPECT_EQ(is_mice_number(r.major, r.minor), r.mice) << r.major << ':' << r.minor;
+    }
 }
 
 // Feeds events and returns every point picked, in order.
@@ -336,6 +469,16 @@ TEST(Lift, WhereTheFollowedFingerLifts)
          {{70, 80}}},
         {"nothing before the frame ends", 0, none, {id(7), x(1), y(2), touch_down, syn, id(-1), touch_up}, {}},
         {"a slot beyond those followed", 0, none, {slot(20), id(3), x(1), y(2), syn, id(-1), syn}, {}},
+        {"the highest slot followed", 0, none, {slot(15), id(3), x(1), y(2), syn, id(-1), syn}, {{1, 2}}},
+        {"the first slot past them", 0, none, {slot(16), id(3), x(1), y(2), syn, id(-1), syn}, {}},
+        {"two fingers, the first lifts first", 0, none,
+         {slot(0), id(1), x(100), y(100), touch_down, syn, slot(1), id(2), x(500), y(500), syn, slot(0), id(-1), syn,
+          slot(1), id(-1), touch_up, syn},
+         {{100, 100}}},
+        {"a lift, then a whole second tap", 0, none,
+         {id(1), x(10), y(20), touch_down, syn, id(-1), touch_up, syn, id(2), x(30), y(40), touch_down, syn, id(-1),
+          touch_up, syn},
+         {{10, 20}, {30, 40}}},
     };
     for (const row& r : rows)
         EXPECT_EQ(lifts(r.slot, r.last, r.events), r.picked) << r.name;

@@ -4,8 +4,10 @@
 #include "evdev_node.hpp"
 #include "explain.hpp"
 #include "lift.hpp"
+#include "output.hpp"
 #include "processes.hpp"
 #include "show_sketch.hpp"
+#include "text.hpp"
 
 #include <cerrno>
 #include <cstdio>
@@ -72,61 +74,95 @@ lift_tracker tracker_now(const libevdev* device)
     return start_tracking(libevdev_get_current_slot(device), last);
 }
 
-// Waits for a finger to lift or a line on standard input. typed keeps what
-// was read past the line used, for the next question.
-answer wait_for_answer(libevdev* device, std::string& typed)
+// What the keyboard and the screen gave that no question has taken yet.
+struct pending_input {
+    bool keyboard;               // standard input is read at all
+    bool ended;                  // standard input has ended
+    std::string typed;           // read past the last line taken
+    std::optional<point> lifted; // a lift read with a line that answered first
+};
+
+// Takes one typed line; true when there was one.
+bool take_line(std::string& typed)
 {
+    const auto newline = typed.find('\n');
+    if (newline == std::string::npos)
+        return false;
+    typed.erase(0, newline + 1);
+    return true;
+}
+
+// Reads what standard input has; at its end, or on an error, in.ended.
+void read_keyboard(pending_input& in)
+{
+    char chunk[256];
+    const ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
+    if (n > 0)
+        in.typed.append(chunk, static_cast<std::size_t>(n));
+    else if (n == 0 || errno != EINTR)
+        in.ended = true;
+}
+
+// Waits for a finger to lift or a line on standard input. A line and a lift
+// that arrive in one wake-up both count, the line first: the terminal gives
+// it no time, and it was typed before this wake-up at the latest. The lift
+// then answers the next question.
+answer wait_for_answer(libevdev* device, pending_input& in)
+{
+    if (const auto at = in.lifted) {
+        in.lifted.reset();
+        return {answer_kind::touched, *at, 0};
+    }
     // Touches made before the question are no answer to it, and a finger
     // already down is not followed.
     if (const read_result r = read_events(device, nullptr); r.error)
         return {answer_kind::device_lost, {}, r.error};
     lift_tracker tracker = tracker_now(device);
     for (;;) {
-        if (const auto newline = typed.find('\n'); newline != std::string::npos) {
-            typed.erase(0, newline + 1);
+        if (take_line(in.typed))
             return {answer_kind::skipped, {}, 0};
-        }
-        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {libevdev_get_fd(device), POLLIN, 0}};
+        if (in.ended)
+            return {answer_kind::input_ended, {}, 0};
+        // A negative descriptor is left out by poll.
+        pollfd fds[2] = {{in.keyboard ? STDIN_FILENO : -1, POLLIN, 0}, {libevdev_get_fd(device), POLLIN, 0}};
         if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
             return {answer_kind::device_lost, {}, errno};
         }
-        if (fds[0].revents) {
-            char chunk[256];
-            const ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
-            if (n > 0)
-                typed.append(chunk, static_cast<std::size_t>(n));
-            else if (n == 0 || errno != EINTR)
-                return {answer_kind::input_ended, {}, 0};
-        }
+        std::optional<point> lifted;
         if (fds[1].revents) {
             const read_result r = read_events(device, &tracker);
             if (r.error)
                 return {answer_kind::device_lost, {}, r.error};
-            if (r.lifted)
-                return {answer_kind::touched, *r.lifted, 0};
+            lifted = r.lifted;
         }
+        if (fds[0].revents)
+            read_keyboard(in);
+        if (take_line(in.typed)) {
+            in.lifted = lifted;
+            return {answer_kind::skipped, {}, 0};
+        }
+        if (lifted)
+            return {answer_kind::touched, *lifted, 0};
     }
 }
 
 void print_open_failure(const std::string& path, const input_node& node)
 {
+    const std::string where = printable(path);
     switch (node.outcome) {
     case open_outcome::missing:
         std::fprintf(stderr, "tapbridge-setup: %s does not exist. Give the touch screen's event node, "
-                     "/dev/input/eventN; tapbridge-setup without options lists them.\n", path.c_str());
+                     "/dev/input/eventN; tapbridge-setup without options lists them.\n", where.c_str());
         break;
     case open_outcome::not_input:
-        std::fprintf(stderr, "tapbridge-setup: %s is not an input device; give the touch screen's event "
-                     "node, /dev/input/eventN.\n", path.c_str());
+        std::fprintf(stderr, "tapbridge-setup: %s is not an input event device (it is %s); give the touch "
+                     "screen's event node, /dev/input/eventN.\n", where.c_str(), node.what.c_str());
         break;
-    case open_outcome::denied:
-        std::fprintf(stderr, "tapbridge-setup: %s: permission denied: run as root.\n", path.c_str());
-        break;
-    case open_outcome::failed:
-    case open_outcome::ok:
-        std::fprintf(stderr, "tapbridge-setup: cannot open %s: %s.\n", path.c_str(), std::strerror(node.error));
+    default:
+        std::fprintf(stderr, "tapbridge-setup: %s: %s.\n", where.c_str(),
+                     failure_text(node.outcome, node.error).c_str());
         break;
     }
 }
@@ -150,13 +186,13 @@ int stopped(const answer& a, const std::string& node)
 }
 
 // Asks for each button in turn and shows each answer.
-picked ask_points(libevdev* device, const touch_screen& screen, bool left_off)
+picked ask_points(libevdev* device, const touch_screen& screen, bool left_off, bool keyboard)
 {
     point_set points{};
-    std::string typed;
+    pending_input in{keyboard, false, {}, std::nullopt};
     // Keys pressed before the first question answer nothing: a terminal
     // would otherwise hand them to it as a finished line.
-    if (isatty(STDIN_FILENO))
+    if (keyboard && isatty(STDIN_FILENO))
         tcflush(STDIN_FILENO, TCIFLUSH);
     for (std::size_t i = 0; i < point_count; ++i) {
         const button_role& role = page_turning[i];
@@ -167,10 +203,12 @@ picked ask_points(libevdev* device, const touch_screen& screen, bool left_off)
                         "again; point 1 stays -1 -1.\n", role.button);
             continue;
         }
-        std::printf("%s (%s): touch where it should tap, or press Enter to leave it off\n",
-                    role.button, role.purpose);
-        std::fflush(stdout);
-        const answer a = wait_for_answer(device, typed);
+        std::printf("%s (%s): touch where it should tap%s\n", role.button, role.purpose,
+                    keyboard ? ", or press Enter to leave it off" : "");
+        // A question nobody can read must not hold the screen.
+        if (const int error = output_error())
+            return {output_failed(error), points};
+        const answer a = wait_for_answer(device, in);
         if (a.kind == answer_kind::skipped) {
             std::printf("  %s: off\n", role.button);
             continue;
@@ -183,19 +221,19 @@ picked ask_points(libevdev* device, const touch_screen& screen, bool left_off)
     return {status_ready, points};
 }
 
-int pick_on(const system_facts& facts, const std::string& path, input_node& node)
+int pick_on(const system_facts& facts, const std::string& path, input_node& node, bool keyboard)
 {
     touch_screen screen = describe(path, node);
     screen.holders = holders_of(node.rdev);
     if (!is_touch_screen(screen.caps)) {
-        std::fprintf(stderr, "tapbridge-setup: %s (\"%s\") is not a touch screen: it declares no multitouch "
+        std::fprintf(stderr, "tapbridge-setup: %s is not a touch screen: it declares no multitouch "
                      "positions (ABS_MT_POSITION_X and ABS_MT_POSITION_Y). tapbridge-setup without options "
-                     "lists the touch screens.\n", path.c_str(), screen.name.c_str());
+                     "lists the touch screens.\n", device_text(screen).c_str());
         return status_nothing;
     }
     if (!range_usable(screen.x) || !range_usable(screen.y)) {
         std::fprintf(stderr, "tapbridge-setup: %s has no range tapbridge can be given (x %d..%d, y %d..%d): "
-                     "tapbridge reads a negative coordinate as \"off\".\n", path.c_str(), screen.x.minimum,
+                     "tapbridge reads a negative coordinate as \"off\".\n", printable(path).c_str(), screen.x.minimum,
                      screen.x.maximum, screen.y.minimum, screen.y.maximum);
         return status_nothing;
     }
@@ -204,18 +242,22 @@ int pick_on(const system_facts& facts, const std::string& path, input_node& node
     if (const int rc = libevdev_grab(node.device, LIBEVDEV_GRAB); rc < 0) {
         if (rc == -EBUSY)
             std::fprintf(stderr, "tapbridge-setup: %s is grabbed by another process, which takes every touch "
-                         "(open by %s). Stop that program and try again.\n", path.c_str(),
+                         "(open by %s). Stop that program and try again.\n", printable(path).c_str(),
                          process_list(screen.holders).c_str());
         else
-            std::fprintf(stderr, "tapbridge-setup: cannot hold %s: %s.\n", path.c_str(), std::strerror(-rc));
+            std::fprintf(stderr, "tapbridge-setup: cannot hold %s: %s.\n", printable(path).c_str(),
+                         std::strerror(-rc));
         return status_nothing;
     }
-    std::printf("Picking the points on %s \"%s\" (x %d..%d, y %d..%d).\n"
+    std::printf("Picking the points on %s (x %d..%d, y %d..%d).\n"
                 "The screen is held for tapbridge-setup until it ends: touches act on nothing else "
                 "meanwhile. Ctrl-C stops without a command line.\n",
-                path.c_str(), screen.name.c_str(), screen.x.minimum, screen.x.maximum, screen.y.minimum,
+                device_text(screen).c_str(), screen.x.minimum, screen.x.maximum, screen.y.minimum,
                 screen.y.maximum);
-    const picked answers = ask_points(node.device, screen, left_must_stay_off(screen, facts.tap_time));
+    if (!keyboard)
+        std::puts("Standard input is closed: there is no keyboard to leave a point off, so each question "
+                  "takes a touch.");
+    const picked answers = ask_points(node.device, screen, left_must_stay_off(screen, facts.tap_time), keyboard);
     if (answers.status != status_ready)
         return answers.status;
     show_sketch(screen, answers.points);
@@ -224,7 +266,7 @@ int pick_on(const system_facts& facts, const std::string& path, input_node& node
 
 } // namespace
 
-int run_pick(const system_facts& facts, const std::optional<std::string>& node_path)
+int run_pick(const system_facts& facts, const std::optional<std::string>& node_path, bool keyboard)
 {
     std::string path;
     if (node_path) {
@@ -242,7 +284,7 @@ int run_pick(const system_facts& facts, const std::optional<std::string>& node_p
         print_open_failure(path, node);
         return status_nothing;
     }
-    const int status = pick_on(facts, path, node);
+    const int status = pick_on(facts, path, node, keyboard);
     close_input(node);
     return status;
 }
