@@ -35,7 +35,7 @@ native=$(dpkg --print-architecture)
 installed() {
   local name=${1%%:*} arch=${1#*:}
   [ "$arch" != "$1" ] || arch=$native
-  dpkg-query -W -f='${Architecture} ${db:Status-Status}\n' "$name" 2>/dev/null | grep -qxE "($arch|all) installed"
+  dpkg-query -W -f='${Architecture} ${db:Status-Status}\n' "$name" 2>/dev/null | grep -xE "($arch|all) installed" >/dev/null
 }
 # fetched NAME[:ARCH]: its .deb file is in build/debs.
 fetched() {
@@ -44,9 +44,12 @@ fetched() {
   compgen -G "build/debs/${name}_*_$arch.deb" >/dev/null
 }
 
+# No grep -q after a pipe here: it may stop reading early, and under
+# pipefail the writer's broken pipe would read as "missing".
 new_arches=() missing=() absent=()
+foreign=$(dpkg --print-foreign-architectures)
 for a in "${arches[@]}"; do
-  dpkg --print-foreign-architectures | grep -qx "$a" || new_arches+=("$a")
+  grep -x "$a" <<<"$foreign" >/dev/null || new_arches+=("$a")
 done
 for p in "${pkgs[@]}"; do installed "$p" || missing+=("$p"); done
 for d in "${debs[@]}"; do fetched "$d" || absent+=("$d"); done
