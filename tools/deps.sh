@@ -54,7 +54,7 @@ done
 for p in "${pkgs[@]}"; do installed "$p" || missing+=("$p"); done
 for d in "${debs[@]}"; do fetched "$d" || absent+=("$d"); done
 if [ $(( ${#new_arches[@]} + ${#missing[@]} + ${#absent[@]} )) -eq 0 ]; then
-  echo "packages: all ${#pkgs[@]} installed${debs:+, ${#debs[@]} .deb files at hand}; apt not needed"
+  echo "packages: all ${#pkgs[@]} installed${debs:+, every .deb file at hand}; apt not needed"
   exit 0
 fi
 
@@ -68,5 +68,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 [ ${#absent[@]} -eq 0 ] || mkdir -p build/debs
 for d in "${absent[@]}"; do
-  step "downloading $d into build/debs" sh -c 'cd build/debs && apt-get download "$1"' sh "$d"
+  # as root throughout: apt's own download user may not write in build/
+  step "downloading $d into build/debs" \
+    sh -c 'cd build/debs && apt-get -o APT::Sandbox::User=root download "$1"' sh "$d"
 done
