@@ -330,3 +330,39 @@ def start_xev(display, mask):
 def have(*tools):
     """The tools (or, given as absolute paths, files) that are missing."""
     return [t for t in tools if not (os.path.exists(t) if t.startswith("/") else shutil.which(t))]
+
+
+CHROOT_REMEDY = ("in a plain chroot DIR, enter it this way instead: mount --bind DIR DIR; "
+                 "mount -t proc proc DIR/proc; mount -t sysfs sysfs DIR/sys; mount -t devpts devpts DIR/dev/pts; chroot DIR")
+
+
+def sandbox_problem():
+    """None where the simulated devices can be set up: bubblewrap binding a
+    pseudo-terminal over /dev/input/mice, and /sys for tapbridge-setup.
+    Otherwise one line on why not and what to do."""
+    if not shutil.which("bwrap"):
+        return "bubblewrap (bwrap) is not installed: bash tools/deps.sh installs it"
+    probe = subprocess.run(["bwrap", "--bind", "/", "/", "--dev", "/dev", "--", "true"],
+                           capture_output=True, text=True)
+    if probe.returncode:
+        why = (probe.stderr.strip().splitlines() or [f"exit status {probe.returncode}"])[-1]
+        # A chroot's / is no mount point of its own (bwrap cannot make it a
+        # slave mount), and a chroot often lacks /proc.
+        remedy = CHROOT_REMEDY if "slave" in why or "/proc" in why else \
+            "run as root on a machine or VM, or in a container that may create namespaces and mounts"
+        return (f"bubblewrap cannot run here ({why}), and the simulated devices need it: "
+                f"use a machine, VM or container where it can; {remedy}")
+    if not os.path.isdir("/sys/class"):
+        return f"/sys is not mounted here, and tapbridge-setup reads device facts there: {CHROOT_REMEDY}"
+    try:
+        for fd in os.openpty():
+            os.close(fd)
+    except OSError as e:
+        return f"no pseudo-terminals here ({e}), and the simulated mouse is one: mount /dev/pts, or {CHROOT_REMEDY}"
+    return None
+
+
+if __name__ == "__main__":  # python3 tests/simdev.py: can the simulated devices run here?
+    problem = sandbox_problem()
+    if problem:
+        sys.exit(problem)

@@ -2,9 +2,14 @@
 # Installs, builds, and runs tapbridge on simulated devices: a scripted mouse
 # on a pty placed at /dev/input/mice and a FIFO as the touch node, printing the
 # taps as an event tester would. Pass --x to drive an Xvfb display instead.
+# Set-up output goes to build/demo.log; the terminal gets a line a step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/quiet.sh
+quiet_log demo
+echo "Setting up (the details go to $TAPBRIDGE_LOG)"
 bash tools/deps.sh
-cmake --preset default
-cmake --build --preset default
+python3 tests/simdev.py  # says in one line why the simulated devices cannot run here, if they cannot
+step "building tapbridge (cmake preset default)" build_preset default
+echo
 python3 tools/demo.py build/default/tapbridge "$@"
