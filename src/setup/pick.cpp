@@ -228,7 +228,7 @@ void ask(const button_role& role, bool first, bool keyboard)
                     "without a command line%s\n", role.button, role.purpose,
                     keyboard ? " (keyboard: Enter leaves it off, Ctrl-C stops)" : "");
     else
-        std::printf("%s (%s): touch where it should tap; hold 1 s: off; two fingers: stop%s\n", role.button,
+        std::printf("%s (%s): touch where it should tap; hold still 1 s: off; two fingers: stop%s\n", role.button,
                     role.purpose, keyboard ? "; Enter: off" : "");
 }
 
