@@ -426,7 +426,7 @@ constexpr tap_event after(int us) { return {EV_CNT, 0, us}; }
 std::vector<std::string> answers(const touch_state& state, const std::vector<tap_event>& events)
 {
     lift_tracker tracker = start_tracking(state, still_box_for(range_x, range_y));
-    std::int64_t now_us = 0;
+    std::int64_t now_us = 3'600'000'000; // an hour after boot
     std::vector<std::string> got;
     for (const tap_event& e : events) {
         now_us += e.type == EV_CNT ? e.value : 0;
@@ -524,10 +524,8 @@ TEST(Lift, WhatAFinishedTouchAnswers)
         {"the first slot past them", none, {slot(16), id(3), x(1), y(2), syn, id(-1), syn}, {}},
         {"the highest slot as the second finger", none,
          {id(1), x(1), y(2), syn, slot(15), id(3), syn, slot(0), id(-1), syn, slot(15), id(-1), syn}, {"stop"}},
-        {"a second finger past the slots followed: BTN_TOUCH says when all are up", none,
-         {id(1), x(1), y(2), touch_down, syn, slot(16), id(3), syn, slot(0), id(-1), syn, slot(16), id(-1), touch_up,
-          syn},
-         {"stop"}},
+        {"a second finger past the slots followed: no answer before BTN_TOUCH goes up", none,
+         {id(1), x(1), y(2), touch_down, syn, slot(16), id(3), syn, slot(0), id(-1), syn}, {}},
         {"a lift, then a whole second tap", none,
          {id(1), x(10), y(20), touch_down, syn, id(-1), touch_up, syn, id(2), x(30), y(40), touch_down, syn, id(-1),
           touch_up, syn},
