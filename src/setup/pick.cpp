@@ -104,9 +104,9 @@ answer answer_of(const contact& c)
 
 // What the keyboard and the screen gave that no question has taken yet.
 struct pending_input {
-    bool keyboard;               // standard input is read at all
-    bool ended;                  // standard input has ended
-    std::string typed;           // read past the last line taken
+    bool keyboard;                   // standard input is read at all
+    bool ended;                      // standard input has ended
+    std::string typed;               // read past the last line taken
     std::optional<contact> finished; // a touch read with a line that answered first
 };
 
@@ -287,8 +287,8 @@ int pick_on(const system_facts& facts, const std::string& path, input_node& node
     }
     // A hold is timed by the kernel's event stamps. Monotonic ones do not jump
     // when the wall clock is set; a kernel older than 3.4 cannot switch, and
-    // its wall-clock stamps still serve. Set before any event is queued:
-    // switching flushes the queue.
+    // its wall-clock stamps still serve. Switching drops what is queued, all
+    // of it made before the first question and so no answer anyway.
     [[maybe_unused]] const int clock_set = libevdev_set_clock_id(node.device, CLOCK_MONOTONIC);
     // Held until the process ends, Ctrl-C included: the kernel releases a
     // grab when its descriptor closes.
