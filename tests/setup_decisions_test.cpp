@@ -418,19 +418,31 @@ TEST(Numbers, InputDeviceNumbers)
     }
 }
 
-// Feeds events and returns every point picked, in order.
-std::vector<std::pair<int, int>> lifts(std::int32_t slot, const std::array<point, followed_slots>& last,
-                                       const std::vector<tap_event>& events)
+// Not an input event: moves the test's clock on by value microseconds.
+constexpr tap_event after(int us) { return {EV_CNT, 0, us}; }
+
+// Feeds events and returns what each finished contact answered, in order:
+// "X Y" where it lifted, "off" or "stop".
+std::vector<std::string> answers(const touch_state& state, const std::vector<tap_event>& events)
 {
-    lift_tracker tracker = start_tracking(slot, last);
-    std::vector<std::pair<int, int>> picked;
-    for (const tap_event& e : events)
-        if (const auto at = track(tracker, e))
-            picked.emplace_back(at->x, at->y);
-    return picked;
+    lift_tracker tracker = start_tracking(state, still_box_for(range_x, range_y));
+    std::int64_t now_us = 3'600'000'000; // an hour after boot
+    std::vector<std::string> got;
+    for (const tap_event& e : events) {
+        now_us += e.type == EV_CNT ? e.value : 0;
+        const auto done = e.type == EV_CNT ? std::nullopt : track(tracker, e, now_us);
+        if (!done)
+            continue;
+        const gesture g = meaning(*done);
+        got.push_back(g == gesture::stop  ? "stop"
+                      : g == gesture::off ? "off"
+                                          : std::to_string(done->lifted.x) + ' ' + std::to_string(done->lifted.y));
+    }
+    return got;
 }
 
 constexpr tap_event syn{EV_SYN, SYN_REPORT, 0};
+constexpr tap_event mt_report{EV_SYN, SYN_MT_REPORT, 0};
 constexpr tap_event touch_down{EV_KEY, BTN_TOUCH, 1};
 constexpr tap_event touch_up{EV_KEY, BTN_TOUCH, 0};
 constexpr tap_event slot(int n) { return {EV_ABS, ABS_MT_SLOT, n}; }
@@ -438,50 +450,92 @@ constexpr tap_event id(int n) { return {EV_ABS, ABS_MT_TRACKING_ID, n}; }
 constexpr tap_event x(int v) { return {EV_ABS, ABS_MT_POSITION_X, v}; }
 constexpr tap_event y(int v) { return {EV_ABS, ABS_MT_POSITION_Y, v}; }
 
-TEST(Lift, WhereTheFollowedFingerLifts)
+TEST(Lift, WhatAFinishedTouchAnswers)
 {
     struct row {
         const char* name;
-        std::int32_t slot;
-        std::array<point, followed_slots> last;
+        touch_state state;
         std::vector<tap_event> events;
-        std::vector<std::pair<int, int>> picked;
+        std::vector<std::string> answered;
     };
-    const std::array<point, followed_slots> none{};
-    std::array<point, followed_slots> was_at_300_400{};
-    was_at_300_400[0] = {300, 400};
+    constexpr int second = 1'000'000;
+    const touch_state none{true, 0, false, {}, {}};
+    touch_state was_at_300_400 = none;
+    was_at_300_400.last[0] = {300, 400};
+    touch_state down_at_300_400 = was_at_300_400;
+    down_at_300_400.down[0] = down_at_300_400.touching = true;
+    const touch_state no_slots{false, 0, false, {}, {}};
+    // 0..1071 by 0..1447: a finger held still stays within 21 by 28 units.
     const std::vector<row> rows = {
-        {"a slotted tap", 0, none, {slot(0), id(7), x(300), y(400), touch_down, syn, id(-1), touch_up, syn}, {{300, 400}}},
-        {"moved before lifting", 0, none, {id(7), x(10), y(20), touch_down, syn, x(15), syn, y(25), syn, id(-1), touch_up, syn},
-         {{15, 25}}},
-        {"down where the last finger was: no position sent", 0, was_at_300_400,
-         {id(8), touch_down, syn, id(-1), touch_up, syn}, {{300, 400}}},
-        {"a finger already down is not followed", 0, was_at_300_400,
-         {x(310), syn, id(-1), touch_up, syn, id(9), x(50), y(60), touch_down, syn, id(-1), touch_up, syn}, {{50, 60}}},
-        {"a second finger lifts while the first stays", 0, was_at_300_400,
-         {slot(1), id(9), x(50), y(60), syn, id(-1), syn}, {{50, 60}}},
-        {"two fingers: the first one down counts", 0, none,
+        {"a slotted tap", none, {slot(0), id(7), x(300), y(400), touch_down, syn, id(-1), touch_up, syn}, {"300 400"}},
+        {"moved before lifting", none, {id(7), x(10), y(20), touch_down, syn, x(15), syn, y(25), syn, id(-1), touch_up, syn},
+         {"15 25"}},
+        {"down where the last finger was: no position sent", was_at_300_400,
+         {id(8), touch_down, syn, id(-1), touch_up, syn}, {"300 400"}},
+        {"held 1 s: off", none, {id(7), x(300), y(400), touch_down, syn, after(second), id(-1), touch_up, syn}, {"off"}},
+        {"just under 1 s: a point", none,
+         {id(7), x(300), y(400), touch_down, syn, after(second - 1), id(-1), touch_up, syn}, {"300 400"}},
+        {"held, no position sent: off", was_at_300_400, {id(8), touch_down, syn, after(second), id(-1), touch_up, syn},
+         {"off"}},
+        {"jitter to the still box's edge: off", none,
+         {id(7), x(300), y(400), syn, x(321), syn, y(428), syn, after(2 * second), x(279), y(372), syn, id(-1), syn},
+         {"off"}},
+        {"one unit past it: a point", none,
+         {id(7), x(300), y(400), syn, y(429), syn, y(400), syn, after(2 * second), id(-1), syn}, {"300 400"}},
+        {"moved, then rested 2 s: where it lifted", none,
+         {id(7), x(300), y(400), syn, x(600), syn, after(2 * second), id(-1), syn}, {"600 400"}},
+        {"a finger already down is not followed", down_at_300_400,
+         {x(310), syn, id(-1), touch_up, syn, id(9), x(50), y(60), touch_down, syn, id(-1), touch_up, syn}, {"50 60"}},
+        {"a finger already down, another taps", down_at_300_400, {slot(1), id(9), x(50), y(60), syn, id(-1), syn},
+         {"50 60"}},
+        {"a finger already down, another holds", down_at_300_400,
+         {slot(1), id(9), x(50), y(60), syn, after(second), id(-1), syn}, {"off"}},
+        {"two fingers, the second lifts first: stop when both are up", none,
          {slot(0), id(1), x(100), y(100), touch_down, syn, slot(1), id(2), x(500), y(500), syn, id(-1), syn,
           slot(0), id(-1), touch_up, syn},
-         {{100, 100}}},
-        {"no slots, no tracking id: BTN_TOUCH decides", 0, none,
-         {x(70), y(80), {EV_SYN, SYN_MT_REPORT, 0}, touch_down, syn, {EV_SYN, SYN_MT_REPORT, 0}, touch_up, syn},
-         {{70, 80}}},
-        {"nothing before the frame ends", 0, none, {id(7), x(1), y(2), touch_down, syn, id(-1), touch_up}, {}},
-        {"a slot beyond those followed", 0, none, {slot(20), id(3), x(1), y(2), syn, id(-1), syn}, {}},
-        {"the highest slot followed", 0, none, {slot(15), id(3), x(1), y(2), syn, id(-1), syn}, {{1, 2}}},
-        {"the first slot past them", 0, none, {slot(16), id(3), x(1), y(2), syn, id(-1), syn}, {}},
-        {"two fingers, the first lifts first", 0, none,
+         {"stop"}},
+        {"two fingers, the first lifts first", none,
          {slot(0), id(1), x(100), y(100), touch_down, syn, slot(1), id(2), x(500), y(500), syn, slot(0), id(-1), syn,
-          slot(1), id(-1), touch_up, syn},
-         {{100, 100}}},
-        {"a lift, then a whole second tap", 0, none,
+          after(second), slot(1), id(-1), touch_up, syn},
+         {"stop"}},
+        {"two fingers in one frame; nothing while one is down", none,
+         {slot(0), id(1), x(100), y(100), slot(1), id(2), x(500), y(500), touch_down, syn, slot(0), id(-1), syn}, {}},
+        {"a finger already down must lift before a stop", down_at_300_400,
+         {slot(1), id(1), x(100), y(100), syn, slot(2), id(2), syn, id(-1), syn, slot(1), id(-1), syn, slot(0), id(-1),
+          touch_up, syn},
+         {"stop"}},
+        {"a finger down in the frame the followed one lifts: no stop", none,
+         {slot(0), id(1), x(100), y(100), touch_down, syn, id(-1), slot(1), id(2), x(500), y(500), syn, id(-1),
+          touch_up, syn},
+         {"100 100"}},
+        {"no slots, no tracking id: BTN_TOUCH decides", no_slots,
+         {x(70), y(80), mt_report, touch_down, syn, mt_report, touch_up, syn}, {"70 80"}},
+        {"no slots, held: off", no_slots,
+         {x(70), y(80), mt_report, touch_down, syn, after(second), x(71), y(80), mt_report, syn, mt_report, touch_up,
+          syn},
+         {"off"}},
+        {"no slots, two contacts in a frame: stop", no_slots,
+         {x(70), y(80), mt_report, touch_down, syn, x(70), y(80), mt_report, x(500), y(600), mt_report, syn, x(500),
+          y(600), mt_report, syn, mt_report, touch_up, syn},
+         {"stop"}},
+        {"nothing before the frame ends", none, {id(7), x(1), y(2), touch_down, syn, id(-1), touch_up}, {}},
+        {"a slot beyond those followed", none, {slot(20), id(3), x(1), y(2), syn, id(-1), syn}, {}},
+        {"the highest slot followed", none, {slot(15), id(3), x(1), y(2), syn, id(-1), syn}, {"1 2"}},
+        {"the first slot past them", none, {slot(16), id(3), x(1), y(2), syn, id(-1), syn}, {}},
+        {"the highest slot as the second finger", none,
+         {id(1), x(1), y(2), syn, slot(15), id(3), syn, slot(0), id(-1), syn, slot(15), id(-1), syn}, {"stop"}},
+        {"a second finger past the slots followed: no answer before BTN_TOUCH goes up", none,
+         {id(1), x(1), y(2), touch_down, syn, slot(16), id(3), syn, slot(0), id(-1), syn}, {}},
+        {"a lift, then a whole second tap", none,
          {id(1), x(10), y(20), touch_down, syn, id(-1), touch_up, syn, id(2), x(30), y(40), touch_down, syn, id(-1),
           touch_up, syn},
-         {{10, 20}, {30, 40}}},
+         {"10 20", "30 40"}},
     };
     for (const row& r : rows)
-        EXPECT_EQ(lifts(r.slot, r.last, r.events), r.picked) << r.name;
+        EXPECT_EQ(answers(r.state, r.events), r.answered) << r.name;
+    const still_box tiny_and_whole = still_box_for({0, 99, 0}, {INT_MIN, INT_MAX, 0});
+    EXPECT_EQ(tiny_and_whole.x, 4) << "at least 4 units";
+    EXPECT_EQ(tiny_and_whole.y, 85899345) << "2 % of the whole int range, no overflow";
 }
 
 } // namespace

@@ -57,7 +57,7 @@ CASES = [
     ("--pick takes one NODE", ["--pick", "/dev/null", "x"], 64, [], ["unexpected argument 'x'"] + USAGE),
     ("--fix takes none", ["--fix", "now"], 64, [], ["unexpected argument 'now'"] + USAGE),
     ("--help", ["--help"], 0, ["Usage: tapbridge-setup", "--pick [NODE]", "--fix", "85%,50%", "Exit status",
-                               "64", "74", "unknown"], []),
+                               "64", "74", "unknown", "held still\n               for 1 s", "130 --pick stopped by two fingers"], []),
 ]
 
 MICE = "/dev/input/mice"

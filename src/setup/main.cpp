@@ -39,9 +39,12 @@ constexpr const char* help =
     "\n"
     "--pick [NODE]  holds NODE (default: the best screen) for itself and asks, for left, right,\n"
     "               middle, wheel up and wheel down in turn, for a touch where that one should\n"
-    "               tap (the point where the finger lifts) or Enter to leave it off; then prints\n"
-    "               the whole command line. Ctrl-C stops without one. With standard input\n"
-    "               closed (<&-) there is no keyboard: every question takes a touch.\n"
+    "               tap (the point where the finger lifts); then prints the whole command line.\n"
+    "               Touch alone answers, for screens without a keyboard: one finger held still\n"
+    "               for 1 s leaves the point off; a second finger while the first is down stops\n"
+    "               without a command line once both are up (exit status 130, as for Ctrl-C).\n"
+    "               On a keyboard, Enter leaves the point off and Ctrl-C stops. With standard\n"
+    "               input closed (<&-) only touches answer.\n"
     "--fix          writes 0 to /sys/module/mousedev/parameters/tap_time when a touchpad-kind\n"
     "               screen is fed into /dev/input/mice, so taps stop coming back as clicks.\n"
     "               Lasts until reboot; mousedev.tap_time=0 on the kernel command line keeps it.\n"
@@ -54,9 +57,9 @@ constexpr const char* help =
     "      could not be seen and nothing was changed)\n"
     "  2   nothing usable: no input devices, no touch screen, no permission (run as root),\n"
     "      or NODE missing, not an input device, not a touch screen, grabbed by another process\n"
-    "  64  usage error, or standard input ended before --pick was answered\n"
-    "  74  standard output could not be written (closed, full, or failing): the output is\n"
-    "      incomplete, and the error is on standard error\n";
+    "  64  usage error, or standard input ended before --pick was answered\n"    "  74  standard output could not be written (closed, full, or failing): the output is\n"
+    "      incomplete, and the error is on standard error\n"
+    "  130 --pick stopped by two fingers: no command line (a shell shows 130 for Ctrl-C too)\n";
 
 int usage_error(const char* what, std::string_view word)
 {

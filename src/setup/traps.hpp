@@ -33,6 +33,7 @@ constexpr int status_traps = 1;   // a line is printed, but a trap must be mende
 constexpr int status_nothing = 2; // nothing usable: no devices, no touch screen, no permission
 constexpr int status_usage = 64;  // the command line of tapbridge-setup itself was wrong (EX_USAGE)
 constexpr int status_output = 74; // the output could not be written (EX_IOERR)
+constexpr int status_stopped = 130; // --pick stopped by two fingers: the shell's status for Ctrl-C
 
 // The traps that stand between the line for screen with points and working taps.
 [[nodiscard]] std::vector<trap> traps_for(const system_facts& facts, const touch_screen& screen,
