@@ -384,7 +384,7 @@ PICK_RUN = "tapbridge-setup --pick"
 BLANK = "'/tmp/touch screen'"
 PICK = [
     # name, screen, steps before, command, answers (the steps of each question asked), points answered,
-    # end, standard error, actions run on the printed line (a line is printed when it ends with status 0)
+    # end, standard error, actions run on the printed line (a line is printed when it ends with status 0 or 1)
     # The same point twice: the kernel sends no position for the second touch.
     ("touches at known points; where the finger lifts counts", "mt 100 1100 200 1800", [], PICK_RUN,
      [T(150, 300), ["finger down 0 500 500", "finger move 0 900 1700", "finger up 0"], T(600, 250), T(600, 250),
@@ -393,15 +393,15 @@ PICK = [
      [ENTER, T(300, 400), ENTER, ENTER, T(700, 800)], [OFF, (300, 400), OFF, OFF, (700, 800)], "status 0", [], "D L"),
     # A pipe hands over all of them in one read; a terminal, a line a read.
     ("Enters typed ahead through a pipe answer one question each", "mt 0 1071 0 1447", [],
-     f"printf '\\n\\n\\n\\n\\n' | {PICK_RUN}", [], [OFF] * 5, "status 0", [], ""),
-    # The second pair lifts together, slot 1 last: the next question starts
-    # in slot 1, and its touch there, where the last one was, brings no slot
-    # and no position.
-    ("two fingers: the one that went down first is followed", "mt 0 1071 0 1447", [], PICK_RUN,
-     [["finger down 0 100 200", "finger down 1 300 400", "finger up 1", "finger up 0"],
-      ["finger down 0 500 600", "finger down 1 700 800", "finger up 0 1"],
-      ["finger down 1 700 800", "finger up 1"], ENTER, ENTER], [(100, 200), (500, 600), (700, 800), OFF, OFF],
-     "status 0", [], ""),
+     f"printf '\\n\\n\\n\\n\\n' | {PICK_RUN}", [], [OFF] * 5, "status 1", [], ""),
+    # A touch in slot 1 leaves the next question starting there, and the
+    # next touch there, where the last one was, brings no slot and no position.
+    ("a finger in slot 1, twice at the same point", "mt 0 1071 0 1447", [], PICK_RUN,
+     [["finger down 1 700 800", "finger up 1"], ["finger down 1 700 800", "finger up 1"], ENTER, ENTER, ENTER],
+     [(700, 800), (700, 800), OFF, OFF, OFF], "status 0", [], ""),
+    ("two fingers stop it without a line, once both lift", "mt 0 1071 0 1447", [], PICK_RUN,
+     [T(100, 200), ["finger down 0 300 400", "finger down 1 500 600", "finger up 0 1"]], [(100, 200)], "status 130",
+     ["tapbridge-setup: stopped by two fingers; no command line printed."], ""),
     ("a finger already down when the question comes is no answer", "mt 0 1071 0 1447", ["finger down 0 111 222"],
      PICK_RUN, [["finger up 0"] + T(333, 444), ENTER, ENTER, ENTER, ENTER], [(333, 444), OFF, OFF, OFF, OFF],
      "status 0", [], ""),
@@ -436,9 +436,9 @@ def pick_scenario(name, screen, before, command, answers, points, end, err, acti
     steps.append("wait p exit")
     want = [LEFT_OFF] if kind == "direct" else []
     want += [f"  {n}: off" if p == OFF else f"  {n}: x {p[0]} y {p[1]}" for n, p in zip(names, points)]
-    if end == "status 0":
+    if end in ("status 0", "status 1"):
         full = ([OFF] if kind == "direct" else []) + points
-        want += [READY, line(flat(full), BLANK if BLANK in command else "$TOUCH")]
+        want += [READY if end == "status 0" else MEND, line(flat(full), BLANK if BLANK in command else "$TOUCH")]
     if end == "signal 2":
         # After Ctrl-C a touch reaches other readers again.
         steps += ["tap 700 800", "wait touch frames 2"]
@@ -462,7 +462,7 @@ def pick_scenario(name, screen, before, command, answers, points, end, err, acti
 # --- tapbridge-setup --fix ----------------------------------------------------
 
 TAP_TIME = "sh cat /sys/module/mousedev/parameters/tap_time"
-FIXED = ["mousedev tap_time: 200 ms -> 0. Touches on $TOUCH (\"virtual touch screen\") no longer come back as left "
+FIXED = ["mousedev tap_time: 200 ms -> 0. Touches on $TOUCH \"virtual touch screen\" no longer come back as left "
          "clicks.", "This lasts until the next reboot. To keep it, add mousedev.tap_time=0 to the kernel command line, "
          "or put", "  echo 0 > /sys/module/mousedev/parameters/tap_time", "into a boot script."]
 FIX = [
@@ -474,13 +474,14 @@ FIX = [
     ("touchpad kind, tap_time already 0", "touchpad", ["sh echo 0 > /sys/module/mousedev/parameters/tap_time"], None,
      ["Nothing to fix: mousedev's tap_time is already 0."], [], 0, "0"),
     ("direct kind: nothing --fix can do", "direct", [], None,
-     ["Nothing for --fix to change: mousedev reads BTN_TOUCH on $TOUCH (\"virtual touch screen\") as the left button, "
+     ["Nothing for --fix to change: mousedev reads BTN_TOUCH on $TOUCH \"virtual touch screen\" as the left button, "
       "whatever tap_time is. The command line tapbridge-setup prints leaves point 1 off (-1 -1), which stops the "
       "echo."], [], 0, "200"),
     ("multitouch only: not fed", "mt", [], None, ["Nothing to fix: mousedev feeds no touch screen into /dev/input/mice."],
      [], 0, "200"),
     ("as a user who may open nothing", "touchpad", [], 1000, [],
-     ["tapbridge-setup: permission denied on all 3 input devices: run as root.", "tapbridge-setup: nothing changed."],
+     ["tapbridge-setup: none of the 3 input devices could be opened (/dev/input/event0: permission denied: run as "
+      "root).", "tapbridge-setup: nothing changed."],
      2, "200"),
 ]
 

@@ -3,9 +3,12 @@
 
 #include "../src/setup/choose.hpp"
 #include "../src/setup/command.hpp"
+#include "../src/setup/device_numbers.hpp"
 #include "../src/setup/lift.hpp"
 #include "../src/setup/mousedev.hpp"
 #include "../src/setup/records.hpp"
+#include "../src/setup/sketch.hpp"
+#include "../src/setup/text.hpp"
 #include "../src/setup/traps.hpp"
 #include "../src/tap/point.hpp"
 
@@ -58,16 +61,31 @@ const input_caps laptop_touchpad = caps_of({{EV_KEY, BTN_TOUCH}, {EV_KEY, BTN_TO
 constexpr axis_range range_x{0, 1071, 0};
 constexpr axis_range range_y{0, 1447, 0};
 
+const probed sys_hidden = unknown("/sys/dev/char is not on sysfs");
+constexpr tap_time_fact ms(unsigned int value)
+{
+    return {{tri::yes, {}}, value};
+}
+const tap_time_fact no_mousedev{known(false), 0};
+const tap_time_fact tap_time_hidden{unknown("/sys/module is not on sysfs"), 0};
+
+touch_screen screen(const input_caps& caps, probed fed, bool grabbed = false, axis_range x = range_x,
+                    axis_range y = range_y)
+{
+    return {"/dev/input/event2", "vm-touch", caps, x, y, std::move(fed), {known(false), {}}, grabbed};
+}
+
 touch_screen screen(const input_caps& caps, bool fed, bool grabbed = false, axis_range x = range_x,
                     axis_range y = range_y)
 {
-    return {"/dev/input/event2", "vm-touch", caps, x, y, fed, {}, grabbed};
+    return screen(caps, known(fed), grabbed, x, y);
 }
 
-system_facts facts_with(std::vector<touch_screen> screens, std::optional<int> tap_time = 200,
-                        mice_access mice = mice_access::read_write, std::vector<process> tapbridges = {})
+system_facts facts_with(std::vector<touch_screen> screens, tap_time_fact tap_time = ms(200),
+                        mice_access mice = mice_access::read_write, found_list<process> tapbridges = {known(false), {}})
 {
-    return {3, 0, std::move(screens), {"vm-mouse (/dev/input/event1)"}, mice, tap_time, std::move(tapbridges), {}};
+    return {3, 0, {}, std::move(screens), {known(true), {"vm-mouse (/dev/input/event1)"}}, {mice, 0, {}},
+            std::move(tap_time), std::move(tapbridges), {}};
 }
 
 TEST(Records, DroppedCodesFollowTheTapTable)
@@ -96,19 +114,33 @@ TEST(Mousedev, EchoAndRemedyByKind)
     struct row {
         const char* name;
         touch_screen s;
-        std::optional<int> tap_time;
+        tap_time_fact tap_time;
         echo_kind echo;
         bool left_off;
         bool fix;
     };
     const std::vector<row> rows = {
-        {"MT only, not fed", screen(mt_only, false), 200, echo_kind::none, false, false},
-        {"touchpad kind, tap_time 200", screen(touchpad_kind, true), 200, echo_kind::touchpad_clicks, false, true},
-        {"touchpad kind, tap_time 0", screen(touchpad_kind, true), 0, echo_kind::touchpad_quiet, false, false},
-        {"touchpad kind, tap_time unreadable", screen(touchpad_kind, true), {}, echo_kind::touchpad_clicks, false, true},
-        {"direct kind, tap_time 200", screen(direct_kind, true), 200, echo_kind::direct, true, false},
-        {"direct kind, tap_time 0 helps nothing", screen(direct_kind, true), 0, echo_kind::direct, true, false},
-        {"touchpad kind without mousedev", screen(touchpad_kind, false), {}, echo_kind::none, false, false},
+        {"MT only, not fed", screen(mt_only, false), ms(200), echo_kind::none, false, false},
+        {"touchpad kind, tap_time 200", screen(touchpad_kind, true), ms(200), echo_kind::touchpad_clicks, false, true},
+        {"touchpad kind, tap_time 0", screen(touchpad_kind, true), ms(0), echo_kind::touchpad_quiet, false, false},
+        {"touchpad kind, tap_time 1", screen(touchpad_kind, true), ms(1), echo_kind::touchpad_clicks, false, true},
+        {"touchpad kind, tap_time at its largest", screen(touchpad_kind, true), ms(4294967295u),
+         echo_kind::touchpad_clicks, false, true},
+        {"touchpad kind, tap_time hidden", screen(touchpad_kind, true), tap_time_hidden, echo_kind::unknown, false,
+         false},
+        {"touchpad kind fed, yet no tap_time", screen(touchpad_kind, true), no_mousedev, echo_kind::unknown, false,
+         false},
+        {"direct kind, tap_time 200", screen(direct_kind, true), ms(200), echo_kind::direct, true, false},
+        {"direct kind, tap_time 0 helps nothing", screen(direct_kind, true), ms(0), echo_kind::direct, true, false},
+        {"touchpad kind without mousedev", screen(touchpad_kind, false), no_mousedev, echo_kind::none, false, false},
+        {"/sys hidden, touchpad kind", screen(touchpad_kind, sys_hidden), tap_time_hidden, echo_kind::unknown, false,
+         false},
+        {"/sys hidden, direct kind: point 1 off to be safe", screen(direct_kind, sys_hidden), tap_time_hidden,
+         echo_kind::unknown, true, false},
+        {"/sys hidden, MT only: mousedev cannot take it", screen(mt_only, sys_hidden), tap_time_hidden,
+         echo_kind::none, false, false},
+        {"/sys hidden, no keys: mousedev cannot take it", screen(no_keys, sys_hidden), ms(200), echo_kind::none,
+         false, false},
     };
     for (const row& r : rows) {
         EXPECT_EQ(echo_of(r.s, r.tap_time), r.echo) << r.name;
@@ -150,6 +182,62 @@ TEST(Layout, DefaultPointsStayInsideTheRange)
     EXPECT_FALSE(range_usable(pixel_range(0))) << "no pixels";
 }
 
+TEST(Sketch, WherePointsFallInTheBox)
+{
+    struct row {
+        const char* name;
+        axis_range x;
+        axis_range y;
+        point_set points;
+        int columns;
+        int rows;
+        std::array<mark, point_count> marks; // column, row, number drawn; -1 -1 0 when off
+        std::optional<std::size_t> left_stand_in;
+    };
+    constexpr mark off{-1, -1, 0};
+    constexpr axis_range wide_x{0, 4095, 0};
+    constexpr axis_range wide_y{0, 2047, 0};
+    const std::vector<row> rows = {
+        {"corners and centre, minimum not 0", {100, 1171, 0}, {200, 1647, 0},
+         {{{100, 200}, {1171, 200}, {100, 1647}, {1171, 1647}, {635, 923}}}, 18, 12,
+         {{{0, 0, 1}, {17, 0, 2}, {0, 11, 3}, {17, 11, 4}, {8, 5, 5}}}, 4},
+        {"tall, point 1 off: 2 and 4 share a cell", range_x, range_y, default_points(range_x, range_y, true), 18, 12,
+         {{off, {3, 5, 2}, {8, 1, 3}, {3, 5, 2}, {14, 5, 5}}}, 4},
+        {"wide: 1+5 and 2+4", wide_x, wide_y, default_points(wide_x, wide_y, false), 32, 8,
+         {{{26, 3, 1}, {5, 3, 2}, {15, 0, 3}, {5, 3, 2}, {26, 3, 1}}}, 4},
+        {"square units, but 2:1 tall in millimetres", {0, 4095, 40}, {0, 4095, 20},
+         default_points({0, 4095, 40}, {0, 4095, 20}, false), 12, 12,
+         {{{9, 5, 1}, {2, 5, 2}, {5, 1, 3}, {2, 5, 2}, {9, 5, 1}}}, 4},
+        {"one resolution missing: units decide; a point beyond the range", {0, 4095, 40}, wide_y,
+         {{point_off, point_off, {9999, 9999}, point_off, point_off}}, 32, 8, {{off, off, {31, 7, 3}, off, off}},
+         std::nullopt},
+        {"0..0 by 0..0", {0, 0, 0}, {0, 0, 0}, default_points({0, 0, 0}, {0, 0, 0}, false), 1, 1,
+         {{{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}}}, 4},
+        {"no width: one column", {0, 0, 0}, range_y, default_points({0, 0, 0}, range_y, false), 1, 12,
+         {{{0, 5, 1}, {0, 5, 1}, {0, 1, 3}, {0, 5, 1}, {0, 5, 1}}}, 4},
+        {"no height: one row, legend longer than the box", wide_x, {0, 0, 0},
+         default_points(wide_x, {0, 0, 0}, true), 32, 1, {{off, {5, 0, 2}, {15, 0, 3}, {5, 0, 2}, {26, 0, 5}}}, 4},
+        {"the whole int range, no overflow; legend below", {INT_MIN, INT_MAX, 0}, {0, INT_MAX, 0},
+         {{{INT_MAX, INT_MAX}, {0, 0}, point_off, point_off, point_off}}, 32, 8,
+         {{{31, 7, 1}, {16, 0, 2}, off, off, off}}, std::nullopt},
+    };
+    for (const row& r : rows) {
+        const sketch_box box = place_points(r.x, r.y, r.points);
+        EXPECT_EQ(box.columns, r.columns) << r.name;
+        EXPECT_EQ(box.rows, r.rows) << r.name;
+        for (std::size_t i = 0; i < point_count; ++i) {
+            const mark& got = box.marks[i];
+            const mark& want = r.marks[i];
+            EXPECT_TRUE(got.column == want.column && got.row == want.row && got.drawn == want.drawn)
+                << r.name << ", point " << i + 1 << ": column " << got.column << " row " << got.row << " drawn "
+                << got.drawn;
+        }
+        EXPECT_EQ(stand_in(page_turning, r.points, btn_left - 1), r.left_stand_in) << r.name;
+        for (const std::string& line : sketch_lines(r.x, r.y, r.points, page_turning))
+            EXPECT_LE(line.size(), sketch_width) << r.name << ": " << line;
+    }
+}
+
 TEST(Choose, BestScreen)
 {
     struct row {
@@ -166,42 +254,78 @@ TEST(Choose, BestScreen)
         {"grabbed is still usable", {screen(mt_only, false, true)}, 0},
         {"a wholly negative range is not", {screen(mt_only, false, false, {-500, -1, 0}), screen(touchpad_kind, true)}, 1},
         {"only negative ranges", {screen(mt_only, false, false, range_x, {-9, -1, 0})}, std::nullopt},
+        {"whole taps outrank direct and not grabbed", {screen(no_tracking_id, false), screen(laptop_touchpad, false, true)},
+         1},
+        {"direct outranks not grabbed", {screen(laptop_touchpad, false), screen(mt_only, false, true)}, 1},
+        {"0..0 is the smallest usable range", {screen(mt_only, false, false, {0, 0, 0}, {0, 0, 0})}, 0},
+        {"-1..0 still reaches 0", {screen(mt_only, false, false, {-1, 0, 0}, {-1, 0, 0})}, 0},
+        {"-1..-1 does not", {screen(mt_only, false, false, {-1, -1, 0}, range_y)}, std::nullopt},
     };
     for (const row& r : rows)
         EXPECT_EQ(best_screen(r.screens), r.best) << r.name;
 }
 
-TEST(Traps, TrapsAndExitStatus)
+TEST(Traps, TrapsDoubtsAndExitStatus)
 {
     struct row {
         const char* name;
         system_facts facts;
         std::vector<trap> traps;
+        std::vector<doubt> doubts;
         int status;
+        point_set points = {{{910, 723}, {160, 723}, {535, 72}, {160, 723}, {910, 723}}};
     };
-    const std::vector<process> running = {{121, "tapbridge"}};
+    const found_list<process> running = {known(true), {{121, "tapbridge"}}};
+    const found_list<process> proc_hidden = {unknown("/proc is not on procfs"), {}};
+    const point_set all_off = {{point_off, point_off, point_off, point_off, point_off}};
+    const point_set only_middle = {{point_off, point_off, {0, 0}, point_off, point_off}};
+    const auto flat = [](axis_range x, axis_range y) { return facts_with({screen(mt_only, false, false, x, y)}); };
     const std::vector<row> rows = {
-        {"MT only, not fed", facts_with({screen(mt_only, false)}), {}, status_ready},
-        {"touchpad kind, tap_time 200", facts_with({screen(touchpad_kind, true)}), {trap::tap_time}, status_traps},
-        {"touchpad kind, tap_time 0", facts_with({screen(touchpad_kind, true)}, 0), {}, status_ready},
-        {"direct kind: the line mends it", facts_with({screen(direct_kind, true)}), {}, status_ready},
+        {"MT only, not fed", facts_with({screen(mt_only, false)}), {}, {}, status_ready},
+        {"touchpad kind, tap_time 200", facts_with({screen(touchpad_kind, true)}), {trap::tap_time}, {}, status_traps},
+        {"touchpad kind, tap_time 0", facts_with({screen(touchpad_kind, true)}, ms(0)), {}, {}, status_ready},
+        {"direct kind: the line mends it", facts_with({screen(direct_kind, true)}), {}, {}, status_ready},
         {"a second touchpad-kind screen clicks", facts_with({screen(mt_only, false), screen(touchpad_kind, true)}),
-         {trap::tap_time}, status_traps},
-        {"grabbed by another", facts_with({screen(mt_only, false, true)}), {trap::grabbed}, status_traps},
-        {"no tracking id", facts_with({screen(no_tracking_id, false)}), {trap::records_break}, status_traps},
-        {"no mousedev", facts_with({screen(touchpad_kind, false)}, std::nullopt, mice_access::missing),
-         {trap::mice_missing}, status_traps},
-        {"mice read-only", facts_with({screen(mt_only, false)}, 200, mice_access::read_only), {trap::mice_read_only},
+         {trap::tap_time}, {}, status_traps},
+        {"grabbed by another", facts_with({screen(mt_only, false, true)}), {trap::grabbed}, {}, status_traps},
+        {"no tracking id", facts_with({screen(no_tracking_id, false)}), {trap::records_break}, {}, status_traps},
+        {"no mousedev", facts_with({screen(touchpad_kind, false)}, no_mousedev, mice_access::missing),
+         {trap::mice_missing}, {}, status_traps},
+        {"mice read-only", facts_with({screen(mt_only, false)}, ms(200), mice_access::read_only),
+         {trap::mice_read_only}, {}, status_traps},
+        {"mice denied", facts_with({screen(mt_only, false)}, ms(200), mice_access::denied), {trap::mice_unreadable}, {},
          status_traps},
-        {"mice not openable", facts_with({screen(mt_only, false)}, 200, mice_access::unreadable),
-         {trap::mice_unreadable}, status_traps},
-        {"tapbridge already running", facts_with({screen(mt_only, false)}, 200, mice_access::read_write, running),
-         {trap::tapbridge_running}, status_traps},
+        {"mice on a nodev mount", facts_with({screen(mt_only, false)}, ms(200), mice_access::nodev_mount),
+         {trap::mice_unreadable}, {}, status_traps},
+        {"mice is a FIFO", facts_with({screen(mt_only, false)}, ms(200), mice_access::not_mice),
+         {trap::mice_not_mousedev}, {}, status_traps},
+        {"mice has no driver", facts_with({screen(mt_only, false)}, ms(200), mice_access::no_driver),
+         {trap::mice_not_mousedev}, {}, status_traps},
+        {"tapbridge already running", facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write, running),
+         {trap::tapbridge_running}, {}, status_traps},
+        {"/sys hidden, touchpad kind", facts_with({screen(touchpad_kind, sys_hidden)}, tap_time_hidden), {},
+         {doubt::feeding}, status_traps},
+        {"/sys hidden, direct kind", facts_with({screen(direct_kind, sys_hidden)}, tap_time_hidden), {},
+         {doubt::feeding}, status_traps},
+        {"/sys hidden, MT only: nothing rests on it", facts_with({screen(mt_only, sys_hidden)}, tap_time_hidden), {},
+         {}, status_ready},
+        {"fed as a touchpad, tap_time hidden", facts_with({screen(touchpad_kind, true)}, tap_time_hidden), {},
+         {doubt::tap_time}, status_traps},
+        {"/proc hidden", facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write, proc_hidden), {},
+         {doubt::tapbridge}, status_traps},
+        {"0..0 range", flat({0, 0, 0}, {0, 0, 0}), {trap::flat_range}, {}, status_traps,
+         {{{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}}}},
+        {"-5..0 range: only 0 can be given", flat({-5, 0, 0}, range_y), {trap::flat_range}, {}, status_traps},
+        {"0..1 range has room", flat({0, 1, 0}, {0, 1, 0}), {}, {}, status_ready},
+        {"every point off", facts_with({screen(mt_only, false)}), {trap::all_points_off}, {}, status_traps, all_off},
+        {"one point is enough", facts_with({screen(mt_only, false)}), {}, {}, status_ready, only_middle},
     };
     for (const row& r : rows) {
-        const auto traps = traps_for(r.facts, r.facts.screens.front());
+        const auto traps = traps_for(r.facts, r.facts.screens.front(), r.points);
+        const auto doubts = doubts_for(r.facts);
         EXPECT_EQ(traps, r.traps) << r.name;
-        EXPECT_EQ(status_for(traps), r.status) << r.name;
+        EXPECT_EQ(doubts, r.doubts) << r.name;
+        EXPECT_EQ(status_for(traps, doubts), r.status) << r.name;
     }
 }
 
@@ -223,24 +347,102 @@ TEST(Command, LineAsTheShellReadsIt)
          "tapbridge /dev/input/event2 1 -1 -1 160 723 535 72 160 723 910 723"},
         {"blank and quote in a path", "/opt/my tools/tapbridge", "/dev/input/by-id/it's-event-touch", touch_mode, points,
          "'/opt/my tools/tapbridge' '/dev/input/by-id/it'\\''s-event-touch' 0 -1 -1 160 723 535 72 160 723 910 723"},
+        {"a line break and an escape in a path", "tapbridge", "/dev/input/x\nReady.\x1b[2J'", touch_mode, points,
+         "tapbridge $'/dev/input/x\\x0aReady.\\x1b[2J\\'' 0 -1 -1 160 723 535 72 160 723 910 723"},
     };
     for (const row& r : rows)
         EXPECT_EQ(command_line(r.program, r.node, r.mode, r.points), r.line) << r.name;
 }
 
-// Feeds events and returns every point picked, in order.
-std::vector<std::pair<int, int>> lifts(std::int32_t slot, const std::array<point, followed_slots>& last,
-                                       const std::vector<tap_event>& events)
+TEST(Text, PrintableAndNumbers)
 {
-    lift_tracker tracker = start_tracking(slot, last);
-    std::vector<std::pair<int, int>> picked;
-    for (const tap_event& e : events)
-        if (const auto at = track(tracker, e))
-            picked.emplace_back(at->x, at->y);
-    return picked;
+    struct printed {
+        std::string text;
+        std::string shown;
+    };
+    const std::vector<printed> names = {
+        {"vm-touch", "vm-touch"},
+        {"x\nReady. Run as root:", "x\\nReady. Run as root:"},
+        {"\x1b[2Jtouch\t\"q\"\\", "\\x1b[2Jtouch\\t\\\"q\\\"\\\\"},
+        {"caf\xc3\xa9 \xe2\x84\xa2", "caf\xc3\xa9 \xe2\x84\xa2"},
+        {"c1 \xc2\x9b csi, del \x7f", "c1 \\xc2\\x9b csi, del \\x7f"},
+        {"cut \xe2\x84", "cut \\xe2\\x84"},
+        {"overlong \xc0\xaf", "overlong \\xc0\\xaf"},
+    };
+    for (const printed& n : names)
+        EXPECT_EQ(printable(n.text), n.shown) << n.shown;
+    struct number {
+        std::string text;
+        std::optional<unsigned int> tap_time;
+        std::optional<int> pid;
+    };
+    const std::vector<number> numbers = {
+        {"200\n", 200, std::nullopt},
+        {"0", 0, std::nullopt},
+        {"4294967295\n", 4294967295u, std::nullopt},
+        {"4294967296\n", std::nullopt, std::nullopt},
+        {"2147483647", 2147483647u, 2147483647},
+        {"2147483648", 2147483648u, std::nullopt},
+        {"99999999999", std::nullopt, std::nullopt},
+        {"12", 12u, 12},
+        {"-1", std::nullopt, std::nullopt},
+        {"", std::nullopt, std::nullopt},
+        {"\n", std::nullopt, std::nullopt},
+        {"12abc", std::nullopt, std::nullopt},
+        {" 12", std::nullopt, std::nullopt},
+        {"self", std::nullopt, std::nullopt},
+    };
+    for (const number& n : numbers) {
+        EXPECT_EQ(parse_unsigned(n.text), n.tap_time) << printable(n.text);
+        EXPECT_EQ(parse_pid(n.text), n.pid) << printable(n.text);
+    }
+    EXPECT_EQ(parse_pid("0"), std::nullopt) << "no process has pid 0";
+}
+
+TEST(Numbers, InputDeviceNumbers)
+{
+    struct row {
+        unsigned major;
+        unsigned minor;
+        bool evdev;
+        bool mice;
+    };
+    const std::vector<row> rows = {
+        {13, 63, false, true},  {13, 64, true, false},   {13, 95, true, false},  {13, 96, false, false},
+        {13, 32, false, false}, {13, 255, false, false}, {13, 256, true, false}, {13, 1023, true, false},
+        {13, 1024, false, false}, {14, 66, false, false}, {1, 3, false, false},  {12, 63, false, false},
+    };
+    for (const row& r : rows) {
+        EXPECT_EQ(maybe_evdev_number(r.major, r.minor), r.evdev) << r.major << ':' << r.minor;
+        EXPECT_EQ(is_mice_number(r.major, r.minor), r.mice) << r.major << ':' << r.minor;
+    }
+}
+
+// Not an input event: moves the test's clock on by value microseconds.
+constexpr tap_event after(int us) { return {EV_CNT, 0, us}; }
+
+// Feeds events and returns what each finished contact answered, in order:
+// "X Y" where it lifted, "off" or "stop".
+std::vector<std::string> answers(const touch_state& state, const std::vector<tap_event>& events)
+{
+    lift_tracker tracker = start_tracking(state, still_box_for(range_x, range_y));
+    std::int64_t now_us = 3'600'000'000; // an hour after boot
+    std::vector<std::string> got;
+    for (const tap_event& e : events) {
+        now_us += e.type == EV_CNT ? e.value : 0;
+        const auto done = e.type == EV_CNT ? std::nullopt : track(tracker, e, now_us);
+        if (!done)
+            continue;
+        const gesture g = meaning(*done);
+        got.push_back(g == gesture::stop  ? "stop"
+                      : g == gesture::off ? "off"
+                                          : std::to_string(done->lifted.x) + ' ' + std::to_string(done->lifted.y));
+    }
+    return got;
 }
 
 constexpr tap_event syn{EV_SYN, SYN_REPORT, 0};
+constexpr tap_event mt_report{EV_SYN, SYN_MT_REPORT, 0};
 constexpr tap_event touch_down{EV_KEY, BTN_TOUCH, 1};
 constexpr tap_event touch_up{EV_KEY, BTN_TOUCH, 0};
 constexpr tap_event slot(int n) { return {EV_ABS, ABS_MT_SLOT, n}; }
@@ -248,40 +450,92 @@ constexpr tap_event id(int n) { return {EV_ABS, ABS_MT_TRACKING_ID, n}; }
 constexpr tap_event x(int v) { return {EV_ABS, ABS_MT_POSITION_X, v}; }
 constexpr tap_event y(int v) { return {EV_ABS, ABS_MT_POSITION_Y, v}; }
 
-TEST(Lift, WhereTheFollowedFingerLifts)
+TEST(Lift, WhatAFinishedTouchAnswers)
 {
     struct row {
         const char* name;
-        std::int32_t slot;
-        std::array<point, followed_slots> last;
+        touch_state state;
         std::vector<tap_event> events;
-        std::vector<std::pair<int, int>> picked;
+        std::vector<std::string> answered;
     };
-    const std::array<point, followed_slots> none{};
-    std::array<point, followed_slots> was_at_300_400{};
-    was_at_300_400[0] = {300, 400};
+    constexpr int second = 1'000'000;
+    const touch_state none{true, 0, false, {}, {}};
+    touch_state was_at_300_400 = none;
+    was_at_300_400.last[0] = {300, 400};
+    touch_state down_at_300_400 = was_at_300_400;
+    down_at_300_400.down[0] = down_at_300_400.touching = true;
+    const touch_state no_slots{false, 0, false, {}, {}};
+    // 0..1071 by 0..1447: a finger held still stays within 21 by 28 units.
     const std::vector<row> rows = {
-        {"a slotted tap", 0, none, {slot(0), id(7), x(300), y(400), touch_down, syn, id(-1), touch_up, syn}, {{300, 400}}},
-        {"moved before lifting", 0, none, {id(7), x(10), y(20), touch_down, syn, x(15), syn, y(25), syn, id(-1), touch_up, syn},
-         {{15, 25}}},
-        {"down where the last finger was: no position sent", 0, was_at_300_400,
-         {id(8), touch_down, syn, id(-1), touch_up, syn}, {{300, 400}}},
-        {"a finger already down is not followed", 0, was_at_300_400,
-         {x(310), syn, id(-1), touch_up, syn, id(9), x(50), y(60), touch_down, syn, id(-1), touch_up, syn}, {{50, 60}}},
-        {"a second finger lifts while the first stays", 0, was_at_300_400,
-         {slot(1), id(9), x(50), y(60), syn, id(-1), syn}, {{50, 60}}},
-        {"two fingers: the first one down counts", 0, none,
+        {"a slotted tap", none, {slot(0), id(7), x(300), y(400), touch_down, syn, id(-1), touch_up, syn}, {"300 400"}},
+        {"moved before lifting", none, {id(7), x(10), y(20), touch_down, syn, x(15), syn, y(25), syn, id(-1), touch_up, syn},
+         {"15 25"}},
+        {"down where the last finger was: no position sent", was_at_300_400,
+         {id(8), touch_down, syn, id(-1), touch_up, syn}, {"300 400"}},
+        {"held 1 s: off", none, {id(7), x(300), y(400), touch_down, syn, after(second), id(-1), touch_up, syn}, {"off"}},
+        {"just under 1 s: a point", none,
+         {id(7), x(300), y(400), touch_down, syn, after(second - 1), id(-1), touch_up, syn}, {"300 400"}},
+        {"held, no position sent: off", was_at_300_400, {id(8), touch_down, syn, after(second), id(-1), touch_up, syn},
+         {"off"}},
+        {"jitter to the still box's edge: off", none,
+         {id(7), x(300), y(400), syn, x(321), syn, y(428), syn, after(2 * second), x(279), y(372), syn, id(-1), syn},
+         {"off"}},
+        {"one unit past it: a point", none,
+         {id(7), x(300), y(400), syn, y(429), syn, y(400), syn, after(2 * second), id(-1), syn}, {"300 400"}},
+        {"moved, then rested 2 s: where it lifted", none,
+         {id(7), x(300), y(400), syn, x(600), syn, after(2 * second), id(-1), syn}, {"600 400"}},
+        {"a finger already down is not followed", down_at_300_400,
+         {x(310), syn, id(-1), touch_up, syn, id(9), x(50), y(60), touch_down, syn, id(-1), touch_up, syn}, {"50 60"}},
+        {"a finger already down, another taps", down_at_300_400, {slot(1), id(9), x(50), y(60), syn, id(-1), syn},
+         {"50 60"}},
+        {"a finger already down, another holds", down_at_300_400,
+         {slot(1), id(9), x(50), y(60), syn, after(second), id(-1), syn}, {"off"}},
+        {"two fingers, the second lifts first: stop when both are up", none,
          {slot(0), id(1), x(100), y(100), touch_down, syn, slot(1), id(2), x(500), y(500), syn, id(-1), syn,
           slot(0), id(-1), touch_up, syn},
-         {{100, 100}}},
-        {"no slots, no tracking id: BTN_TOUCH decides", 0, none,
-         {x(70), y(80), {EV_SYN, SYN_MT_REPORT, 0}, touch_down, syn, {EV_SYN, SYN_MT_REPORT, 0}, touch_up, syn},
-         {{70, 80}}},
-        {"nothing before the frame ends", 0, none, {id(7), x(1), y(2), touch_down, syn, id(-1), touch_up}, {}},
-        {"a slot beyond those followed", 0, none, {slot(20), id(3), x(1), y(2), syn, id(-1), syn}, {}},
+         {"stop"}},
+        {"two fingers, the first lifts first", none,
+         {slot(0), id(1), x(100), y(100), touch_down, syn, slot(1), id(2), x(500), y(500), syn, slot(0), id(-1), syn,
+          after(second), slot(1), id(-1), touch_up, syn},
+         {"stop"}},
+        {"two fingers in one frame; nothing while one is down", none,
+         {slot(0), id(1), x(100), y(100), slot(1), id(2), x(500), y(500), touch_down, syn, slot(0), id(-1), syn}, {}},
+        {"a finger already down must lift before a stop", down_at_300_400,
+         {slot(1), id(1), x(100), y(100), syn, slot(2), id(2), syn, id(-1), syn, slot(1), id(-1), syn, slot(0), id(-1),
+          touch_up, syn},
+         {"stop"}},
+        {"a finger down in the frame the followed one lifts: no stop", none,
+         {slot(0), id(1), x(100), y(100), touch_down, syn, id(-1), slot(1), id(2), x(500), y(500), syn, id(-1),
+          touch_up, syn},
+         {"100 100"}},
+        {"no slots, no tracking id: BTN_TOUCH decides", no_slots,
+         {x(70), y(80), mt_report, touch_down, syn, mt_report, touch_up, syn}, {"70 80"}},
+        {"no slots, held: off", no_slots,
+         {x(70), y(80), mt_report, touch_down, syn, after(second), x(71), y(80), mt_report, syn, mt_report, touch_up,
+          syn},
+         {"off"}},
+        {"no slots, two contacts in a frame: stop", no_slots,
+         {x(70), y(80), mt_report, touch_down, syn, x(70), y(80), mt_report, x(500), y(600), mt_report, syn, x(500),
+          y(600), mt_report, syn, mt_report, touch_up, syn},
+         {"stop"}},
+        {"nothing before the frame ends", none, {id(7), x(1), y(2), touch_down, syn, id(-1), touch_up}, {}},
+        {"a slot beyond those followed", none, {slot(20), id(3), x(1), y(2), syn, id(-1), syn}, {}},
+        {"the highest slot followed", none, {slot(15), id(3), x(1), y(2), syn, id(-1), syn}, {"1 2"}},
+        {"the first slot past them", none, {slot(16), id(3), x(1), y(2), syn, id(-1), syn}, {}},
+        {"the highest slot as the second finger", none,
+         {id(1), x(1), y(2), syn, slot(15), id(3), syn, slot(0), id(-1), syn, slot(15), id(-1), syn}, {"stop"}},
+        {"a second finger past the slots followed: no answer before BTN_TOUCH goes up", none,
+         {id(1), x(1), y(2), touch_down, syn, slot(16), id(3), syn, slot(0), id(-1), syn}, {}},
+        {"a lift, then a whole second tap", none,
+         {id(1), x(10), y(20), touch_down, syn, id(-1), touch_up, syn, id(2), x(30), y(40), touch_down, syn, id(-1),
+          touch_up, syn},
+         {"10 20", "30 40"}},
     };
     for (const row& r : rows)
-        EXPECT_EQ(lifts(r.slot, r.last, r.events), r.picked) << r.name;
+        EXPECT_EQ(answers(r.state, r.events), r.answered) << r.name;
+    const still_box tiny_and_whole = still_box_for({0, 99, 0}, {INT_MIN, INT_MAX, 0});
+    EXPECT_EQ(tiny_and_whole.x, 4) << "at least 4 units";
+    EXPECT_EQ(tiny_and_whole.y, 85899345) << "2 % of the whole int range, no overflow";
 }
 
 } // namespace

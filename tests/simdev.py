@@ -286,9 +286,15 @@ def until(condition, timeout=10, alive=lambda: True):
 
 def start_xvfb(size="800x600"):
     """Starts Xvfb on a free display number, which it reports once it is
-    ready for clients. Returns (process, display)."""
+    ready for clients. Returns (process, display).
+
+    The server must not reset. By default an X server resets when its last
+    client closes, and the reset drops every client it accepted in the same
+    pass, before answering its connection setup: that client fails with
+    "unable to open display". Checks end by killing all their clients and
+    the next check connects at once, so under load the two meet."""
     r, w = os.pipe()
-    proc = spawn(["Xvfb", "-displayfd", str(w), "-screen", "0", size + "x24", "-nolisten", "tcp"],
+    proc = spawn(["Xvfb", "-displayfd", str(w), "-screen", "0", size + "x24", "-nolisten", "tcp", "-noreset"],
                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(w,))
     os.close(w)
     with os.fdopen(r) as ready:
@@ -305,18 +311,58 @@ def start_xev(display, mask):
     Returns (process, Reader)."""
     master, slave = raw_pty()
     xev = spawn(["xev", "-display", display, "-root", "-event", mask, "-event", "property"], stdout=slave,
-                stderr=subprocess.DEVNULL)
+                stderr=subprocess.PIPE)
     os.close(slave)
-    reader = Reader(master)
+    reader, err = Reader(master), Reader(xev.stderr.fileno())
     deadline = time.monotonic() + 10
     while not reader.wait(lambda d: b"PropertyNotify" in d, 0.1):
         if time.monotonic() > deadline or xev.poll() is not None:
-            raise RuntimeError("xev did not start listening")
-        subprocess.run(["xprop", "-display", display, "-root", "-f", "TAPBRIDGE_XEV_READY", "8s", "-set",
-                        "TAPBRIDGE_XEV_READY", "1"], check=True)
+            if xev.poll() is not None:
+                err.join(2)  # its own words are all in once it has exited
+            raise RuntimeError(f"xev did not start listening (status {xev.poll()}): {err.text().strip()!r}")
+        probe = subprocess.run(["xprop", "-display", display, "-root", "-f", "TAPBRIDGE_XEV_READY", "8s", "-set",
+                                "TAPBRIDGE_XEV_READY", "1"], capture_output=True, text=True)
+        if probe.returncode:
+            raise RuntimeError(f"xprop failed ({probe.returncode}): {probe.stderr.strip()!r}")
     return xev, reader
 
 
 def have(*tools):
     """The tools (or, given as absolute paths, files) that are missing."""
     return [t for t in tools if not (os.path.exists(t) if t.startswith("/") else shutil.which(t))]
+
+
+CHROOT_REMEDY = ("in a plain chroot DIR, enter it this way instead: mount --bind DIR DIR; "
+                 "mount -t proc proc DIR/proc; mount -t sysfs sysfs DIR/sys; mount -t devpts devpts DIR/dev/pts; chroot DIR")
+
+
+def sandbox_problem():
+    """None where the simulated devices can be set up: bubblewrap binding a
+    pseudo-terminal over /dev/input/mice, and /sys for tapbridge-setup.
+    Otherwise one line on why not and what to do."""
+    if not shutil.which("bwrap"):
+        return "bubblewrap (bwrap) is not installed: bash tools/deps.sh installs it"
+    probe = subprocess.run(["bwrap", "--bind", "/", "/", "--dev", "/dev", "--", "true"],
+                           capture_output=True, text=True)
+    if probe.returncode:
+        why = (probe.stderr.strip().splitlines() or [f"exit status {probe.returncode}"])[-1]
+        # A chroot's / is no mount point of its own (bwrap cannot make it a
+        # slave mount), and a chroot often lacks /proc.
+        remedy = CHROOT_REMEDY if "slave" in why or "/proc" in why else \
+            "run as root on a machine or VM, or in a container that may create namespaces and mounts"
+        return (f"bubblewrap cannot run here ({why}), and the simulated devices need it: "
+                f"use a machine, VM or container where it can; {remedy}")
+    if not os.path.isdir("/sys/class"):
+        return f"/sys is not mounted here, and tapbridge-setup reads device facts there: {CHROOT_REMEDY}"
+    try:
+        for fd in os.openpty():
+            os.close(fd)
+    except OSError as e:
+        return f"no pseudo-terminals here ({e}), and the simulated mouse is one: mount /dev/pts, or {CHROOT_REMEDY}"
+    return None
+
+
+if __name__ == "__main__":  # python3 tests/simdev.py: can the simulated devices run here?
+    problem = sandbox_problem()
+    if problem:
+        sys.exit(problem)

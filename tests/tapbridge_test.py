@@ -222,6 +222,8 @@ def xev_events(text):
 
 
 def group_xmode(run):
+    # One server for the group, and it never resets: each check finds the
+    # pointer where the last one left it.
     _, display = sd.start_xvfb()
     for name, mode, points, codes in X_CASES:
         def check(mode=mode, points=points, codes=codes):
@@ -305,9 +307,9 @@ def main():
               "(bash tools/deps.sh --cross installs them)")
         return 77 if args.skip_missing else 1
     # Without a working sandbox there is no simulated mouse: say why, once.
-    probe = subprocess.run(["bwrap", "--bind", "/", "/", "--dev", "/dev", "--", "true"], capture_output=True, text=True)
-    if probe.returncode:
-        print(f"FAIL {args.group}: cannot set up the simulated mouse: {probe.stderr.strip()}")
+    problem = sd.sandbox_problem()
+    if problem:
+        print(f"FAIL {args.group}: {problem}")
         return 1
     run = Run(args)
     passed = failed = 0

@@ -29,7 +29,8 @@ fetch() { # package[:arch]
   fi
   file="${file//:/%3a}.deb"
   [ -f "$file" ] && return
-  apt-get download -q "$1" 2>&1 | grep -v 'unsandboxed' || true
+  # as root throughout: apt's own download user may not write in build/
+  apt-get -o APT::Sandbox::User=root download -q "$1"
   [ -f "$file" ] || { echo "guest-debs.sh: could not download $1 as $file" >&2; exit 1; }
   local name=${file%%_*} arch=${file##*_}
   for old in "${name}"_*_"$arch"; do

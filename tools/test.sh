@@ -3,26 +3,57 @@
 # native (warnings as errors), address+undefined sanitizers, and the static
 # ARMv7 device binary under qemu-arm (keep-awake across January 2038
 # included); the 32-bit time_t device variant is built and its mouse and
-# touch groups run. The kernel group boots Debian's kernels under qemu (amd64
-# for ci, ARM for armv7). A missing tool fails here: nothing is skipped.
+# touch groups run; the kernel group boots Debian's kernels under qemu (amd64
+# for ci, ARM for armv7). Then the release archive is made and checked. A missing
+# tool fails here: nothing is skipped. Set-up and build output go to
+# build/test.log; the terminal gets a line a step and every test result, and
+# a failing step's output in full.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 unset TAPBRIDGE_SKIP_MISSING
+source tools/quiet.sh
+quiet_log test
+echo "Setting up (the details go to $TAPBRIDGE_LOG)"
 bash tools/deps.sh --cross --bench --kernel
+python3 tests/simdev.py  # says in one line why the simulated devices cannot run here, if they cannot
 for preset in ci asan armv7 armv7-time32; do
-  echo "=== $preset"
-  cmake --preset "$preset"
-  cmake --build --preset "$preset"
+  step "building preset $preset" build_preset "$preset"
 done
-ctest --preset ci
-ctest --preset asan
-ctest --preset armv7
-ctest --preset armv7-time32 -R '^(touch|mouse)$'
-# the benchmark and soak scripts still work (figures are not judged here)
-python3 bench/bench.py --binary build/ci/tapbridge --smoke
-python3 bench/soak.py --binary build/ci/tapbridge --smoke
+test_step "testing ci (native build):" ctest --preset ci
+test_step "testing asan (sanitizers):" ctest --preset asan
+test_step "testing armv7 (device build, under qemu-arm):" ctest --preset armv7
+test_step "testing armv7-time32 (32-bit time_t device build):" ctest --preset armv7-time32 -R '^(touch|mouse)$'
+# the demo, benchmark and soak scripts still work (figures are not judged
+# here; the demo fails when an effect it waits for does not come)
+step "demo script, touch mode" python3 tools/demo.py build/ci/tapbridge
+step "demo script, X mode" python3 tools/demo.py build/ci/tapbridge --x
+step "benchmark script, smoke run" python3 bench/bench.py --binary build/ci/tapbridge --smoke
+step "soak script, smoke run" python3 bench/soak.py --binary build/ci/tapbridge --smoke
+
+# The archive unpacks to tapbridge/ and holds what the README promises,
+# SHA256SUMS listing every other file with the right sum; and systemd finds
+# nothing to say about its unit, pointed at the unpacked program (it warns
+# about a misspelt key or a bad value but still succeeds).
+ARCHIVE_FILES="bin/tapbridge bin/tapbridge-setup share/doc/tapbridge/README.md
+share/doc/tapbridge/examples/tapbridge.init share/doc/tapbridge/examples/tapbridge.service
+share/man/man1/tapbridge-setup.1 share/man/man1/tapbridge.1"
+check_archive() (
+  dir=$(mktemp -d)
+  trap 'rm -rf "$dir"' EXIT
+  tar tzvf "$1" && tar xzf "$1" -C "$dir" && cd "$dir/tapbridge" && sha256sum -c SHA256SUMS || exit 1
+  diff <(printf '%s\n' $ARCHIVE_FILES) <(find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort) || exit 1
+  diff <(printf '%s\n' $ARCHIVE_FILES) <(cut -c67- SHA256SUMS) || exit 1
+  test -x bin/tapbridge && test -x bin/tapbridge-setup || exit 1
+  sed "s|/opt/tapbridge/|$dir/tapbridge/|" share/doc/tapbridge/examples/tapbridge.service >"$dir/tapbridge.service"
+  said=$(systemd-analyze verify "$dir/tapbridge.service" 2>&1) || { echo "$said"; exit 1; }
+  echo "$said"
+  test -z "$said"
+)
+step "making the release archive (cpack preset armv7)" cpack --preset armv7
+archive=$(ls build/armv7/tapbridge-*-armv7.tar.gz)
+step "checking $archive" check_archive "$archive"
 for program in tapbridge tapbridge-setup; do
-  file build/armv7/$program
-  readelf -h build/armv7/$program | grep -E 'Class|Machine|Flags'
-  echo "device binary size: $program $(stat -c %s build/armv7/$program) bytes"
+  echo "device binary $program: $(stat -c %s "build/armv7/$program") bytes;" \
+    "$(file -b "build/armv7/$program" | sed 's/, BuildID\[[^]]*\]=[0-9a-f]*//');" \
+    "$(readelf -h "build/armv7/$program" | sed -n 's/^ *Flags: *[^,]*, //p')"
 done

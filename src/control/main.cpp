@@ -3,12 +3,12 @@
 // click on the X display.
 
 #include "../mouse/mouse.hpp"
+#include "../process/standard_fds.hpp"
 #include "../tap/point.hpp"
 #include "../tap/touch.hpp"
 #include "../tap/xclick.hpp"
 #include "args.hpp"
 #include "keep_awake.hpp"
-#include "standard_fds.hpp"
 
 #include <array>
 #include <cstdio>
@@ -56,7 +56,8 @@ constexpr useconds_t settle_us = 50000;
 
 int main(int argc, char** argv)
 {
-    keep_standard_fds_open();
+    // Which ones were closed makes no difference to tapbridge.
+    [[maybe_unused]] const filled_fds filled = keep_standard_fds_open();
     if (argc != argument_count) {
         std::printf("Usage: %s /dev/input/eventX MODE pt1x pt1y pt2x pt2y ... pt5x pt5y\n",
                     argc > 0 && argv[0] ? argv[0] : "tapbridge");

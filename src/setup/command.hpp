@@ -10,7 +10,9 @@
 constexpr int touch_mode = 0;
 
 // text as one word for a POSIX shell: as it is when every character is
-// one no shell treats specially, otherwise in single quotes.
+// one no shell treats specially, otherwise in single quotes; with a control
+// character in it, as $'...' with that character escaped (bash, zsh,
+// busybox sh and current dash read it).
 [[nodiscard]] std::string shell_word(std::string_view text);
 
 // program, the node, MODE and the five points, separated by spaces.

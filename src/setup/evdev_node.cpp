@@ -1,31 +1,19 @@
 #include "evdev_node.hpp"
 
+#include "device_numbers.hpp"
 #include "kernel_state.hpp"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
 
-input_node failed_node(open_outcome outcome, int error)
+input_node failed_node(open_outcome outcome, int error, std::string what = {})
 {
-    return {outcome, error, -1, 0, nullptr};
-}
-
-open_outcome outcome_of(int error)
-{
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR: return open_outcome::missing;
-    case EACCES:
-    case EPERM: return open_outcome::denied;
-    // A character device of another driver rejects the evdev ioctls.
-    case ENOTTY:
-    case EINVAL: return open_outcome::not_input;
-    default: return open_outcome::failed;
-    }
+    return {outcome, error, std::move(what), -1, 0, nullptr};
 }
 
 axis_range axis_of(const libevdev* device, unsigned code)
@@ -56,20 +44,22 @@ input_node open_input(const std::string& path)
 {
     struct stat st{};
     if (stat(path.c_str(), &st) < 0)
-        return failed_node(outcome_of(errno), errno);
-    // Opening a FIFO or a terminal has effects of its own: refuse first.
-    if (!S_ISCHR(st.st_mode) || !maybe_input(st.st_rdev))
-        return failed_node(open_outcome::not_input, ENOTTY);
+        return failed_node(outcome_of(errno, path), errno);
+    // Opening a FIFO, a terminal or another driver's device has effects of
+    // its own: the number decides before anything is opened.
+    if (!S_ISCHR(st.st_mode) || !maybe_evdev_number(major(st.st_rdev), minor(st.st_rdev)))
+        return failed_node(open_outcome::not_input, ENOTTY, kind_of(st));
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return failed_node(outcome_of(errno), errno);
+        return failed_node(outcome_of(errno, path), errno);
     libevdev* device = nullptr;
     const int rc = libevdev_new_from_fd(fd, &device);
     if (rc < 0) {
         close(fd);
-        return failed_node(outcome_of(-rc), -rc);
+        // Another input handler's node on a dynamic minor lands here.
+        return failed_node(outcome_of(-rc, path), -rc, "a device that does not answer as evdev");
     }
-    return {open_outcome::ok, 0, fd, st.st_rdev, device};
+    return {open_outcome::ok, 0, {}, fd, st.st_rdev, device};
 }
 
 void close_input(input_node& node)

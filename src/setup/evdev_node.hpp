@@ -2,23 +2,24 @@
 #pragma once
 
 #include "facts.hpp"
+#include "node_check.hpp"
 
 #include <libevdev/libevdev.h>
 #include <string>
 #include <sys/types.h>
 
-enum class open_outcome { ok, missing, not_input, denied, failed };
-
 struct input_node {
     open_outcome outcome;
     int error;        // errno of a failure
+    std::string what; // not_input: what is there instead
     int fd;           // -1 unless ok
     dev_t rdev;       // the device number, to find it in /sys and /proc
     libevdev* device; // null unless ok; close_input frees it
 };
 
-// Opens path read-only and non-blocking. A path that is no character
-// device, or whose driver does not answer the evdev ioctls, is not_input.
+// Opens path read-only and non-blocking. A path whose device number is no
+// input event device's is not_input and is never opened; one whose driver
+// does not answer the evdev ioctls is not_input too.
 [[nodiscard]] input_node open_input(const std::string& path);
 
 void close_input(input_node& node);

@@ -19,6 +19,34 @@ struct input_caps {
     std::bitset<INPUT_PROP_CNT> props;
 };
 
+// A yes/no fact as a probe learnt it. When the probe could not look (a
+// hidden /sys or /proc, a refused directory), the answer is unknown and why
+// says what was in the way; an unknown is never taken for "no".
+enum class tri { no, yes, unknown };
+
+struct probed {
+    tri state;
+    std::string why; // for unknown: what kept the answer hidden
+};
+
+[[nodiscard]] inline probed known(bool yes)
+{
+    return {yes ? tri::yes : tri::no, {}};
+}
+
+[[nodiscard]] inline probed unknown(std::string why)
+{
+    return {tri::unknown, std::move(why)};
+}
+
+// Things a probe found, and whether it could look at all: any is no when it
+// looked and found none, unknown (with why) when it could not look.
+template <typename T>
+struct found_list {
+    probed any;
+    std::vector<T> items;
+};
+
 struct axis_range {
     std::int32_t minimum;
     std::int32_t maximum;
@@ -36,15 +64,38 @@ struct touch_screen {
     input_caps caps;
     axis_range x;             // ABS_MT_POSITION_X, the units tapbridge writes
     axis_range y;
-    bool fed;                 // mousedev has a mouseN handler on the device
-    std::vector<process> holders; // other processes with the node open
+    probed fed;               // mousedev has a mouseN handler on the device
+    found_list<process> holders; // other processes with the node open
     bool grabbed;             // another process holds EVIOCGRAB on it
 };
 
-enum class mice_access { missing, unreadable, read_only, read_write };
+// What /dev/input/mice is and how it opens for this user.
+enum class mice_access {
+    missing,     // nothing there
+    not_mice,    // something else than mousedev's character device 13:63
+    denied,      // permission denied to this user: root may open it
+    nodev_mount, // its file system is mounted nodev: nobody may open devices there
+    no_driver,   // 13:63, but no mousedev answers it
+    failed,      // another error, in error
+    read_only,
+    read_write,
+};
+
+struct mice_facts {
+    mice_access access;
+    int error;        // errno of a failure
+    std::string what; // not_mice: what is there instead
+};
+
+// mousedev's tap_time: present is yes with its value, no without mousedev.
+struct tap_time_fact {
+    probed present;
+    unsigned int ms; // the kernel's parameter is an unsigned int
+};
 
 struct display_facts {
     bool asked;  // DISPLAY is set
+    bool timed_out; // the server took the connection and did not answer in time
     bool opened;
     bool xtest;
     int width;
@@ -52,13 +103,14 @@ struct display_facts {
 };
 
 struct system_facts {
-    int devices;                      // event nodes under /dev/input
-    int denied;                       // of those, how many could not be opened
+    int devices;                      // input event devices under /dev/input
+    int unopened;                     // of those, how many could not be opened
+    std::string unopened_advice;      // "node: why, what to do" for the first of them
     std::vector<touch_screen> screens;
-    std::vector<std::string> mice;    // other devices mousedev feeds: "name (node)"
-    mice_access mice_node;
-    std::optional<int> tap_time;      // mousedev's, in ms; none without mousedev
-    std::vector<process> tapbridges;  // tapbridge processes running now
+    found_list<std::string> mice;     // other devices mousedev feeds: "name (node)"
+    mice_facts mice_node;
+    tap_time_fact tap_time;
+    found_list<process> tapbridges;   // tapbridge processes running now
     display_facts display;
 };
 

@@ -1,53 +1,77 @@
 #include "gather.hpp"
 
+#include "device_numbers.hpp"
 #include "display.hpp"
 #include "evdev_node.hpp"
 #include "kernel_state.hpp"
+#include "mousedev.hpp"
 #include "processes.hpp"
+#include "text.hpp"
 
 #include <algorithm>
-#include <cstdlib>
 #include <dirent.h>
-#include <string_view>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <tuple>
 
 namespace {
 
-constexpr std::string_view input_dir = "/dev/input";
-constexpr std::string_view event_prefix = "event";
+struct entry {
+    std::string path;
+    dev_t rdev;
+    bool link;
+};
 
-bool is_event_name(std::string_view name)
+// Adds a device mousedev feeds, or may feed where /sys cannot tell.
+void add_mouse(found_list<std::string>& mice, const touch_screen& device)
 {
-    return name.size() > event_prefix.size() && name.starts_with(event_prefix) &&
-           name.find_first_not_of("0123456789", event_prefix.size()) == std::string_view::npos;
+    if (device.fed.state == tri::yes) {
+        mice.items.push_back(printable(device.name) + " (" + printable(device.node) + ')');
+        mice.any = known(true);
+    } else if (device.fed.state == tri::unknown && mousedev_may_feed(device.caps) && mice.items.empty()) {
+        mice.any = device.fed;
+    }
 }
 
 } // namespace
 
-std::vector<std::string> event_nodes()
+std::vector<std::string> event_nodes(const std::string& dir)
 {
-    std::vector<int> numbers;
-    DIR* d = opendir(std::string(input_dir).c_str());
+    std::vector<entry> entries;
+    DIR* d = opendir(dir.c_str());
     if (!d)
         return {};
-    while (const dirent* entry = readdir(d))
-        if (is_event_name(entry->d_name))
-            numbers.push_back(std::atoi(entry->d_name + event_prefix.size()));
+    while (const dirent* e = readdir(d)) {
+        const std::string path = dir + '/' + e->d_name;
+        struct stat link{};
+        struct stat st{};
+        if (lstat(path.c_str(), &link) == 0 && stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode) &&
+            maybe_evdev_number(major(st.st_rdev), minor(st.st_rdev)))
+            entries.push_back({path, st.st_rdev, S_ISLNK(link.st_mode)});
+    }
     closedir(d);
-    std::sort(numbers.begin(), numbers.end());
+    const auto order = [](const entry& e) { return std::make_tuple(minor(e.rdev), e.link, e.path); };
+    std::sort(entries.begin(), entries.end(), [&](const entry& a, const entry& b) { return order(a) < order(b); });
     std::vector<std::string> nodes;
-    for (int n : numbers)
-        nodes.push_back(std::string(input_dir) + '/' + std::string(event_prefix) + std::to_string(n));
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (i == 0 || entries[i].rdev != entries[i - 1].rdev)
+            nodes.push_back(entries[i].path);
     return nodes;
 }
 
 system_facts gather_facts(bool probe_grabs, bool probe_x)
 {
     system_facts facts{};
+    facts.mice.any = known(false);
     for (const std::string& path : event_nodes()) {
-        ++facts.devices;
         input_node node = open_input(path);
+        // Another input handler on a dynamic minor: not an event device.
+        if (node.outcome == open_outcome::not_input)
+            continue;
+        ++facts.devices;
         if (node.outcome != open_outcome::ok) {
-            facts.denied += node.outcome == open_outcome::denied;
+            if (++facts.unopened == 1)
+                facts.unopened_advice = printable(path) + ": " + failure_text(node.outcome, node.error);
             continue;
         }
         touch_screen device = describe(path, node);
@@ -55,8 +79,8 @@ system_facts gather_facts(bool probe_grabs, bool probe_x)
             device.holders = holders_of(node.rdev);
             device.grabbed = probe_grabs && grabbed_by_other(node);
             facts.screens.push_back(device);
-        } else if (device.fed) {
-            facts.mice.push_back(device.name + " (" + path + ")");
+        } else {
+            add_mouse(facts.mice, device);
         }
         close_input(node);
     }

@@ -1,15 +1,19 @@
 #include "kernel_state.hpp"
 
 #include "../mouse/mouse.hpp"
+#include "device_numbers.hpp"
+#include "node_check.hpp"
+#include "text.hpp"
 
+#include <array>
 #include <cerrno>
-#include <climits>
-#include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <string>
+#include <linux/magic.h>
 #include <string_view>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -22,46 +26,77 @@ std::string sys_dir(dev_t rdev)
     return "/sys/dev/char/" + std::to_string(major(rdev)) + ':' + std::to_string(minor(rdev));
 }
 
-} // namespace
-
-bool maybe_input(dev_t rdev)
+std::string cannot_read(const std::string& path, int error)
 {
-    char target[PATH_MAX];
-    const ssize_t n = readlink((sys_dir(rdev) + "/subsystem").c_str(), target, sizeof target - 1);
-    if (n <= 0)
-        return true;
-    return std::string_view(target, static_cast<std::size_t>(n)).ends_with("/input");
+    return "cannot read " + path + ": " + std::strerror(error);
 }
 
-bool fed_by_mousedev(dev_t rdev)
+bool is_mouse_handler(std::string_view name)
 {
+    constexpr std::string_view prefix = "mouse";
+    return name.starts_with(prefix) && parse_unsigned(name.substr(prefix.size())).has_value();
+}
+
+mice_facts mice_failure(int error)
+{
+    const open_outcome outcome = outcome_of(error, mice_path);
+    switch (outcome) {
+    case open_outcome::missing: return {mice_access::missing, error, {}};
+    case open_outcome::denied: return {mice_access::denied, error, {}};
+    case open_outcome::nodev_mount: return {mice_access::nodev_mount, error, {}};
+    case open_outcome::no_driver: return {mice_access::no_driver, error, {}};
+    default: return {mice_access::failed, error, {}};
+    }
+}
+
+} // namespace
+
+std::optional<std::string> not_on(const char* path, long magic, const char* fs)
+{
+    struct statfs st{};
+    if (statfs(path, &st) < 0)
+        return cannot_read(path, errno) + " (is " + fs + " mounted?)";
+    if (static_cast<long>(st.f_type) != magic)
+        return std::string(path) + " is not on " + fs + " (not mounted, or another file system over it)";
+    return std::nullopt;
+}
+
+probed fed_by_mousedev(dev_t rdev)
+{
+    if (const auto why = not_on("/sys/dev/char", SYSFS_MAGIC, "sysfs"))
+        return unknown(*why);
     // The event node's device link leads to the input device, whose
     // handlers are its children (event2, mouse0, ...).
     const std::string dir = sys_dir(rdev) + "/device";
     DIR* d = opendir(dir.c_str());
     if (!d)
-        return false;
+        return unknown(cannot_read(dir, errno));
     bool fed = false;
-    while (const dirent* entry = readdir(d)) {
-        const std::string_view name = entry->d_name;
-        if (name.starts_with("mouse") && name.size() > 5)
-            fed = true;
-    }
+    while (const dirent* entry = readdir(d))
+        fed = fed || is_mouse_handler(entry->d_name);
     closedir(d);
-    return fed;
+    return known(fed);
 }
 
-std::optional<int> read_tap_time()
+tap_time_fact read_tap_time()
 {
-    std::FILE* f = std::fopen(tap_time_path, "r");
-    if (!f)
-        return std::nullopt;
-    int value = 0;
-    const bool read = std::fscanf(f, "%d", &value) == 1;
-    std::fclose(f);
-    if (!read)
-        return std::nullopt;
-    return value;
+    if (const auto why = not_on("/sys/module", SYSFS_MAGIC, "sysfs"))
+        return {unknown(*why), 0};
+    const int fd = open(tap_time_path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT)
+        return {known(false), 0};
+    if (fd < 0)
+        return {unknown(cannot_read(tap_time_path, errno)), 0};
+    std::array<char, 32> text{};
+    const ssize_t n = read(fd, text.data(), text.size());
+    const int error = errno;
+    close(fd);
+    if (n < 0)
+        return {unknown(cannot_read(tap_time_path, error)), 0};
+    const std::string_view value(text.data(), static_cast<std::size_t>(n));
+    if (const auto ms = parse_unsigned(value))
+        return {known(true), *ms};
+    return {unknown(std::string(tap_time_path) + " holds \"" + printable(value) + "\", not a number"), 0};
 }
 
 int write_tap_time_zero()
@@ -75,20 +110,31 @@ int write_tap_time_zero()
     return result;
 }
 
-mice_access probe_mice()
+mice_facts probe_mice()
 {
+    struct stat link{};
+    if (lstat(mice_path, &link) < 0)
+        return mice_failure(errno);
     struct stat st{};
-    if (stat(mice_path, &st) < 0)
-        return errno == ENOENT ? mice_access::missing : mice_access::unreadable;
-    int fd = open(mice_path, O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (stat(mice_path, &st) < 0) {
+        if (errno == ENOENT)
+            return {mice_access::not_mice, ENOENT, "a symbolic link to nothing"};
+        return {mice_access::failed, errno, {}};
+    }
+    if (!S_ISCHR(st.st_mode) || !is_mice_number(major(st.st_rdev), minor(st.st_rdev))) {
+        const std::string through = S_ISLNK(link.st_mode) ? ", reached through a symbolic link" : "";
+        return {mice_access::not_mice, 0, kind_of(st) + through};
+    }
+    int fd = open(mice_path, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd >= 0) {
         close(fd);
-        return mice_access::read_write;
+        return {mice_access::read_write, 0, {}};
     }
-    fd = open(mice_path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int error = errno;
+    fd = open(mice_path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd >= 0) {
         close(fd);
-        return mice_access::read_only;
+        return {mice_access::read_only, error, {}};
     }
-    return mice_access::unreadable;
+    return mice_failure(error);
 }

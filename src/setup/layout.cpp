@@ -7,6 +7,13 @@ bool range_usable(axis_range axis)
     return axis.maximum >= 0 && axis.maximum >= axis.minimum;
 }
 
+std::int64_t usable_span(axis_range axis)
+{
+    if (!range_usable(axis))
+        return 0;
+    return std::int64_t{axis.maximum} - std::max<std::int64_t>(axis.minimum, 0);
+}
+
 std::int32_t inside(axis_range axis, std::int64_t value)
 {
     const std::int64_t low = std::max<std::int64_t>(axis.minimum, 0);

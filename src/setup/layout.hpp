@@ -44,6 +44,10 @@ static_assert(btn_left == 1 && btn_right == 2 && btn_middle == 3 && btn_wheel_up
 // negative coordinate as "off", so at least 0..maximum must be non-negative.
 [[nodiscard]] bool range_usable(axis_range axis);
 
+// How far the part of the axis tapbridge can be given reaches beyond its
+// lowest value; 0 when every point lands on one value (a 0..0 range).
+[[nodiscard]] std::int64_t usable_span(axis_range axis);
+
 // value moved into the part of the axis tapbridge can be given.
 [[nodiscard]] std::int32_t inside(axis_range axis, std::int64_t value);
 

@@ -2,8 +2,10 @@
 // tapbridge's taps, picks the five points by touch, and prints the command
 // line that starts tapbridge.
 
+#include "../process/standard_fds.hpp"
 #include "fix.hpp"
 #include "gather.hpp"
+#include "output.hpp"
 #include "pick.hpp"
 #include "report.hpp"
 #include "traps.hpp"
@@ -37,18 +39,27 @@ constexpr const char* help =
     "\n"
     "--pick [NODE]  holds NODE (default: the best screen) for itself and asks, for left, right,\n"
     "               middle, wheel up and wheel down in turn, for a touch where that one should\n"
-    "               tap (the point where the finger lifts) or Enter to leave it off; then prints\n"
-    "               the whole command line. Ctrl-C stops without one.\n"
+    "               tap (the point where the finger lifts); then prints the whole command line.\n"
+    "               Touch alone answers, for screens without a keyboard: one finger held still\n"
+    "               for 1 s leaves the point off; a second finger while the first is down stops\n"
+    "               without a command line once both are up (exit status 130, as for Ctrl-C).\n"
+    "               On a keyboard, Enter leaves the point off and Ctrl-C stops. With standard\n"
+    "               input closed (<&-) only touches answer.\n"
     "--fix          writes 0 to /sys/module/mousedev/parameters/tap_time when a touchpad-kind\n"
     "               screen is fed into /dev/input/mice, so taps stop coming back as clicks.\n"
     "               Lasts until reboot; mousedev.tap_time=0 on the kernel command line keeps it.\n"
     "\n"
     "Exit status:\n"
     "  0   ready: the printed line runs as printed (--fix: tap_time is right now)\n"
-    "  1   a line is printed, but the traps listed must be mended first (--fix: the write failed)\n"
+    "  1   a line is printed, but the traps listed must be mended first, or a fact it rests on\n"
+    "      is unknown (/sys or /proc hidden, as in some containers) and must be checked first;\n"
+    "      an unknown is never taken for \"fine\" (--fix: the write failed, or what to change\n"
+    "      could not be seen and nothing was changed)\n"
     "  2   nothing usable: no input devices, no touch screen, no permission (run as root),\n"
     "      or NODE missing, not an input device, not a touch screen, grabbed by another process\n"
-    "  64  usage error, or standard input ended before --pick was answered\n";
+    "  64  usage error, or standard input ended before --pick was answered\n"    "  74  standard output could not be written (closed, full, or failing): the output is\n"
+    "      incomplete, and the error is on standard error\n"
+    "  130 --pick stopped by two fingers: no command line (a shell shows 130 for Ctrl-C too)\n";
 
 int usage_error(const char* what, std::string_view word)
 {
@@ -57,14 +68,19 @@ int usage_error(const char* what, std::string_view word)
     return status_usage;
 }
 
-} // namespace
 
-int main(int argc, char** argv)
+// status, unless standard output lost some of what was printed.
+int finish(int status)
 {
-    // Why a device cannot be opened is reported here, in the user's terms;
-    // libevdev itself speaks only of its own errors.
-    libevdev_set_log_priority(LIBEVDEV_LOG_ERROR);
-    const std::vector<std::string_view> args(argv + (argc > 0), argv + argc);
+    if (status == status_output)
+        return status;
+    if (const int error = output_error())
+        return output_failed(error);
+    return status;
+}
+
+int run(const std::vector<std::string_view>& args, bool keyboard)
+{
     if (args.empty())
         return run_report(gather_facts(true, true));
     const std::string_view option = args[0];
@@ -88,5 +104,23 @@ int main(int argc, char** argv)
     if (option == "--fix")
         return run_fix(gather_facts(false, false));
     const auto node = args.size() == 2 ? std::optional<std::string>(args[1]) : std::nullopt;
-    return run_pick(gather_facts(true, false), node);
+    return run_pick(gather_facts(true, false), node, keyboard);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Before anything is opened: a device must never land on 0, 1 or 2.
+    const filled_fds filled = keep_standard_fds_open();
+    if (filled.output) {
+        std::fputs("tapbridge-setup: standard output is closed, so nothing it finds can be shown; run it with "
+                   "standard output open.\n", stderr);
+        return status_output;
+    }
+    // Why a device cannot be opened is reported here, in the user's terms;
+    // libevdev itself speaks only of its own errors.
+    libevdev_set_log_priority(LIBEVDEV_LOG_ERROR);
+    const std::vector<std::string_view> args(argv + (argc > 0), argv + argc);
+    return finish(run(args, !filled.input));
 }

@@ -4,18 +4,22 @@
 #include "evdev_node.hpp"
 #include "explain.hpp"
 #include "lift.hpp"
+#include "output.hpp"
 #include "processes.hpp"
+#include "show_sketch.hpp"
+#include "text.hpp"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 
-enum class answer_kind { touched, skipped, input_ended, device_lost };
+enum class answer_kind { touched, off, stopped, input_ended, device_lost };
 
 struct answer {
     answer_kind kind;
@@ -25,11 +29,18 @@ struct answer {
 
 struct read_result {
     int error;
-    std::optional<point> lifted;
+    std::optional<contact> finished;
 };
 
+// The kernel's time of an event, in microseconds: the clock the node was
+// set to, not this program's, so a slow wake-up does not lengthen a touch.
+std::int64_t event_time_us(const input_event& ev)
+{
+    return static_cast<std::int64_t>(ev.input_event_sec) * 1'000'000 + ev.input_event_usec;
+}
+
 // Reads every event queued on the device, feeding each to tracker (if any)
-// until the followed finger lifts.
+// until the followed contact is over.
 read_result read_events(libevdev* device, lift_tracker* tracker)
 {
     unsigned flags = LIBEVDEV_READ_FLAG_NORMAL;
@@ -50,82 +61,136 @@ read_result read_events(libevdev* device, lift_tracker* tracker)
             flags = LIBEVDEV_READ_FLAG_SYNC;
         if (!tracker)
             continue;
-        if (const auto at = track(*tracker, {ev.type, ev.code, ev.value}))
-            return {0, at};
+        if (const auto done = track(*tracker, {ev.type, ev.code, ev.value}, event_time_us(ev)))
+            return {0, done};
     }
 }
 
 // A tracker from the device's state now, which libevdev keeps per slot.
-lift_tracker tracker_now(const libevdev* device)
+lift_tracker tracker_now(const libevdev* device, const touch_screen& screen)
 {
-    std::array<point, followed_slots> last{};
+    touch_state state{};
+    state.tracking_ids = libevdev_has_event_code(device, EV_ABS, ABS_MT_TRACKING_ID);
+    state.touching = libevdev_get_event_value(device, EV_KEY, BTN_TOUCH) != 0;
+    const still_box still = still_box_for(screen.x, screen.y);
     const int slots = libevdev_get_num_slots(device);
     if (slots < 0) {
-        last[0] = {libevdev_get_event_value(device, EV_ABS, ABS_MT_POSITION_X),
-                   libevdev_get_event_value(device, EV_ABS, ABS_MT_POSITION_Y)};
-        return start_tracking(0, last);
+        state.last[0] = {libevdev_get_event_value(device, EV_ABS, ABS_MT_POSITION_X),
+                         libevdev_get_event_value(device, EV_ABS, ABS_MT_POSITION_Y)};
+        return start_tracking(state, still);
     }
-    for (unsigned s = 0; s < static_cast<unsigned>(slots) && s < followed_slots; ++s)
-        last[s] = {libevdev_get_slot_value(device, s, ABS_MT_POSITION_X),
-                   libevdev_get_slot_value(device, s, ABS_MT_POSITION_Y)};
-    return start_tracking(libevdev_get_current_slot(device), last);
+    for (unsigned s = 0; s < static_cast<unsigned>(slots) && s < followed_slots; ++s) {
+        state.last[s] = {libevdev_get_slot_value(device, s, ABS_MT_POSITION_X),
+                         libevdev_get_slot_value(device, s, ABS_MT_POSITION_Y)};
+        state.down[s] = libevdev_get_slot_value(device, s, ABS_MT_TRACKING_ID) >= 0;
+    }
+    state.slot = libevdev_get_current_slot(device);
+    return start_tracking(state, still);
 }
 
-// Waits for a finger to lift or a line on standard input. typed keeps what
-// was read past the line used, for the next question.
-answer wait_for_answer(libevdev* device, std::string& typed)
+// What a finished contact answers.
+answer answer_of(const contact& c)
 {
+    switch (meaning(c)) {
+    case gesture::off:
+        return {answer_kind::off, {}, 0};
+    case gesture::stop:
+        return {answer_kind::stopped, {}, 0};
+    case gesture::point:
+        break;
+    }
+    return {answer_kind::touched, c.lifted, 0};
+}
+
+// What the keyboard and the screen gave that no question has taken yet.
+struct pending_input {
+    bool keyboard;                   // standard input is read at all
+    bool ended;                      // standard input has ended
+    std::string typed;               // read past the last line taken
+    std::optional<contact> finished; // a touch read with a line that answered first
+};
+
+// Takes one typed line; true when there was one.
+bool take_line(std::string& typed)
+{
+    const auto newline = typed.find('\n');
+    if (newline == std::string::npos)
+        return false;
+    typed.erase(0, newline + 1);
+    return true;
+}
+
+// Reads what standard input has; at its end, or on an error, in.ended.
+void read_keyboard(pending_input& in)
+{
+    char chunk[256];
+    const ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
+    if (n > 0)
+        in.typed.append(chunk, static_cast<std::size_t>(n));
+    else if (n == 0 || errno != EINTR)
+        in.ended = true;
+}
+
+// Waits for a touch to finish or a line on standard input. A line and a
+// touch that arrive in one wake-up both count, the line first: the terminal
+// gives it no time, and it was typed before this wake-up at the latest. The
+// touch then answers the next question.
+answer wait_for_answer(libevdev* device, const touch_screen& screen, pending_input& in)
+{
+    if (const auto done = in.finished) {
+        in.finished.reset();
+        return answer_of(*done);
+    }
     // Touches made before the question are no answer to it, and a finger
     // already down is not followed.
     if (const read_result r = read_events(device, nullptr); r.error)
         return {answer_kind::device_lost, {}, r.error};
-    lift_tracker tracker = tracker_now(device);
+    lift_tracker tracker = tracker_now(device, screen);
     for (;;) {
-        if (const auto newline = typed.find('\n'); newline != std::string::npos) {
-            typed.erase(0, newline + 1);
-            return {answer_kind::skipped, {}, 0};
-        }
-        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {libevdev_get_fd(device), POLLIN, 0}};
+        if (take_line(in.typed))
+            return {answer_kind::off, {}, 0};
+        if (in.ended)
+            return {answer_kind::input_ended, {}, 0};
+        // A negative descriptor is left out by poll.
+        pollfd fds[2] = {{in.keyboard ? STDIN_FILENO : -1, POLLIN, 0}, {libevdev_get_fd(device), POLLIN, 0}};
         if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
             return {answer_kind::device_lost, {}, errno};
         }
-        if (fds[0].revents) {
-            char chunk[256];
-            const ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
-            if (n > 0)
-                typed.append(chunk, static_cast<std::size_t>(n));
-            else if (n == 0 || errno != EINTR)
-                return {answer_kind::input_ended, {}, 0};
-        }
+        std::optional<contact> finished;
         if (fds[1].revents) {
             const read_result r = read_events(device, &tracker);
             if (r.error)
                 return {answer_kind::device_lost, {}, r.error};
-            if (r.lifted)
-                return {answer_kind::touched, *r.lifted, 0};
+            finished = r.finished;
         }
+        if (fds[0].revents)
+            read_keyboard(in);
+        if (take_line(in.typed)) {
+            in.finished = finished;
+            return {answer_kind::off, {}, 0};
+        }
+        if (finished)
+            return answer_of(*finished);
     }
 }
 
 void print_open_failure(const std::string& path, const input_node& node)
 {
+    const std::string where = printable(path);
     switch (node.outcome) {
     case open_outcome::missing:
         std::fprintf(stderr, "tapbridge-setup: %s does not exist. Give the touch screen's event node, "
-                     "/dev/input/eventN; tapbridge-setup without options lists them.\n", path.c_str());
+                     "/dev/input/eventN; tapbridge-setup without options lists them.\n", where.c_str());
         break;
     case open_outcome::not_input:
-        std::fprintf(stderr, "tapbridge-setup: %s is not an input device; give the touch screen's event "
-                     "node, /dev/input/eventN.\n", path.c_str());
+        std::fprintf(stderr, "tapbridge-setup: %s is not an input event device (it is %s); give the touch "
+                     "screen's event node, /dev/input/eventN.\n", where.c_str(), node.what.c_str());
         break;
-    case open_outcome::denied:
-        std::fprintf(stderr, "tapbridge-setup: %s: permission denied: run as root.\n", path.c_str());
-        break;
-    case open_outcome::failed:
-    case open_outcome::ok:
-        std::fprintf(stderr, "tapbridge-setup: cannot open %s: %s.\n", path.c_str(), std::strerror(node.error));
+    default:
+        std::fprintf(stderr, "tapbridge-setup: %s: %s.\n", where.c_str(),
+                     failure_text(node.outcome, node.error).c_str());
         break;
     }
 }
@@ -138,6 +203,10 @@ struct picked {
 // Says why the pick stopped before its end; returns the status for it.
 int stopped(const answer& a, const std::string& node)
 {
+    if (a.kind == answer_kind::stopped) {
+        std::fputs("tapbridge-setup: stopped by two fingers; no command line printed.\n", stderr);
+        return status_stopped;
+    }
     if (a.kind == answer_kind::input_ended) {
         std::fputs("tapbridge-setup: standard input ended before all five buttons were answered; "
                    "no command line printed.\n", stderr);
@@ -148,15 +217,31 @@ int stopped(const answer& a, const std::string& node)
     return status_nothing;
 }
 
+static_assert(hold_us == 1'000'000, "the questions say 1 s");
+
+// One question. The first says every way to answer; the rest, read by then,
+// only name them.
+void ask(const button_role& role, bool first, bool keyboard)
+{
+    if (first)
+        std::printf("%s (%s): touch where it should tap; hold still 1 s to leave it off; two fingers stop "
+                    "without a command line%s\n", role.button, role.purpose,
+                    keyboard ? " (keyboard: Enter leaves it off, Ctrl-C stops)" : "");
+    else
+        std::printf("%s (%s): touch where it should tap; hold still 1 s: off; two fingers: stop%s\n", role.button,
+                    role.purpose, keyboard ? "; Enter: off" : "");
+}
+
 // Asks for each button in turn and shows each answer.
-picked ask_points(libevdev* device, const touch_screen& screen, bool left_off)
+picked ask_points(libevdev* device, const touch_screen& screen, bool left_off, bool keyboard)
 {
     point_set points{};
-    std::string typed;
+    pending_input in{keyboard, false, {}, std::nullopt};
     // Keys pressed before the first question answer nothing: a terminal
     // would otherwise hand them to it as a finished line.
-    if (isatty(STDIN_FILENO))
+    if (keyboard && isatty(STDIN_FILENO))
         tcflush(STDIN_FILENO, TCIFLUSH);
+    bool first = true;
     for (std::size_t i = 0; i < point_count; ++i) {
         const button_role& role = page_turning[i];
         points[i] = point_off;
@@ -166,11 +251,13 @@ picked ask_points(libevdev* device, const touch_screen& screen, bool left_off)
                         "again; point 1 stays -1 -1.\n", role.button);
             continue;
         }
-        std::printf("%s (%s): touch where it should tap, or press Enter to leave it off\n",
-                    role.button, role.purpose);
-        std::fflush(stdout);
-        const answer a = wait_for_answer(device, typed);
-        if (a.kind == answer_kind::skipped) {
+        ask(role, first, keyboard);
+        first = false;
+        // A question nobody can read must not hold the screen.
+        if (const int error = output_error())
+            return {output_failed(error), points};
+        const answer a = wait_for_answer(device, screen, in);
+        if (a.kind == answer_kind::off) {
             std::printf("  %s: off\n", role.button);
             continue;
         }
@@ -182,47 +269,56 @@ picked ask_points(libevdev* device, const touch_screen& screen, bool left_off)
     return {status_ready, points};
 }
 
-int pick_on(const system_facts& facts, const std::string& path, input_node& node)
+int pick_on(const system_facts& facts, const std::string& path, input_node& node, bool keyboard)
 {
     touch_screen screen = describe(path, node);
     screen.holders = holders_of(node.rdev);
     if (!is_touch_screen(screen.caps)) {
-        std::fprintf(stderr, "tapbridge-setup: %s (\"%s\") is not a touch screen: it declares no multitouch "
+        std::fprintf(stderr, "tapbridge-setup: %s is not a touch screen: it declares no multitouch "
                      "positions (ABS_MT_POSITION_X and ABS_MT_POSITION_Y). tapbridge-setup without options "
-                     "lists the touch screens.\n", path.c_str(), screen.name.c_str());
+                     "lists the touch screens.\n", device_text(screen).c_str());
         return status_nothing;
     }
     if (!range_usable(screen.x) || !range_usable(screen.y)) {
         std::fprintf(stderr, "tapbridge-setup: %s has no range tapbridge can be given (x %d..%d, y %d..%d): "
-                     "tapbridge reads a negative coordinate as \"off\".\n", path.c_str(), screen.x.minimum,
+                     "tapbridge reads a negative coordinate as \"off\".\n", printable(path).c_str(), screen.x.minimum,
                      screen.x.maximum, screen.y.minimum, screen.y.maximum);
         return status_nothing;
     }
+    // A hold is timed by the kernel's event stamps. Monotonic ones do not jump
+    // when the wall clock is set; a kernel older than 3.4 cannot switch, and
+    // its wall-clock stamps still serve. Switching drops what is queued, all
+    // of it made before the first question and so no answer anyway.
+    [[maybe_unused]] const int clock_set = libevdev_set_clock_id(node.device, CLOCK_MONOTONIC);
     // Held until the process ends, Ctrl-C included: the kernel releases a
     // grab when its descriptor closes.
     if (const int rc = libevdev_grab(node.device, LIBEVDEV_GRAB); rc < 0) {
         if (rc == -EBUSY)
             std::fprintf(stderr, "tapbridge-setup: %s is grabbed by another process, which takes every touch "
-                         "(open by %s). Stop that program and try again.\n", path.c_str(),
+                         "(open by %s). Stop that program and try again.\n", printable(path).c_str(),
                          process_list(screen.holders).c_str());
         else
-            std::fprintf(stderr, "tapbridge-setup: cannot hold %s: %s.\n", path.c_str(), std::strerror(-rc));
+            std::fprintf(stderr, "tapbridge-setup: cannot hold %s: %s.\n", printable(path).c_str(),
+                         std::strerror(-rc));
         return status_nothing;
     }
-    std::printf("Picking the points on %s \"%s\" (x %d..%d, y %d..%d).\n"
+    std::printf("Picking the points on %s (x %d..%d, y %d..%d).\n"
                 "The screen is held for tapbridge-setup until it ends: touches act on nothing else "
-                "meanwhile. Ctrl-C stops without a command line.\n",
-                path.c_str(), screen.name.c_str(), screen.x.minimum, screen.x.maximum, screen.y.minimum,
+                "meanwhile.\n",
+                device_text(screen).c_str(), screen.x.minimum, screen.x.maximum, screen.y.minimum,
                 screen.y.maximum);
-    const picked answers = ask_points(node.device, screen, left_must_stay_off(screen, facts.tap_time));
+    if (!keyboard)
+        std::puts("Standard input is closed: there is no keyboard, so touches alone answer.");
+    const picked answers = ask_points(node.device, screen, left_must_stay_off(screen, facts.tap_time), keyboard);
     if (answers.status != status_ready)
         return answers.status;
+    show_sketch(screen, answers.points);
     return print_command(facts, screen, answers.points);
 }
 
 } // namespace
 
-int run_pick(const system_facts& facts, const std::optional<std::string>& node_path)
+int run_pick(const system_facts& facts, const std::optional<std::string>& node_path, bool keyboard)
 {
     std::string path;
     if (node_path) {
@@ -240,7 +336,7 @@ int run_pick(const system_facts& facts, const std::optional<std::string>& node_p
         print_open_failure(path, node);
         return status_nothing;
     }
-    const int status = pick_on(facts, path, node);
+    const int status = pick_on(facts, path, node, keyboard);
     close_input(node);
     return status;
 }

@@ -1,32 +1,44 @@
 #include "processes.hpp"
 
-#include <cctype>
-#include <dirent.h>
+#include "kernel_state.hpp"
+#include "text.hpp"
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
+#include <linux/magic.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// The pids of /proc, without our own.
-std::vector<int> other_pids()
+// The pids of /proc, without our own; any unknown with why when /proc
+// cannot be read. Entries that are no pid are skipped, whatever a
+// container shows there.
+found_list<int> other_pids()
 {
-    std::vector<int> pids;
+    if (const auto why = not_on("/proc", PROC_SUPER_MAGIC, "procfs"))
+        return {unknown(*why), {}};
     DIR* d = opendir("/proc");
     if (!d)
-        return pids;
+        return {unknown(std::string("cannot read /proc: ") + std::strerror(errno)), {}};
+    found_list<int> pids{known(false), {}};
     const int self = getpid();
-    while (const dirent* entry = readdir(d)) {
-        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0])))
-            continue;
-        const int pid = std::stoi(entry->d_name);
-        if (pid != self)
-            pids.push_back(pid);
-    }
+    while (const dirent* entry = readdir(d))
+        if (const auto pid = parse_pid(entry->d_name); pid && *pid != self)
+            pids.items.push_back(*pid);
     closedir(d);
     return pids;
+}
+
+// found, with any telling whether /proc could be read and something found.
+found_list<process> result(const found_list<int>& pids, std::vector<process> found)
+{
+    if (pids.any.state == tri::unknown)
+        return {pids.any, {}};
+    return {known(!found.empty()), std::move(found)};
 }
 
 std::string command_name(int pid)
@@ -64,20 +76,22 @@ bool holds(int pid, dev_t rdev)
 
 } // namespace
 
-std::vector<process> holders_of(dev_t rdev)
+found_list<process> holders_of(dev_t rdev)
 {
+    const found_list<int> pids = other_pids();
     std::vector<process> holders;
-    for (int pid : other_pids())
+    for (int pid : pids.items)
         if (holds(pid, rdev))
             holders.push_back({pid, command_name(pid)});
-    return holders;
+    return result(pids, std::move(holders));
 }
 
-std::vector<process> processes_named(std::string_view name)
+found_list<process> processes_named(std::string_view name)
 {
+    const found_list<int> pids = other_pids();
     std::vector<process> found;
-    for (int pid : other_pids())
+    for (int pid : pids.items)
         if (command_name(pid) == name)
             found.push_back({pid, std::string(name)});
-    return found;
+    return result(pids, std::move(found));
 }

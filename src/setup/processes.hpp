@@ -5,11 +5,10 @@
 
 #include <string_view>
 #include <sys/types.h>
-#include <vector>
 
 // Every other process with a descriptor on the character device rdev. As
 // another user than root, other users' descriptors are not visible.
-[[nodiscard]] std::vector<process> holders_of(dev_t rdev);
+[[nodiscard]] found_list<process> holders_of(dev_t rdev);
 
 // Every other process whose command name (/proc/PID/comm) is name.
-[[nodiscard]] std::vector<process> processes_named(std::string_view name);
+[[nodiscard]] found_list<process> processes_named(std::string_view name);

@@ -6,9 +6,14 @@
 #include "choose.hpp"
 #include "command.hpp"
 #include "explain.hpp"
+#include "display.hpp"
 #include "records.hpp"
+#include "show_sketch.hpp"
+#include "sketch.hpp"
+#include "text.hpp"
 
 #include <cstdio>
+#include <cstdlib>
 #include <libevdev/libevdev.h>
 #include <string>
 #include <unistd.h>
@@ -46,43 +51,41 @@ void print_records(const input_caps& caps)
                     libevdev_event_code_get_name(d.type, d.code), d.records, tap_event_count, loss_of(d));
 }
 
-void print_screen(const touch_screen& s, std::optional<int> tap_time)
+void print_screen(const touch_screen& s, const tap_time_fact& tap_time)
 {
-    std::printf("%s \"%s\"\n", s.node.c_str(), s.name.c_str());
+    std::printf("%s\n", device_text(s).c_str());
     std::printf("  range:    %s, %s\n", axis_text("x", s.x).c_str(), axis_text("y", s.y).c_str());
     print_records(s.caps);
-    std::printf("  mousedev: %s\n", echo_text(echo_of(s, tap_time), tap_time).c_str());
+    std::printf("  mousedev: %s\n", echo_text(s, tap_time).c_str());
+    const bool partial = geteuid() != 0 && s.holders.any.state != tri::unknown;
     std::printf("  open by:  %s%s\n", process_list(s.holders).c_str(),
-                geteuid() == 0 ? "" : " that this user can see (root sees all)");
+                partial ? " that this user can see (root sees all)" : "");
     std::printf("  grab:     %s\n",
                 s.grabbed ? "held by another process: every event, taps included, goes only to it" : "none");
 }
 
-const char* mice_text(mice_access access)
-{
-    switch (access) {
-    case mice_access::missing: return "missing: no mousedev in this kernel, or no node made for it";
-    case mice_access::unreadable: return "cannot be opened by this user";
-    case mice_access::read_only: return "read-only: no wheel";
-    case mice_access::read_write: return "read-write: the wheel works";
-    }
-    return "";
-}
-
 void print_system(const system_facts& facts)
 {
-    if (facts.denied > 0)
-        std::printf("%d input devices could not be opened: run as root to see them\n", facts.denied);
-    std::printf("%s: %s\n", mice_path, mice_text(facts.mice_node));
+    if (facts.unopened > 0)
+        std::printf("%d input devices could not be opened (%s)\n", facts.unopened, facts.unopened_advice.c_str());
+    std::printf("%s: %s\n", mice_path, mice_text(facts.mice_node).c_str());
+    std::printf("mousedev tap_time: %s\n", tap_time_text(facts.tap_time).c_str());
     std::string mice;
-    for (const std::string& m : facts.mice)
+    for (const std::string& m : facts.mice.items)
         append_listed(mice, m);
-    std::printf("mice now: %s\n", mice.empty() ? "none: connect one before starting tapbridge" : mice.c_str());
+    if (facts.mice.any.state == tri::unknown)
+        std::printf("mice now: unknown: %s\n", facts.mice.any.why.c_str());
+    else
+        std::printf("mice now: %s\n", mice.empty() ? "none: connect one before starting tapbridge" : mice.c_str());
     std::printf("tapbridge running: %s\n",
-                facts.tapbridges.empty() ? "none" : process_list(facts.tapbridges).c_str());
+                facts.tapbridges.any.state == tri::no ? "none" : process_list(facts.tapbridges).c_str());
     const display_facts& x = facts.display;
+    const char* display = std::getenv("DISPLAY");
     if (!x.asked)
         std::puts("X display: DISPLAY is not set; X mode not checked");
+    else if (x.timed_out)
+        std::printf("X display: DISPLAY=%s did not answer within %d s; X mode not checked\n",
+                    printable(display ? display : "").c_str(), x_answer_seconds);
     else if (!x.opened)
         std::puts("X display: cannot be opened; X mode is not possible from here");
     else
@@ -90,13 +93,24 @@ void print_system(const system_facts& facts)
                     x.xtest ? "with XTEST: X mode works" : "no XTEST extension: X mode would click nothing");
 }
 
-void print_layout()
+// The roles as the printed line has them. The report turns a point off only
+// where mousedev would echo it; the button that still does its job is named.
+void print_layout(const point_set& points)
 {
     std::string text;
-    for (const button_role& role : page_turning)
-        append_listed(text, std::string(role.button) + " = " + role.purpose + " at " +
-                                std::to_string(role.x_percent) + "%," + std::to_string(role.y_percent) + '%',
-                      "; ");
+    for (std::size_t i = 0; i < point_count; ++i) {
+        const button_role& role = page_turning[i];
+        std::string item = role.button;
+        if (point_enabled(points[i].x, points[i].y)) {
+            item += std::string(" = ") + role.purpose + " at " + std::to_string(role.x_percent) + "%," +
+                    std::to_string(role.y_percent) + '%';
+        } else {
+            item += " off: mousedev would bring every tap back as a left click";
+            if (const auto other = stand_in(page_turning, points, i))
+                item += std::string(", so ") + page_turning[*other].button + " alone gives " + role.purpose;
+        }
+        append_listed(text, item, "; ");
+    }
     std::printf("Layout (page turning): %s\n", text.c_str());
 }
 
@@ -132,9 +146,11 @@ int run_report(const system_facts& facts)
     }
     const touch_screen& screen = facts.screens[*best];
     const bool left_off = left_must_stay_off(screen, facts.tap_time);
-    std::printf("\nBest screen: %s \"%s\"\n", screen.node.c_str(), screen.name.c_str());
-    print_layout();
-    const int status = print_command(facts, screen, default_points(screen.x, screen.y, left_off));
+    std::printf("\nBest screen: %s\n", device_text(screen).c_str());
+    const point_set points = default_points(screen.x, screen.y, left_off);
+    print_layout(points);
+    show_sketch(screen, points);
+    const int status = print_command(facts, screen, points);
     print_x_line(facts, screen, left_off);
     return status;
 }
