@@ -72,7 +72,7 @@ def main():
     print("Booting Debian's Linux kernel under qemu: a virtual machine with a real input system "
           "(evdev, mousedev, uinput). This takes a few seconds.", flush=True)
     clicks = iter(CLICKS)
-    nodes, touch_shown = {}, False
+    nodes, touch_shown, failed = {}, False, False
     for tag, text in vm.run(os.path.join(build, "tapbridge-guest"),
                             [os.path.join(build, "tapbridge"), os.path.join(build, "tapbridge-setup")], batch()):
         if tag == "kernel":
@@ -111,11 +111,13 @@ def main():
             print(f"  {name} ended: {how.replace('signal 2', 'interrupted (Ctrl-C)')}", flush=True)
         elif tag == "fail":
             print(f"Something went wrong in the guest: {text}", flush=True)
-    print("The guest powered off. Demo done.")
+            failed = True
+    print("The guest powered off. Demo done." if not failed else "The guest powered off; the demo did not go through.")
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":
     try:
-        main()
+        sys.exit(main())
     except vm.GuestError as e:
         sys.exit(f"demo_kernel.py: {e}")
