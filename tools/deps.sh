@@ -4,6 +4,8 @@
 #   tools/deps.sh --cross    also the ARMv7 cross toolchain, armel X, libevdev and GoogleTest libraries, qemu-arm,
 #                            and systemd-analyze for the release archive's unit
 #   tools/deps.sh --bench    also the tools the benchmark compares against
+#   tools/deps.sh --kernel   also qemu-system-x86/-arm, and Debian's kernels and static busybox
+#                            (amd64, armhf) downloaded, never installed, into build/guest-debs
 # apt runs only for what is missing: once everything is there, a run needs no
 # network. apt's output goes to the log (tools/quiet.sh), one line a step here.
 set -euo pipefail
@@ -16,6 +18,7 @@ arches=()  # foreign architectures that packages below need
 pkgs=(cmake g++ make pkg-config python3 file libx11-dev libxtst-dev libxext-dev
       libevdev-dev libgtest-dev bubblewrap faketime xvfb x11-utils xauth)
 debs=()    # NAME[:ARCH] fetched as .deb files into build/debs, never installed
+guests=    # the kernel tier's guest packages (tools/guest-debs.sh)
 for arg in "$@"; do
   case "$arg" in
     --cross)
@@ -25,6 +28,10 @@ for arg in "$@"; do
              libevdev-dev:armel libgtest-dev:armel man-db systemd) ;;
     --bench)
       pkgs+=(strace evemu-tools xdotool) ;;
+    --kernel)
+      arches+=(armhf)
+      pkgs+=(qemu-system-x86 qemu-system-arm)
+      guests=yes ;;
     *) echo "deps.sh: unknown option $arg" >&2; exit 2 ;;
   esac
 done
@@ -53,8 +60,14 @@ for a in "${arches[@]}"; do
 done
 for p in "${pkgs[@]}"; do installed "$p" || missing+=("$p"); done
 for d in "${debs[@]}"; do fetched "$d" || absent+=("$d"); done
+# The guests' kernels resolve through apt's lists: fetched last, after any update.
+guest_debs() {
+  [ -z "$guests" ] || step "the guests' kernels and busybox, into build/guest-debs" \
+    bash tools/guest-debs.sh build/guest-debs
+}
 if [ $(( ${#new_arches[@]} + ${#missing[@]} + ${#absent[@]} )) -eq 0 ]; then
   echo "packages: all ${#pkgs[@]} installed${debs:+, every .deb file at hand}; apt not needed"
+  guest_debs
   exit 0
 fi
 
@@ -72,3 +85,4 @@ for d in "${absent[@]}"; do
   step "downloading $d into build/debs" \
     sh -c 'cd build/debs && apt-get -o APT::Sandbox::User=root download "$1"' sh "$d"
 done
+guest_debs

@@ -3,7 +3,8 @@
 # native (warnings as errors), address+undefined sanitizers, and the static
 # ARMv7 device binary under qemu-arm (keep-awake across January 2038
 # included); the 32-bit time_t device variant is built and its mouse and
-# touch groups run. Then the release archive is made and checked. A missing
+# touch groups run; the kernel group boots Debian's kernels under qemu (amd64
+# for ci, ARM for armv7). Then the release archive is made and checked. A missing
 # tool fails here: nothing is skipped. Set-up and build output go to
 # build/test.log; the terminal gets a line a step and every test result, and
 # a failing step's output in full.
@@ -13,7 +14,7 @@ unset TAPBRIDGE_SKIP_MISSING
 source tools/quiet.sh
 quiet_log test
 echo "Setting up (the details go to $TAPBRIDGE_LOG)"
-bash tools/deps.sh --cross --bench
+bash tools/deps.sh --cross --bench --kernel
 python3 tests/simdev.py  # says in one line why the simulated devices cannot run here, if they cannot
 for preset in ci asan armv7 armv7-time32; do
   step "building preset $preset" build_preset "$preset"

@@ -1,0 +1,617 @@
+#!/usr/bin/env python3
+"""Scenario tables run on a real Linux input stack: Debian's kernel, booted
+once under qemu by tools/vm.py, with the shipped binaries unchanged.
+
+usage: kernel_test.py --driver PATH --tapbridge PATH --setup PATH [--skip-missing] [TABLE...]
+
+The guest driver (tools/guest/) makes a uinput mouse and touch screen per
+scenario and reports what a second reader of the touch node and a client of
+/dev/input/mice received, and what the programs printed. Each scenario is
+judged on those streams, compared whole; a failure prints what was expected
+and everything the kernel delivered. Missing qemu or kernel packages fail
+the run and are named; with --skip-missing (or TAPBRIDGE_SKIP_MISSING=1),
+asked for by hand, it exits 77 instead.
+"""
+import argparse
+import os
+import re
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tools"))
+import vm  # noqa: E402
+
+TAPBRIDGE = "/usr/local/bin/tapbridge"
+IMPS2 = "use imps2 protocol"
+# The page-turning layout for 0..1071 x 0..1447, point 1 on: a user's default line.
+DEFAULT = [910, 723, 160, 723, 535, 72, 160, 723, 910, 723]
+PTS = [110, 120, 230, 240, 350, 360, 470, 480, 590, 600]
+GRABBER = "/guest/tapbridge-guest --grab $TOUCH"
+
+# Mouse actions, each a list of chunks sent at once: the uinput events, the
+# packets a /dev/input/mice client reads from them, and the button codes
+# those give tapbridge. Wheel up is REL_WHEEL +1, a negative fourth byte. A
+# click is sent whole, as a quick click arrives: mousedev merges the buttons
+# of all its devices, so a button still held would make an echo a chord.
+ACTIONS = {
+    "L": [("L1 S L0 S", ["09 00 00 00", "08 00 00 00"], [1])],
+    "R": [("R1 S R0 S", ["0a 00 00 00", "08 00 00 00"], [2])],
+    "M": [("M1 S M0 S", ["0c 00 00 00", "08 00 00 00"], [3])],
+    "U": [("W1 S", ["08 00 00 ff"], [4])],
+    "D": [("W-1 S", ["08 00 00 01"], [5])],
+    "LR": [("L1 R1 S L0 R0 S", ["0b 00 00 00", "08 00 00 00"], [])],
+    "RM": [("R1 M1 S R0 M0 S", ["0e 00 00 00", "08 00 00 00"], [])],
+    # left held while the mouse moves: every packet repeats the button
+    "H": [("L1 S", ["09 00 00 00"], [1]), ("X5 S", ["09 05 00 00"], [1]), ("X-3 S", ["19 fd 00 00"], [1]),
+          ("L0 S", ["08 00 00 00"], [])],
+}
+# Screen kinds: whether they declare BTN_TOOL_FINGER, and whether mousedev
+# echoes each tap as a left press that tapbridge reads (the direct kind; the
+# touchpad kind only runs tapbridge here once tap_time is 0).
+KIND = {"mt": dict(tool=True, echo=False), "touchpad": dict(tool=True, echo=False),
+        "direct": dict(tool=False, echo=True)}
+
+
+def button_line(code, points):
+    return f"button {code}, x {points[2 * code - 2]} y {points[2 * code - 1]}"
+
+
+def enabled(code, points):
+    return points[2 * code - 2] >= 0 and points[2 * code - 1] >= 0
+
+
+def tap_frames(taps, tool=True, last=(0, 0)):
+    """The frames a second reader gets for tapbridge's taps at the points
+    taps, the contact last at last: the input core drops values that did
+    not change, codes the screen does not declare (BTN_TOOL_FINGER on a
+    direct screen) and frames left with nothing but their SYN_REPORT."""
+    frames = []
+    for x, y in taps:
+        down = ["BTN_TOUCH 1", "ABS_MT_TRACKING_ID 0"] + ([f"ABS_MT_POSITION_X {x}"] if x != last[0] else []) \
+            + ([f"ABS_MT_POSITION_Y {y}"] if y != last[1] else [])
+        last = (x, y)
+        frames += [down] + ([["BTN_TOOL_FINGER 1"]] if tool else []) + [["ABS_MT_TRACKING_ID -1"]] \
+            + [["BTN_TOUCH 0"] + (["BTN_TOOL_FINGER 0"] if tool else [])]
+    return frames
+
+
+def line_points(line):
+    """The ten coordinates at the end of a tapbridge command line."""
+    return [int(w) for w in line.split()[-10:]]
+
+
+def clicks(program, actions, points, kind="mt"):
+    """Steps that play actions on the mouse for a running tapbridge, each
+    chunk that taps waited for (its line, and its records on the touch
+    node, after which any echo of it is already queued), and what they must
+    give: (steps, lines, packets, taps). An echo reads as one more left
+    press: one more line, with point 1 off."""
+    steps, want_lines, packets, taps, frames = [], [], [], [], 0
+    for action in actions.split():
+        for events, chunk_packets, codes in ACTIONS[action]:
+            steps.append(f"mouse {events}")
+            packets += chunk_packets
+            for code in codes:
+                want_lines.append(button_line(code, points))
+                if enabled(code, points):
+                    taps.append((points[2 * code - 2], points[2 * code - 1]))
+                    frames += 4 if KIND[kind]["tool"] else 3
+                    if KIND[kind]["echo"]:
+                        want_lines.append(button_line(1, points))
+                        packets += ["09 00 00 00", "08 00 00 00"]
+            if codes:
+                steps += [f"wait {program} lines {1 + len(want_lines)}", f"wait touch frames {frames}"]
+    return steps, want_lines, packets, taps
+
+
+# --- what came back -----------------------------------------------------------
+
+class Delivered:
+    """One scenario's records, split by source."""
+
+    def __init__(self, name):
+        self.name, self.records, self.pids, self.nodes = name, [], {}, {}
+
+    def add(self, tag, text):
+        self.records.append((tag, text))
+        if tag == "pid":
+            who, pid = text.split()
+            self.pids[who] = pid
+        elif tag == "node":
+            which, path = text.split()
+            self.nodes[which] = path
+
+    def plain(self, text):
+        """text with the scenario's own node paths and pids as $TOUCH,
+        $MOUSE, $ID."""
+        for which, path in self.nodes.items():
+            text = re.sub(re.escape(path) + r"\b", "$" + which.upper(), text)
+        for who, pid in self.pids.items():
+            text = re.sub(rf"\b(pid|kill) {pid}\b", rf"\1 ${who}", text)
+        return text
+
+    def lines(self, tag, program):
+        return [self.plain(t.split(" ", 1)[1] if " " in t else "") for g, t in self.records
+                if g == tag and t.split(" ", 1)[0] == program]
+
+    def exit(self, program):
+        found = [t.split(" ", 1)[1] for g, t in self.records if g == "exit" and t.split(" ", 1)[0] == program]
+        return found[-1] if found else "still running"
+
+    def tagged(self, tag):
+        return [self.plain(t) for g, t in self.records if g == tag]
+
+    def frames(self):
+        """Touch events as frames: "CODE VALUE" each, SYN_REPORT ending one."""
+        frames, current = [], []
+        for text in self.tagged("touch"):
+            _, _, _, _, code, value = text.split()
+            if code == "SYN_REPORT":
+                frames.append(current)
+                current = []
+            else:
+                current.append(f"{code} {value}")
+        return frames + ([current] if current else [])
+
+    def transcript(self):
+        out, frame = [], []
+        for tag, text in self.records:
+            if tag == "touch":
+                _, _, _, _, code, value = text.split()
+                frame.append(f"{code} {value}")
+                if code == "SYN_REPORT":
+                    out.append("touch    " + ", ".join(frame[:-1]))
+                    frame = []
+                continue
+            out.append(f"{tag:<8} {self.plain(text)}")
+        return out
+
+
+class Scenario:
+    """Steps for the guest, and the streams they must deliver. Each expect
+    is (what, function of Delivered giving what came, what must come); a
+    function instead of a value judges what came itself (None: fine)."""
+
+    def __init__(self, name, steps):
+        self.name, self.steps, self.expects = name, steps, []
+
+    def expect(self, what, got, want):
+        self.expects.append((what, got, want))
+        return self
+
+    def problems(self, d):
+        found = [f"guest: {t}" for t in d.tagged("fail")]
+        for what, got, want in self.expects:
+            value = got(d)
+            verdict = want(value) if callable(want) else (None if value == want else f"want {want!r}")
+            if verdict:
+                found.append(f"{what}: {verdict}\n           got  {value!r}")
+        return found
+
+
+def program_checks(sc, program, out=None, err=(), status=None, keys=None):
+    """The program's standard output (only the lines starting with one of
+    keys, when given), standard error and end."""
+    def pick(lines):
+        return [x for x in lines if keys is None or x.startswith(keys)]
+    if out is not None:
+        sc.expect(f"standard output of {program}", lambda d: pick(d.lines("out", program)), list(out))
+    sc.expect(f"standard error of {program}", lambda d: d.lines("err", program), list(err))
+    if status is not None:
+        sc.expect(f"end of {program}", lambda d: d.exit(program), status)
+    return sc
+
+
+# --- tapbridge in touch mode --------------------------------------------------
+
+TAPS = [
+    # name, points, mouse actions
+    ("each button and wheel direction taps its point", PTS, "L R M U D"),
+    ("a second tap at the same point carries no position", PTS, "R R U"),
+    ("chords tap nothing", PTS, "LR RM M"),
+    ("a held button taps with every packet", PTS, "H"),
+    ("a disabled point prints its line and taps nothing", PTS[:2] + [-1, 240] + PTS[4:8] + [590, -1], "M L D R"),
+]
+
+
+def taps_scenario(name, points, actions):
+    args = " ".join(map(str, points))
+    steps, lines, packets, taps = clicks("tb", actions, points)
+    sc = Scenario(f"tapbridge: {name}", ["screen mt 0 1071 0 1447", f"run tb tapbridge $TOUCH 0 {args}",
+                                         f"wait tb text {IMPS2}"] + steps)
+    sc.expect("packets on /dev/input/mice", lambda d: d.tagged("mice"), packets)
+    sc.expect("frames on the touch node", Delivered.frames, tap_frames(taps))
+    return program_checks(sc, "tb", [IMPS2] + lines, status="signal 15")
+
+
+def loop_check(first, echo, least):
+    """After the first line, tapbridge tapping point 1 on its own, at least
+    least times."""
+    def judge(lines):
+        echoes = lines[2:]
+        if lines[:2] != [IMPS2, first] or len(echoes) < least or set(echoes) != {echo}:
+            return f"want {IMPS2!r}, {first!r} and at least {least} of {echo!r}"
+        return None
+    return judge
+
+
+# name, screen kind, steps before tapbridge, how it starts, actions, echo loop expected
+ECHO = [
+    ("touchpad kind, default line: the echo loop (negative control)", "touchpad", [], "default", "L", True),
+    ("direct kind, default line: the echo loop (negative control)", "direct", [], "default", "R", True),
+    ("touchpad kind after tapbridge-setup --fix: no echo", "touchpad",
+     ["run fix tapbridge-setup --fix", "wait fix exit"], "printed", "R M L", False),
+    ("direct kind, the line tapbridge-setup prints (point 1 off): one echo line a tap", "direct", [], "printed",
+     "R M U", False),
+]
+LOOP_TAPS = 6
+
+
+def echo_scenario(name, kind, before, start, actions, loop):
+    steps = [f"screen {kind} 0 1071 0 1447"] + before
+    if start == "default":
+        steps += [f"run tb tapbridge $TOUCH 0 {' '.join(map(str, DEFAULT))}", f"wait tb text {IMPS2}"]
+        points = DEFAULT
+    else:
+        steps += ["run s tapbridge-setup", "wait s exit", f"runline tb s {TAPBRIDGE}", f"wait tb text {IMPS2}"]
+        points = DEFAULT if kind == "touchpad" else [-1, -1] + DEFAULT[2:]
+    if loop:
+        # One click; everything after it is tapbridge answering itself.
+        events, _, codes = ACTIONS[actions][0]
+        sc = Scenario(f"echo: {name}", steps + [f"mouse {events}", f"wait tb lines {2 + LOOP_TAPS}"])
+        code = codes[0]
+        return sc.expect("standard output of tb", lambda d: d.lines("out", "tb"),
+                         loop_check(button_line(code, points), button_line(1, points), LOOP_TAPS))
+    more, lines, packets, taps = clicks("tb", actions, points, kind)
+    sc = Scenario(f"echo: {name}", steps + more)
+    if before:
+        sc.expect("end of tapbridge-setup --fix", lambda d: d.exit("fix"), "status 0")
+    sc.expect("end of the report", lambda d: d.exit("s"), "status 0")
+    sc.expect("the line tapbridge-setup printed", lambda d: line_points(d.lines("out", "s")[-1]), points)
+    sc.expect("packets on /dev/input/mice", lambda d: d.tagged("mice"), packets)
+    sc.expect("frames on the touch node", Delivered.frames, tap_frames(taps, KIND[kind]["tool"]))
+    return program_checks(sc, "tb", [IMPS2] + lines, status="signal 15")
+
+
+# --- tapbridge-setup: the report -------------------------------------------
+
+RECORDS_ALL = "  records:  all 12 records of a tap reach its readers"
+RECORDS_NO_TOOL = ("  records:  BTN_TOOL_FINGER is not declared: 2 of 12 records dropped; harmless: the screen never "
+                   "reports a finger tool")
+NOT_FED = "  mousedev: not fed into /dev/input/mice: taps cannot come back as clicks"
+FED_CLICKS = ("  mousedev: fed into /dev/input/mice as a touchpad (it declares BTN_TOOL_FINGER): a touch shorter than "
+              "tap_time (200 ms) comes back as a left click, and tapbridge would tap point 1 again, without end. "
+              "Remedy: tapbridge-setup --fix (tap_time 0)")
+FED_QUIET = ("  mousedev: fed into /dev/input/mice as a touchpad (it declares BTN_TOOL_FINGER); tap_time is 0, so no "
+             "touch comes back as a click")
+FED_DIRECT = ("  mousedev: fed into /dev/input/mice with BTN_TOUCH as the left button (no BTN_TOOL_FINGER): every "
+              "tap comes back as a left press, whatever tap_time is. Remedy: point 1 off (-1 -1), as the line below "
+              "has it; each tap then echoes one harmless \"button 1, x -1 y -1\" line")
+NO_GRAB = "  grab:     none"
+GRABBED = "  grab:     held by another process: every event, taps included, goes only to it"
+MICE_RW = "/dev/input/mice: read-write: the wheel works"
+NONE_RUNNING = "tapbridge running: none"
+# /dev/input/mice as root sees it, the mice connected, no tapbridge running.
+SYSTEM = [MICE_RW, "mice now: virtual mouse ($MOUSE)", NONE_RUNNING]
+READY, MEND = "Ready. Run as root:", "Mend these first:"
+TAP_TIME_TRAP = "  - mousedev's tap_time is 200 ms on a touchpad-kind screen: run tapbridge-setup --fix as root."
+REPORT_KEYS = ("  records:", "  mousedev:", "  grab:", "  - ", f"  {TAPBRIDGE}", "Ready.", "Mend these first:",
+               "tapbridge running:", "/dev/input/mice:", "mice now:")
+
+
+def line(points, node="$TOUCH"):
+    return f"  {TAPBRIDGE} {node} 0 " + " ".join(map(str, points))
+
+
+REPORT = [
+    # name, screen, steps before, report status, lines (REPORT_KEYS), actions run on the printed line; run as root,
+    # or as the user given last
+    ("multitouch only: ready, the page-turning layout", "mt 0 1071 0 1447", [], 0,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, READY, line(DEFAULT)], "L R M U D"),
+    ("a range with a non-zero minimum", "mt 100 1100 200 1800", [], 0,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, READY,
+      line([950, 1000, 250, 1000, 600, 280, 250, 1000, 950, 1000])], "L R M U D"),
+    ("a range from a negative minimum: points kept at 0 or above", "mt -500 500 0 1000", [], 0,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, READY, line([350, 500, 0, 500, 0, 50, 0, 500, 350, 500])],
+     "L R M U D"),
+    ("touchpad kind: fed, clicks, --fix first", "touchpad 0 1071 0 1447", [], 1,
+     [RECORDS_ALL, FED_CLICKS, NO_GRAB, *SYSTEM, MEND, TAP_TIME_TRAP, line(DEFAULT)], ""),
+    ("touchpad kind with tap_time 0: ready", "touchpad 0 1071 0 1447",
+     ["sh echo 0 > /sys/module/mousedev/parameters/tap_time"], 0,
+     [RECORDS_ALL, FED_QUIET, NO_GRAB, *SYSTEM, READY, line(DEFAULT)], "L"),
+    ("direct kind: point 1 off, and the line runs as printed", "direct 0 1071 0 1447", [], 0,
+     [RECORDS_NO_TOOL, FED_DIRECT, NO_GRAB, *SYSTEM, READY, line([-1, -1] + DEFAULT[2:])], "L R M U D"),
+    ("a tapbridge already running", "mt 0 1071 0 1447",
+     [f"run tb0 tapbridge $TOUCH 0 {' '.join(map(str, PTS))}", f"wait tb0 text {IMPS2}"], 1,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM[:2], "tapbridge running: pid $tb0 (tapbridge)", MEND,
+      "  - tapbridge is already running (pid $tb0 (tapbridge)): a second one doubles every tap. Stop it first "
+      "(kill $tb0).", line(DEFAULT)], ""),
+    ("no /dev/input/mice", "mt 0 1071 0 1447", ["sh mv /dev/input/mice /dev/input/mice.away"], 1,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, "/dev/input/mice: missing: no mousedev in this kernel, or no node made for it",
+      *SYSTEM[1:], MEND, "  - /dev/input/mice does not exist: tapbridge stops with \"please run as root\" even for "
+      "root. Load mousedev (modprobe mousedev), or make its node (mknod /dev/input/mice c 13 63).", line(DEFAULT)], ""),
+    ("a grab held by another process", "mt 0 1071 0 1447", [f"run g {GRABBER}", "wait g text grabbed"], 1,
+     [RECORDS_ALL, NOT_FED, GRABBED, *SYSTEM, MEND,
+      "  - another process holds a grab on $TOUCH (open by pid $driver (tapbridge-guest), pid $g (tapbridge-guest)): "
+      "injected taps reach only the grabber. Fine if that is the device's own UI; otherwise stop it.", line(DEFAULT)],
+     ""),
+    ("a user who may read the screen and /dev/input/mice only", "mt 0 1071 0 1447",
+     ["sh chmod 644 $TOUCH /dev/input/mice"], 1,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, "/dev/input/mice: read-only: no wheel",
+      "mice now: none: connect one before starting tapbridge", NONE_RUNNING, MEND,
+      "  - /dev/input/mice opens read-only: tapbridge cannot switch on the wheel, so wheel up and wheel down never "
+      "tap. Run as root, or make the node writable.", line(DEFAULT)], "", 1000),
+]
+
+
+def report_scenario(name, screen, before, status, lines, actions, uid=None):
+    who = f"as {uid} " if uid is not None else ""
+    steps = [f"screen {screen}"] + before + [f"run s {who}tapbridge-setup", "wait s exit"]
+    kind = screen.split()[0]
+    if actions:
+        points = line_points(lines[-1])
+        more, want, packets, taps = clicks("tb", actions, points, kind)
+        steps += [f"runline tb s {TAPBRIDGE}", f"wait tb text {IMPS2}"] + more
+    sc = program_checks(Scenario(f"report: {name}", steps), "s", lines, status=f"status {status}", keys=REPORT_KEYS)
+    if actions:
+        # Run as printed: the taps land where the line says.
+        program_checks(sc, "tb", [IMPS2] + want, status="signal 15")
+        sc.expect("frames on the touch node", Delivered.frames, tap_frames(taps, KIND[kind]["tool"]))
+    return sc
+
+
+# --- tapbridge-setup --pick ---------------------------------------------------
+
+NAMES = ["left", "right", "middle", "wheel up", "wheel down"]
+ENTER, CTRL_C, CTRL_D = ["keys p \\n"], ["keys p \\x03"], ["keys p \\x04"]
+LEFT_OFF = ("left: off. mousedev feeds this screen into /dev/input/mice with BTN_TOUCH as the left button, so every "
+            "tap would come back as a left press and tap point 1 again; point 1 stays -1 -1.")
+PICK_KEYS = ("  left:", "  right:", "  middle:", "  wheel up:", "  wheel down:", "left: off.", f"  {TAPBRIDGE}",
+             "Ready.", "Mend these first:")
+ENDED = ("tapbridge-setup: standard input ended before all five buttons were answered; no command line printed.")
+
+
+def T(x, y):
+    return [f"tap {x} {y}"]
+
+
+def flat(points):
+    return [c for p in points for c in p]
+
+
+OFF = (-1, -1)
+PICK_RUN = "tapbridge-setup --pick"
+BLANK = "'/tmp/touch screen'"
+PICK = [
+    # name, screen, steps before, command, answers (the steps of each question asked), points answered,
+    # end, standard error, actions run on the printed line (a line is printed when it ends with status 0 or 1)
+    # The same point twice: the kernel sends no position for the second touch.
+    ("touches at known points; where the finger lifts counts", "mt 100 1100 200 1800", [], PICK_RUN,
+     [T(150, 300), ["finger down 0 500 500", "finger move 0 900 1700", "finger up 0"], T(600, 250), T(600, 250),
+      T(1050, 1500)], [(150, 300), (900, 1700), (600, 250), (600, 250), (1050, 1500)], "status 0", [], "L R M U D"),
+    ("Enter leaves a point off", "mt 0 1071 0 1447", [], PICK_RUN,
+     [ENTER, T(300, 400), ENTER, ENTER, T(700, 800)], [OFF, (300, 400), OFF, OFF, (700, 800)], "status 0", [], "D L"),
+    # A pipe hands over all of them in one read; a terminal, a line a read.
+    ("Enters typed ahead through a pipe answer one question each", "mt 0 1071 0 1447", [],
+     f"printf '\\n\\n\\n\\n\\n' | {PICK_RUN}", [], [OFF] * 5, "status 1", [], ""),
+    # A touch in slot 1 leaves the next question starting there, and the
+    # next touch there, where the last one was, brings no slot and no position.
+    ("a finger in slot 1, twice at the same point", "mt 0 1071 0 1447", [], PICK_RUN,
+     [["finger down 1 700 800", "finger up 1"], ["finger down 1 700 800", "finger up 1"], ENTER, ENTER, ENTER],
+     [(700, 800), (700, 800), OFF, OFF, OFF], "status 0", [], ""),
+    ("two fingers stop it without a line, once both lift", "mt 0 1071 0 1447", [], PICK_RUN,
+     [T(100, 200), ["finger down 0 300 400", "finger down 1 500 600", "finger up 0 1"]], [(100, 200)], "status 130",
+     ["tapbridge-setup: stopped by two fingers; no command line printed."], ""),
+    ("a finger already down when the question comes is no answer", "mt 0 1071 0 1447", ["finger down 0 111 222"],
+     PICK_RUN, [["finger up 0"] + T(333, 444), ENTER, ENTER, ENTER, ENTER], [(333, 444), OFF, OFF, OFF, OFF],
+     "status 0", [], ""),
+    ("Ctrl-D ends the input: no line, status 64", "mt 0 1071 0 1447", [], PICK_RUN, [T(300, 400), CTRL_D],
+     [(300, 400)], "status 64", [ENDED], ""),
+    ("Ctrl-C stops it without a line; the grab goes with it", "mt 0 1071 0 1447", [], PICK_RUN,
+     [T(300, 400), CTRL_C], [(300, 400)], "signal 2", [], ""),
+    ("direct kind: left stays off, four questions", "direct 0 1071 0 1447", [], PICK_RUN,
+     [T(200, 300), T(400, 500), ENTER, T(600, 700)], [(200, 300), (400, 500), OFF, (600, 700)], "status 0", [],
+     "R M D"),
+    ("a node path with a blank, quoted in the line", "mt 0 1071 0 1447", [f"sh ln -sf $TOUCH {BLANK}"],
+     f"{PICK_RUN} {BLANK}", [T(10, 20), T(30, 40), T(50, 60), T(70, 80), T(90, 100)],
+     [(10, 20), (30, 40), (50, 60), (70, 80), (90, 100)], "status 0", [], "L R M U D"),
+    ("a screen grabbed by another process", "mt 0 1071 0 1447", [f"run g {GRABBER}", "wait g text grabbed"],
+     PICK_RUN, [], [], "status 2",
+     ["tapbridge-setup: $TOUCH is grabbed by another process, which takes every touch (open by pid $driver "
+      "(tapbridge-guest), pid $g (tapbridge-guest)). Stop that program and try again."], ""),
+]
+# The finger already down when --pick starts reaches other readers: the grab comes later.
+FINGER_BEFORE = [["ABS_MT_TRACKING_ID 0", "ABS_MT_POSITION_X 111", "ABS_MT_POSITION_Y 222", "BTN_TOUCH 1",
+                  "BTN_TOOL_FINGER 1"]]
+AFTER_CTRL_C = [["ABS_MT_TRACKING_ID 1", "ABS_MT_POSITION_X 700", "ABS_MT_POSITION_Y 800", "BTN_TOUCH 1",
+                 "BTN_TOOL_FINGER 1"], ["ABS_MT_TRACKING_ID -1", "BTN_TOUCH 0", "BTN_TOOL_FINGER 0"]]
+
+
+def pick_scenario(name, screen, before, command, answers, points, end, err, actions):
+    kind = screen.split()[0]
+    steps = [f"screen {screen}"] + before + [f"run p {command}"]
+    names = NAMES[1:] if kind == "direct" else NAMES
+    for name_asked, answer in zip(names, answers):
+        steps += [f"wait p text {name_asked} (", "wait p idle"] + answer
+    steps.append("wait p exit")
+    want = [LEFT_OFF] if kind == "direct" else []
+    want += [f"  {n}: off" if p == OFF else f"  {n}: x {p[0]} y {p[1]}" for n, p in zip(names, points)]
+    if end in ("status 0", "status 1"):
+        full = ([OFF] if kind == "direct" else []) + points
+        want += [READY if end == "status 0" else MEND, line(flat(full), BLANK if BLANK in command else "$TOUCH")]
+    if end == "signal 2":
+        # After Ctrl-C a touch reaches other readers again.
+        steps += ["tap 700 800", "wait touch frames 2"]
+    sc = program_checks(Scenario(f"pick: {name}", steps), "p", want, err, end, keys=PICK_KEYS)
+    if actions:
+        more, lines, _, taps = clicks("tb", actions, line_points(want[-1]), kind)
+        sc.steps += [f"runline tb p {TAPBRIDGE}", f"wait tb text {IMPS2}"] + more
+        program_checks(sc, "tb", [IMPS2] + lines, status="signal 15")
+        # The last touch left the contact where it lifted.
+        last = [tuple(map(int, s.split()[-2:])) for s in steps if s.startswith(("tap ", "finger move 0", "finger down 0"))]
+        sc.expect("frames on the touch node", Delivered.frames, tap_frames(taps, KIND[kind]["tool"], last[-1]))
+    else:
+        # While it holds the screen, no touch reaches another reader, nor mousedev.
+        sc.expect("frames on the touch node", Delivered.frames,
+                  (FINGER_BEFORE if before[:1] == ["finger down 0 111 222"] else [])
+                  + (AFTER_CTRL_C if end == "signal 2" else []))
+        sc.expect("packets on /dev/input/mice", lambda d: d.tagged("mice"), [])
+    return sc
+
+
+# --- tapbridge-setup --fix ----------------------------------------------------
+
+TAP_TIME = "sh cat /sys/module/mousedev/parameters/tap_time"
+FIXED = ["mousedev tap_time: 200 ms -> 0. Touches on $TOUCH \"virtual touch screen\" no longer come back as left "
+         "clicks.", "This lasts until the next reboot. To keep it, add mousedev.tap_time=0 to the kernel command line, "
+         "or put", "  echo 0 > /sys/module/mousedev/parameters/tap_time", "into a boot script."]
+FIX = [
+    # name, screen, steps before, run as uid, standard output, standard error, status, tap_time after
+    ("touchpad kind, as root: tap_time 200 -> 0", "touchpad", [], None, FIXED, [], 0, "0"),
+    ("touchpad kind, as a user who may read the screen: the write fails", "touchpad", ["sh chmod 644 $TOUCH"], 1000,
+     [], ["tapbridge-setup: cannot write 0 to /sys/module/mousedev/parameters/tap_time: Permission denied. Run as "
+          "root."], 1, "200"),
+    ("touchpad kind, tap_time already 0", "touchpad", ["sh echo 0 > /sys/module/mousedev/parameters/tap_time"], None,
+     ["Nothing to fix: mousedev's tap_time is already 0."], [], 0, "0"),
+    ("direct kind: nothing --fix can do", "direct", [], None,
+     ["Nothing for --fix to change: mousedev reads BTN_TOUCH on $TOUCH \"virtual touch screen\" as the left button, "
+      "whatever tap_time is. The command line tapbridge-setup prints leaves point 1 off (-1 -1), which stops the "
+      "echo."], [], 0, "200"),
+    ("multitouch only: not fed", "mt", [], None, ["Nothing to fix: mousedev feeds no touch screen into /dev/input/mice."],
+     [], 0, "200"),
+    ("as a user who may open nothing", "touchpad", [], 1000, [],
+     ["tapbridge-setup: none of the 3 input devices could be opened (/dev/input/event0: permission denied: run as "
+      "root).", "tapbridge-setup: nothing changed."],
+     2, "200"),
+]
+
+
+def fix_scenario(name, kind, before, uid, out, err, status, after):
+    who = f"as {uid} " if uid is not None else ""
+    sc = Scenario(f"fix: {name}", [f"screen {kind} 0 1071 0 1447"] + before +
+                  [f"run f {who}tapbridge-setup --fix", "wait f exit", TAP_TIME])
+    sc.expect("tap_time afterwards", lambda d: d.tagged("sh")[-1:], [after])
+    return program_checks(sc, "f", out, err, f"status {status}")
+
+
+# --- tapbridge's own corners on the kernel ---------------------------------------
+
+NOTICE = ["Failed to open /dev/input/mice for writing"]
+CORNERS = [
+    # name, steps before, uid, actions, standard output, standard error, end
+    ("no /dev/input/mice: run as root, status 255", ["sh mv /dev/input/mice /dev/input/mice.away"], None, "",
+     NOTICE + ["try reading only"], ["ERROR read mouse device, please run as root: No such file or directory"],
+     "status 255"),
+    ("a user who may not write the touch node: status 255", ["sh chmod 666 /dev/input/mice"], 1000, "",
+     [IMPS2], ["ERROR Opening /dev/input/event: Permission denied"], "status 255"),
+    ("/dev/input/mice read-only: 3-byte packets, no wheel", ["sh chmod 644 /dev/input/mice; chmod 666 $TOUCH"], 1000,
+     "U L D R", NOTICE + ["try reading only" + button_line(1, PTS), button_line(2, PTS)], [], "signal 15"),
+]
+
+
+def corner_scenario(name, before, uid, actions, out, err, end):
+    who = f"as {uid} " if uid is not None else ""
+    steps = ["screen mt 0 1071 0 1447"] + before + [f"run tb {who}tapbridge $TOUCH 0 {' '.join(map(str, PTS))}"]
+    if actions:
+        # In the PS/2 form the wheel byte is not there: U and D are plain
+        # packets without a button.
+        steps += ["wait tb text Failed to open", "wait tb idle", "mouse W1 S", "mouse L1 S L0 S", "wait tb lines 2",
+                  "mouse W-1 S", "mouse R1 S R0 S", "wait tb lines 3", "wait touch frames 8"]
+    else:
+        steps.append("wait tb exit")
+    sc = program_checks(Scenario(f"tapbridge: {name}", steps), "tb", out, err, end)
+    if actions:
+        sc.expect("frames on the touch node", Delivered.frames, tap_frames([(110, 120), (230, 240)]))
+    return sc
+
+
+TABLES = {
+    "taps": lambda: [taps_scenario(*row) for row in TAPS] + [corner_scenario(*row) for row in CORNERS],
+    "echo": lambda: [echo_scenario(*row) for row in ECHO],
+    "report": lambda: [report_scenario(*row) for row in REPORT],
+    "pick": lambda: [pick_scenario(*row) for row in PICK],
+    "fix": lambda: [fix_scenario(*row) for row in FIX],
+}
+
+
+def batch_text(scenarios):
+    return "".join(f"scenario {sc.name}\n" + "".join(s + "\n" for s in sc.steps) for sc in scenarios)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--driver", required=True)
+    ap.add_argument("--tapbridge", required=True)
+    ap.add_argument("--setup", required=True)
+    ap.add_argument("--bound", type=float, default=280, help="seconds the guest may take")
+    ap.add_argument("--skip-missing", action="store_true", default=os.environ.get("TAPBRIDGE_SKIP_MISSING") == "1")
+    ap.add_argument("tables", nargs="*", choices=[[]] + sorted(TABLES), default=[])
+    args = ap.parse_args()
+    arch = vm.arch_of(args.driver)
+    lack = vm.missing(arch)
+    if lack:
+        print(f"{'SKIP' if args.skip_missing else 'FAIL'} kernel ({arch}): missing {', '.join(lack)} "
+              "(bash tools/deps.sh --kernel installs them)")
+        return 77 if args.skip_missing else 1
+    scenarios = [sc for name in (args.tables or TABLES) for sc in TABLES[name]()]
+    by_name = {sc.name: sc for sc in scenarios}
+    if len(by_name) != len(scenarios):
+        raise SystemExit("two scenarios share a name")
+    delivered, current, console, driver_pid = {}, None, [], None
+    passed = failed = 0
+
+    def judge(d):
+        nonlocal passed, failed
+        problems = by_name[d.name].problems(d)
+        print(f"{'ok  ' if not problems else 'FAIL'} kernel: {d.name}", flush=True)
+        if problems:
+            failed += 1
+            for p in problems:
+                print(f"     {p}")
+            print("     what the kernel delivered:")
+            for t in d.transcript():
+                print(f"       {t}")
+        else:
+            passed += 1
+
+    try:
+        for tag, text in vm.run(os.path.abspath(args.driver), [os.path.abspath(args.tapbridge),
+                                                                os.path.abspath(args.setup)],
+                                batch_text(scenarios), args.bound, console):
+            if tag == "scenario":
+                current = delivered[text] = Delivered(text)
+                current.pids["driver"] = driver_pid
+            elif tag == "end":
+                judge(current)
+                current = None
+            elif tag == "pid" and current is None:
+                driver_pid = text.split()[1]
+            elif tag == "kernel":
+                print(f"guest: Linux {text}, {vm.accelerator(arch)}", flush=True)
+            elif current is not None:
+                current.add(tag, text)
+            elif tag == "fail":
+                print(f"FAIL kernel: guest: {text}")
+                failed += 1
+    except KeyboardInterrupt:
+        # qemu is already gone: the runner stops it on every way out.
+        print(f"kernel ({arch}): interrupted")
+        return 130
+    except vm.GuestError as e:
+        print(f"FAIL kernel: {e}")
+        if current is not None:
+            print(f"     in scenario {current.name!r}; what the kernel delivered:")
+            for t in current.transcript():
+                print(f"       {t}")
+        print("     the console's last lines:\n" + "\n".join("       " + c for c in console[-15:]))
+        failed += 1
+    missing_runs = [sc.name for sc in scenarios if sc.name not in delivered]
+    for name in missing_runs:
+        print(f"FAIL kernel: {name}: not run")
+    failed += len(missing_runs)
+    print(f"kernel ({arch}): {passed} passed, {failed} failed")
+    return 1 if failed or not passed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

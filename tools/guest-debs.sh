@@ -1,0 +1,48 @@
+#!/bin/bash
+# Downloads what the kernel tier's guests are made of into DIR: Debian's
+# kernels (amd64, and armmp for the ARM board) and static busybox for both
+# architectures. The packages are only downloaded, to be unpacked by
+# tools/vm.py: nothing here becomes this machine's kernel. A package whose
+# current version is already in DIR is not fetched again; older versions are
+# removed. Needs the armhf architecture added and the package lists current
+# (tools/deps.sh --kernel does both).
+#   usage: tools/guest-debs.sh DIR
+set -euo pipefail
+dir=${1:?usage: guest-debs.sh DIR}
+mkdir -p "$dir"
+cd "$dir"
+
+# The kernel metapackages name the versioned image package they stand for.
+image_of() {
+  apt-cache show --no-all-versions "$1" | sed -n 's/^Depends: \(linux-image-[^ ,]*\).*/\1/p' | head -1
+}
+
+fetch() { # package[:arch]
+  # apt-get download names the file package_version_arch.deb, an epoch's
+  # colon written as %3a.
+  local file
+  file=$(apt-cache show --no-all-versions "$1" |
+         sed -n 's/^Package: //p; s/^Version: //p; s/^Architecture: //p' | head -3 | paste -sd_)
+  if [ -z "$file" ]; then
+    echo "guest-debs.sh: Debian has no package $1 (is the armhf architecture added?)" >&2
+    exit 1
+  fi
+  file="${file//:/%3a}.deb"
+  [ -f "$file" ] && return
+  # as root throughout: apt's own download user may not write in build/
+  apt-get -o APT::Sandbox::User=root download -q "$1"
+  [ -f "$file" ] || { echo "guest-debs.sh: could not download $1 as $file" >&2; exit 1; }
+  local name=${file%%_*} arch=${file##*_}
+  for old in "${name}"_*_"$arch"; do
+    [ "$old" = "$file" ] || rm -f "$old"
+  done
+  echo "guest-debs.sh: $file"
+}
+
+amd64=$(image_of linux-image-amd64)
+armhf=$(image_of linux-image-armmp:armhf)
+[ -n "$amd64" ] && [ -n "$armhf" ] || { echo "guest-debs.sh: cannot resolve the kernel packages" >&2; exit 1; }
+fetch "$amd64"
+fetch "${armhf%:armhf}:armhf"
+fetch busybox-static
+fetch busybox-static:armhf

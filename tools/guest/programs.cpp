@@ -1,0 +1,206 @@
+#include "programs.hpp"
+
+#include "report.hpp"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <grp.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// A terminal that shows only what the program prints: no echo of typed
+// keys, no carriage returns added. Line editing and the signal keys
+// (Ctrl-C, Ctrl-D at the start of a line) work as on any terminal.
+void quiet_terminal(int slave)
+{
+    termios mode{};
+    if (tcgetattr(slave, &mode) != 0)
+        return;
+    mode.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL | ECHOCTL);
+    mode.c_oflag &= ~static_cast<tcflag_t>(ONLCR);
+    tcsetattr(slave, TCSANOW, &mode);
+}
+
+// In the child: never returns.
+[[noreturn]] void become(const launch& how, const char* slave, int out, const std::vector<std::string>& env)
+{
+    setsid();
+    signal(SIGPIPE, SIG_DFL);
+    if (how.terminal) {
+        // Opened by the new session's leader, the terminal becomes its
+        // controlling terminal; opened before the user changes, since the
+        // pty belongs to root.
+        const int tty = open(slave, O_RDWR);
+        if (tty < 0 || ioctl(tty, TIOCSCTTY, 0) < 0)
+            _exit(126);
+        dup2(tty, STDIN_FILENO);
+        dup2(tty, STDOUT_FILENO);
+        dup2(out, STDERR_FILENO);
+        if (tty > STDERR_FILENO)
+            close(tty);
+    } else {
+        const int null = open("/dev/null", O_RDONLY);
+        dup2(null, STDIN_FILENO);
+        dup2(out, STDOUT_FILENO);
+        dup2(out, STDERR_FILENO);
+        if (null > STDERR_FILENO)
+            close(null);
+    }
+    if (how.uid && (setgroups(0, nullptr) != 0 || setgid(*how.uid) != 0 || setuid(*how.uid) != 0))
+        _exit(126);
+    std::vector<char*> envp;
+    for (const std::string& e : env)
+        envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    execle("/bin/sh", "sh", "-c", how.command.c_str(), nullptr, envp.data());
+    _exit(127);
+}
+
+// Records the whole lines of tail; keeps an unfinished one until the
+// stream ends. out: standard output, whose lines are counted and kept.
+void emit_lines(program& p, std::string& tail, bool out, bool at_end)
+{
+    for (std::size_t newline; (newline = tail.find('\n')) != std::string::npos || (at_end && !tail.empty());) {
+        const std::string line = tail.substr(0, newline);
+        tail.erase(0, newline == std::string::npos ? tail.size() : newline + 1);
+        if (out) {
+            ++p.out_lines;
+            p.lines.push_back(line);
+        }
+        if (p.id == "sh")
+            record("sh", line);
+        else
+            record(out ? "out" : "err", p.id + ' ' + line);
+    }
+}
+
+// Reads what fd has now into tail and text; closes it at its end (a pty
+// master reads EIO once no process has the terminal open).
+void drain(program& p, int& fd, std::string& tail, bool out)
+{
+    char chunk[512];
+    for (;;) {
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n > 0) {
+            tail.append(chunk, static_cast<std::size_t>(n));
+            p.text.append(chunk, static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0 || errno != EAGAIN) {
+            close(fd);
+            fd = -1;
+        }
+        break;
+    }
+    emit_lines(p, tail, out, fd < 0);
+}
+
+} // namespace
+
+std::string start_program(const launch& how, const std::vector<std::string>& env, program& started)
+{
+    started = {how.id, -1, -1, -1, -1, {}, {}, 0, {}, {}, false, 0};
+    int pipe_ends[2];
+    if (pipe2(pipe_ends, O_CLOEXEC) != 0)
+        return std::string("pipe: ") + std::strerror(errno);
+    int master = -1;
+    const char* slave = nullptr;
+    int slave_fd = -1;
+    if (how.terminal) {
+        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 || !(slave = ptsname(master)))
+            return std::string("pty: ") + std::strerror(errno);
+        // Set up before the program can print anything; closed again
+        // below, or the master would never see the program's end.
+        slave_fd = open(slave, O_RDWR | O_NOCTTY | O_CLOEXEC);
+        quiet_terminal(slave_fd);
+    }
+    const std::string slave_path = slave ? slave : "";
+    const pid_t pid = fork();
+    if (pid == 0)
+        become(how, slave_path.c_str(), pipe_ends[1], env);
+    close(pipe_ends[1]);
+    if (slave_fd >= 0)
+        close(slave_fd);
+    if (pid < 0)
+        return std::string("fork: ") + std::strerror(errno);
+    started.pid = pid;
+    started.pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    started.terminal = master;
+    started.errors = pipe_ends[0];
+    for (int fd : {master, pipe_ends[0]})
+        if (fd >= 0)
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    if (started.pidfd < 0)
+        return std::string("pidfd_open: ") + std::strerror(errno);
+    return {};
+}
+
+void read_output(program& p)
+{
+    if (p.terminal >= 0)
+        drain(p, p.terminal, p.out_tail, true);
+    if (p.errors >= 0)
+        drain(p, p.errors, p.err_tail, p.id == "sh");
+}
+
+void reap(program& p)
+{
+    if (p.ended || waitpid(p.pid, &p.status, WNOHANG) != p.pid)
+        return;
+    p.ended = true;
+    close(p.pidfd);
+    p.pidfd = -1;
+    // What it printed comes before its end.
+    read_output(p);
+    // A state change (sh) reports only its failure, in the step.
+    if (p.id == "sh")
+        return;
+    if (WIFEXITED(p.status))
+        record("exit", p.id + " status " + std::to_string(WEXITSTATUS(p.status)));
+    else
+        record("exit", p.id + " signal " + std::to_string(WTERMSIG(p.status)));
+}
+
+void signal_program(const program& p, int sig)
+{
+    if (!p.ended)
+        kill(-p.pid, sig);
+}
+
+bool waiting_for_input(const program& p)
+{
+    if (p.ended)
+        return false;
+    const std::string proc = "/proc/" + std::to_string(p.pid);
+    std::ifstream stat(proc + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    // The state follows the command name, which may hold blanks: "PID (NAME) S ...".
+    const auto name_end = line.rfind(')');
+    if (name_end == std::string::npos || line.compare(name_end, 4, ") S ") != 0)
+        return false;
+    std::string wchan;
+    std::getline(std::ifstream(proc + "/wchan"), wchan);
+    return wchan == "do_sys_poll" || wchan == "do_select";
+}
+
+void close_program(program& p)
+{
+    for (int* fd : {&p.terminal, &p.errors, &p.pidfd}) {
+        if (*fd >= 0)
+            close(*fd);
+        *fd = -1;
+    }
+}

@@ -1,0 +1,54 @@
+// Programs under test, started the way a user starts them: through the
+// shell, on a terminal of their own that is their controlling terminal (so
+// Ctrl-C typed there interrupts them), optionally as another user.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+struct program {
+    std::string id;
+    pid_t pid;
+    int pidfd;    // readable once the process has ended; -1 after
+    int terminal; // pty master: its standard input and output; -1 when none or closed
+    int errors;   // its standard error (with a terminal), or all its output
+    std::string out_tail, err_tail; // a line still being printed
+    int out_lines;                  // whole lines on standard output so far
+    std::vector<std::string> lines; // those lines
+    std::string text;               // everything it printed, both streams
+    bool ended;
+    int status; // as waitpid gives it
+};
+
+struct launch {
+    std::string id;
+    std::string command; // run by sh -c
+    std::optional<unsigned> uid;
+    bool terminal; // false: standard input /dev/null, output and errors to one pipe
+};
+
+// Starts command in a session of its own with environment env. Returns an
+// empty string, or what failed.
+[[nodiscard]] std::string start_program(const launch& how, const std::vector<std::string>& env, program& started);
+
+// Records what the program printed since the last call, a line at a time
+// ("out ID LINE", "err ID LINE"; "sh LINE" without a terminal). At its end,
+// also the rest of an unfinished line.
+void read_output(program& p);
+
+// After its pidfd turned readable: collects the status and records
+// "exit ID status N" or "exit ID signal N".
+void reap(program& p);
+
+// Sends sig to the program's process group: the shell and what it started.
+void signal_program(const program& p, int sig);
+
+// True while the program sleeps in poll() or select(): it has done what it
+// does before it waits, and is waiting for input. (The shell execs a single
+// command, so the program is the process started.)
+[[nodiscard]] bool waiting_for_input(const program& p);
+
+// Closes what is left open of a program that has ended.
+void close_program(program& p);

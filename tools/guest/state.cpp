@@ -1,0 +1,74 @@
+#include "state.hpp"
+
+#include "../../src/mouse/mouse.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+// Also where mousedev is built into the kernel.
+constexpr const char* tap_time_path = "/sys/module/mousedev/parameters/tap_time";
+
+std::optional<std::string> read_file(const char* path)
+{
+    std::ifstream in(path);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool same_node(const struct stat& a, const struct stat& b)
+{
+    return a.st_mode == b.st_mode && a.st_rdev == b.st_rdev && a.st_uid == b.st_uid && a.st_gid == b.st_gid;
+}
+
+std::string failed(const char* what)
+{
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+std::string restore_mice(const struct stat& saved)
+{
+    struct stat now{};
+    if (lstat(mice_path, &now) == 0 && same_node(now, saved))
+        return {};
+    // Whatever a scenario put there (a file, a FIFO, a directory, a
+    // symlink) goes; the node comes back as it was.
+    std::error_code ignored;
+    std::filesystem::remove_all(mice_path, ignored);
+    if (mknod(mice_path, saved.st_mode, saved.st_rdev) != 0)
+        return failed("mknod /dev/input/mice");
+    if (chown(mice_path, saved.st_uid, saved.st_gid) != 0 || chmod(mice_path, saved.st_mode & 07777) != 0)
+        return failed("chown/chmod /dev/input/mice");
+    return {};
+}
+
+} // namespace
+
+saved_state save_state()
+{
+    saved_state saved{read_file(tap_time_path), std::nullopt};
+    struct stat mice{};
+    if (lstat(mice_path, &mice) == 0)
+        saved.mice = mice;
+    return saved;
+}
+
+std::string restore_state(const saved_state& saved)
+{
+    if (saved.tap_time && read_file(tap_time_path) != saved.tap_time) {
+        std::ofstream out(tap_time_path);
+        out << *saved.tap_time << std::flush;
+        if (!out)
+            return "cannot put back tap_time";
+    }
+    return saved.mice ? restore_mice(*saved.mice) : std::string();
+}

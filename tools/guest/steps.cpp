@@ -1,0 +1,200 @@
+#include "steps.hpp"
+
+#include "readers.hpp"
+#include "report.hpp"
+
+#include <algorithm>
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+std::string make_screen(world& w, const std::string& rest)
+{
+    const auto words = split_words(rest);
+    const auto kind = words.empty() ? std::nullopt : kind_named(words[0]);
+    std::vector<int> numbers;
+    for (std::size_t i = 1; i < words.size(); ++i)
+        if (const auto n = parse_number(words[i]))
+            numbers.push_back(*n);
+    if (w.have_devices || !kind || words.size() != 5 || numbers.size() != 4)
+        return "screen KIND XMIN XMAX YMIN YMAX, once";
+    if (std::string error = make_devices({*kind, {numbers[0], numbers[1]}, {numbers[2], numbers[3]}}, w.made);
+        !error.empty())
+        return error;
+    w.have_devices = true;
+    record("node", "mouse " + w.made.mouse_node);
+    record("node", "touch " + w.made.screen_node);
+    w.touch_fd = open_touch_reader(w.made.screen_node);
+    if (w.touch_fd < 0)
+        return "cannot open " + w.made.screen_node + " as a second reader";
+    std::string error;
+    w.mice_fd = open_mice_reader(error);
+    return error;
+}
+
+std::string run_step(world& w, const std::string& rest)
+{
+    auto [id, command] = first_word(rest);
+    std::optional<unsigned> uid;
+    if (auto [word, after] = first_word(command); word == "as") {
+        auto [number, tail] = first_word(after);
+        const auto n = parse_number(number);
+        if (!n || *n < 0)
+            return "run ID as UID COMMAND";
+        uid = static_cast<unsigned>(*n);
+        command = tail;
+    }
+    if (id.empty() || command.empty())
+        return "run ID [as UID] COMMAND";
+    return start(w, {id, command, uid, true});
+}
+
+// The command line a program printed, taken as printed.
+std::string runline_step(world& w, const std::string& rest)
+{
+    const auto [id, more] = first_word(rest);
+    const auto [from, prefix] = first_word(more);
+    const program* source = find_program(w, from);
+    if (!source || prefix.empty())
+        return "runline ID FROM PREFIX: FROM must be a program of this scenario";
+    for (auto line = source->lines.rbegin(); line != source->lines.rend(); ++line) {
+        const auto first = line->find_first_not_of(' ');
+        if (first != std::string::npos && line->compare(first, prefix.size(), prefix) == 0)
+            return start(w, {id, line->substr(first), std::nullopt, true});
+    }
+    return from + " printed no line starting with " + prefix;
+}
+
+std::string sh_step(world& w, const std::string& command)
+{
+    program p{};
+    if (std::string error = start_program({"sh", command, std::nullopt, false}, environment(w), p); !error.empty())
+        return error;
+    w.programs.push_back(p);
+    const std::size_t index = w.programs.size() - 1;
+    const bool ended = wait_until(w, [&] { return w.programs[index].ended; }, wait_bound_ms);
+    program& done = w.programs[index];
+    std::string why;
+    if (!ended) {
+        signal_program(done, SIGKILL);
+        wait_until(w, [&] { return w.programs[index].ended; }, stop_bound_ms);
+        why = "sh did not finish: " + command;
+    } else if (done.status != 0) {
+        why = "sh failed (status " + std::to_string(done.status) + "): " + command;
+    }
+    // Output still buffered in the pipe belongs to this step.
+    read_output(w.programs[index]);
+    close_program(w.programs[index]);
+    w.programs.erase(w.programs.begin() + static_cast<std::ptrdiff_t>(index));
+    return why;
+}
+
+std::string finger_step(world& w, const std::string& rest)
+{
+    const auto words = split_words(rest);
+    std::vector<int> numbers;
+    for (std::size_t i = 1; i < words.size(); ++i)
+        if (const auto n = parse_number(words[i]))
+            numbers.push_back(*n);
+    const bool up = !words.empty() && words[0] == "up";
+    const bool placed = !words.empty() && (words[0] == "down" || words[0] == "move");
+    const auto slots_end = numbers.end() - (placed && numbers.size() == 3 ? 2 : 0);
+    const bool slots_ok = !numbers.empty() && std::all_of(numbers.begin(), slots_end, [](int n) {
+        return n >= 0 && n < slot_count;
+    });
+    if (numbers.size() + 1 != words.size() || (!up && !placed) || (placed && numbers.size() != 3) || !slots_ok)
+        return "finger down|move SLOT X Y, or finger up SLOT...";
+    const auto events = up ? lift_frame(w.made.touch, w.made.shape.kind, numbers)
+                           : finger_frame(w.made.touch, w.made.shape.kind,
+                                          words[0] == "down" ? finger_action::down : finger_action::move, numbers[0],
+                                          numbers[1], numbers[2]);
+    return emit(w.made.screen, events) ? std::string() : "cannot write to the touch screen";
+}
+
+std::string wait_step(world& w, const std::string& rest)
+{
+    const auto [id, more] = first_word(rest);
+    const auto [what, value] = first_word(more);
+    const auto count = parse_number(value);
+    if (id == "touch" && what == "frames" && count)
+        return wait_until(w, [&] { return w.frames >= *count; }, wait_bound_ms) ? "" : "too few frames on the touch node";
+    if (id == "mice" && what == "packets" && count)
+        return wait_until(w, [&] { return w.packets >= *count; }, wait_bound_ms) ? "" : "too few packets on /dev/input/mice";
+    if (!find_program(w, id))
+        return "wait: no program " + id;
+    // The vector does not grow while waiting: look the program up each time.
+    auto p = [&] { return find_program(w, id); };
+    bool done = false;
+    if (what == "lines" && count)
+        done = wait_until(w, [&] { return p()->out_lines >= *count; }, wait_bound_ms);
+    else if (what == "text" && !value.empty())
+        done = wait_until(w, [&, text = unescape(value)] { return p()->text.find(text) != std::string::npos; },
+                          wait_bound_ms);
+    else if (what == "idle")
+        done = wait_until(w, [&] { return waiting_for_input(*p()); }, wait_bound_ms, 10);
+    else if (what == "exit")
+        done = wait_until(w, [&] { return p()->ended; }, wait_bound_ms);
+    else
+        return "wait ID lines N | text TEXT | idle | exit, or wait touch frames N | mice packets N";
+    return done ? "" : "timed out";
+}
+
+} // namespace
+
+std::string play(world& w, const step& s)
+{
+    if (s.verb == "screen")
+        return make_screen(w, s.rest);
+    if (s.verb == "run")
+        return run_step(w, s.rest);
+    if (s.verb == "runline")
+        return runline_step(w, s.rest);
+    if (s.verb == "sh")
+        return sh_step(w, s.rest);
+    if (s.verb == "wait")
+        return wait_step(w, s.rest);
+    if (s.verb == "pause") {
+        const auto ms = parse_number(s.rest);
+        if (!ms || *ms < 0)
+            return "pause MS";
+        collect_for(w, *ms);
+        return {};
+    }
+    if (s.verb == "keys" || s.verb == "stop") {
+        const auto [id, text] = first_word(s.rest);
+        program* p = find_program(w, id);
+        if (!p)
+            return s.verb + ": no program " + id;
+        if (s.verb == "stop") {
+            const auto sig = text.empty() ? std::optional<int>(SIGTERM) : parse_number(text);
+            if (!sig)
+                return "stop ID [SIGNAL]";
+            signal_program(*p, *sig);
+            return wait_until(w, [&] { return find_program(w, id)->ended; }, stop_bound_ms) ? "" : "did not stop";
+        }
+        const std::string bytes = unescape(text);
+        return p->terminal >= 0 && write(p->terminal, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size())
+                   ? ""
+                   : "cannot type on the terminal of " + id;
+    }
+    if (!w.have_devices)
+        return s.verb + ": no devices yet (screen first)";
+    if (s.verb == "mouse") {
+        const auto events = mouse_events(s.rest);
+        if (!events)
+            return "mouse: tokens are L1 L0 R1 R0 M1 M0 X<n> Y<n> W<n> S";
+        return emit(w.made.mouse, *events) ? "" : "cannot write to the mouse";
+    }
+    if (s.verb == "finger")
+        return finger_step(w, s.rest);
+    if (s.verb == "tap") {
+        const auto words = split_words(s.rest);
+        if (words.size() != 2)
+            return "tap X Y";
+        if (std::string error = finger_step(w, "down 0 " + words[0] + ' ' + words[1]); !error.empty())
+            return error;
+        return finger_step(w, "up 0");
+    }
+    return "unknown step " + s.verb;
+}

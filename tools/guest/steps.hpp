@@ -1,0 +1,35 @@
+// The steps of a scenario, in the driver's step language, one a line:
+//
+//   screen KIND XMIN XMAX YMIN YMAX  a mouse and a touch screen (mt, touchpad, direct)
+//   run ID [as UID] COMMAND          COMMAND by sh -c on a terminal of its own, in the
+//                                    background; $TOUCH and $MOUSE name the event nodes
+//   runline ID FROM PREFIX           runs, as ID, the last line FROM printed that starts
+//                                    with PREFIX (leading blanks ignored), as printed
+//   sh COMMAND                       runs COMMAND by sh -c to its end (state changes)
+//   mouse TOKENS                     L1 L0 R1 R0 M1 M0 X<n> Y<n> W<n> S (see devices.hpp)
+//   finger down|move SLOT X Y        one frame of a finger in SLOT
+//   finger up SLOT...                one frame lifting the fingers in SLOT...
+//   tap X Y                          a finger down and up in slot 0
+//   keys ID TEXT                     types TEXT on ID's terminal (\n Enter, \x03 Ctrl-C,
+//                                    \x04 Ctrl-D)
+//   pause MS                         paces input (a held button, a long touch)
+//   wait ID lines N                  until ID printed N whole lines on standard output
+//   wait ID text TEXT                until ID printed TEXT, on either stream
+//   wait ID idle                     until ID sleeps in poll or select: waiting for input,
+//                                    all it does before that done (a question asked and
+//                                    the touches made before it taken away)
+//   wait ID exit                     until ID ended
+//   wait touch frames N              until the touch reader got N SYN_REPORTs
+//   wait mice packets N              until the mice client got N packets
+//   stop ID [SIGNAL]                 sends SIGNAL (default 15) and waits for the end
+//
+// Every wait has a generous bound; one that runs out fails the scenario.
+#pragma once
+
+#include "script.hpp"
+#include "world.hpp"
+
+#include <string>
+
+// Plays one step. Returns an empty string, or why it failed.
+[[nodiscard]] std::string play(world& w, const step& s);
