@@ -592,7 +592,9 @@ def unseen(mount, args=""):
     return f"unshare -m sh -c '{mount} && exec tapbridge-setup{args}'"
 
 
-NO_SYS, NO_PROC = "mount -t tmpfs none /sys", "mount -t tmpfs none /proc"
+# Hidden by a tmpfs that has sysfs' directories but none of its files, as a container may show it.
+NO_SYS = "mount -t tmpfs none /sys && mkdir -p /sys/module /sys/dev/char"
+NO_PROC = "mount -t tmpfs none /proc"
 SYS_RO = "mount -o remount,bind,ro /sys"
 SYS_UNKNOWN = ["  mousedev: unknown: ", "mousedev tap_time: unknown: ", "mice now: unknown: ", "Check these first",
                "Then run as root:"]
