@@ -295,8 +295,16 @@ NONE_RUNNING = "tapbridge running: none"
 SYSTEM = [MICE_RW, "mice now: virtual mouse ($MOUSE)", NONE_RUNNING]
 READY, MEND = "Ready. Run as root:", "Mend these first:"
 TAP_TIME_TRAP = "  - mousedev's tap_time is 200 ms on a touchpad-kind screen: run tapbridge-setup --fix as root."
+FLAT = ("  - $TOUCH reports a range of one value (x 0..0, y 0..0): the line taps, but every button at that one value, "
+        "so the buttons cannot be told apart along it. The driver gives no real size; take the range from the device's "
+        "documentation and give the points by hand.")
+# On a terminal, above the line; never through a pipe, where scripts read the report.
+SKETCH = "Where the points fall, x growing to the right and y downwards:"
+LAYOUT_LEFT_OFF = ("Layout (page turning): left off: mousedev would bring every tap back as a left click, so wheel "
+                   "down alone gives next page; right = previous page at 15%,50%; middle = menu at 50%,5%; wheel up "
+                   "= previous page at 15%,50%; wheel down = next page at 85%,50%")
 REPORT_KEYS = ("  records:", "  mousedev:", "  grab:", "  - ", f"  {TAPBRIDGE}", "Ready.", "Mend these first:",
-               "tapbridge running:", "/dev/input/mice:", "mice now:")
+               "tapbridge running:", "/dev/input/mice:", "mice now:", SKETCH, "Layout (page turning): left off")
 
 
 def line(points, node="$TOUCH"):
@@ -320,7 +328,16 @@ REPORT = [
      ["sh echo 0 > /sys/module/mousedev/parameters/tap_time"], 0,
      [RECORDS_ALL, FED_QUIET, NO_GRAB, *SYSTEM, READY, line(DEFAULT)], "L"),
     ("direct kind: point 1 off, and the line runs as printed", "direct 0 1071 0 1447", [], 0,
-     [RECORDS_NO_TOOL, FED_DIRECT, NO_GRAB, *SYSTEM, READY, line([-1, -1] + DEFAULT[2:])], "L R M U D"),
+     [RECORDS_NO_TOOL, FED_DIRECT, NO_GRAB, *SYSTEM, LAYOUT_LEFT_OFF, READY, line([-1, -1] + DEFAULT[2:])],
+     "L R M U D"),
+    ("multitouch only, through a pipe: the same lines, no sketch", "mt 0 1071 0 1447", [], 0,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, READY, line(DEFAULT)], "", None, " | cat"),
+    ("a range of one value: every point there", "mt 0 0 0 0", [], 1,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, MEND, FLAT, line([0] * 10)], ""),
+    ("touchpad kind, tap_time 4294967295", "touchpad 0 1071 0 1447",
+     ["sh echo 4294967295 > /sys/module/mousedev/parameters/tap_time"], 1,
+     [RECORDS_ALL, FED_CLICKS.replace("200 ms", "4294967295 ms"), NO_GRAB, *SYSTEM, MEND,
+      TAP_TIME_TRAP.replace("200 ms", "4294967295 ms"), line(DEFAULT)], ""),
     ("a tapbridge already running", "mt 0 1071 0 1447",
      [f"run tb0 tapbridge $TOUCH 0 {' '.join(map(str, PTS))}", f"wait tb0 text {IMPS2}"], 1,
      [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM[:2], "tapbridge running: pid $tb0 (tapbridge)", MEND,
@@ -344,9 +361,12 @@ REPORT = [
 ]
 
 
-def report_scenario(name, screen, before, status, lines, actions, uid=None):
+def report_scenario(name, screen, before, status, lines, actions, uid=None, pipe=""):
     who = f"as {uid} " if uid is not None else ""
-    steps = [f"screen {screen}"] + before + [f"run s {who}tapbridge-setup", "wait s exit"]
+    steps = [f"screen {screen}"] + before + [f"run s {who}tapbridge-setup{pipe}", "wait s exit"]
+    if not pipe:
+        ends = [i for i, x in enumerate(lines) if x in (READY, MEND)]
+        lines = lines[:ends[0]] + [SKETCH] + lines[ends[0]:]
     kind = screen.split()[0]
     if actions:
         points = line_points(lines[-1])
@@ -363,16 +383,43 @@ def report_scenario(name, screen, before, status, lines, actions, uid=None):
 # --- tapbridge-setup --pick ---------------------------------------------------
 
 NAMES = ["left", "right", "middle", "wheel up", "wheel down"]
+PURPOSES = ["next page", "previous page", "menu", "previous page", "next page"]
+# The first question names every answer; the later ones name them briefly.
+FIRST_ASKED = "touch where it should tap; hold still 1 s to leave it off; two fingers stop without a command line"
+ASKED = "touch where it should tap; hold still 1 s: off; two fingers: stop"
+NO_KEYBOARD = "Standard input is closed: there is no keyboard, so touches alone answer."
+ALL_OFF = ("  - every point is off (-1 -1): this line prints a line for each button and taps nothing. Give at least "
+           "one point (tapbridge-setup --pick, and touch instead of pressing Enter).")
 ENTER, CTRL_C, CTRL_D = ["keys p \\n"], ["keys p \\x03"], ["keys p \\x04"]
 LEFT_OFF = ("left: off. mousedev feeds this screen into /dev/input/mice with BTN_TOUCH as the left button, so every "
             "tap would come back as a left press and tap point 1 again; point 1 stays -1 -1.")
 PICK_KEYS = ("  left:", "  right:", "  middle:", "  wheel up:", "  wheel down:", "left: off.", f"  {TAPBRIDGE}",
-             "Ready.", "Mend these first:")
+             "Ready.", "Mend these first:", "  - ", NO_KEYBOARD)
 ENDED = ("tapbridge-setup: standard input ended before all five buttons were answered; no command line printed.")
+STOPPED = "tapbridge-setup: stopped by two fingers; no command line printed."
 
 
 def T(x, y):
     return [f"tap {x} {y}"]
+
+
+def HOLD(x, y):
+    """A finger held 1.2 s at (x, y), wavering inside the still box meanwhile."""
+    return [f"finger down 0 {x} {y}", "pause 600", f"finger move 0 {x + 10} {y - 10}", "pause 600",
+            f"finger move 0 {x} {y}", "finger up 0"]
+
+
+# The second finger lifts first; the answer waits for the last.
+TWO = ["finger down 0 100 200", "finger down 1 500 600", "finger up 1", "wait p idle", "finger up 0"]
+# Caught the moment the question shows: what is touched then answers it.
+FROZEN = ["signal p 19", "wait p stopped"]
+THAWED = ["signal p 18"]
+
+
+def questions(names, keyboard):
+    return [f"{n} ({PURPOSES[NAMES.index(n)]}): "
+            + (FIRST_ASKED + (" (keyboard: Enter leaves it off, Ctrl-C stops)" if keyboard else "") if i == 0
+               else ASKED + ("; Enter: off" if keyboard else "")) for i, n in enumerate(names)]
 
 
 def flat(points):
@@ -383,8 +430,9 @@ OFF = (-1, -1)
 PICK_RUN = "tapbridge-setup --pick"
 BLANK = "'/tmp/touch screen'"
 PICK = [
-    # name, screen, steps before, command, answers (the steps of each question asked), points answered,
-    # end, standard error, actions run on the printed line (a line is printed when it ends with status 0 or 1)
+    # name, screen, steps before, command, answers (the steps of each question asked, taken as soon as its
+    # text shows), points answered, end, standard error, actions run on the printed line (a line is printed
+    # when it ends with status 0 or 1)
     # The same point twice: the kernel sends no position for the second touch.
     ("touches at known points; where the finger lifts counts", "mt 100 1100 200 1800", [], PICK_RUN,
      [T(150, 300), ["finger down 0 500 500", "finger move 0 900 1700", "finger up 0"], T(600, 250), T(600, 250),
@@ -394,6 +442,26 @@ PICK = [
     # A pipe hands over all of them in one read; a terminal, a line a read.
     ("Enters typed ahead through a pipe answer one question each", "mt 0 1071 0 1447", [],
      f"printf '\\n\\n\\n\\n\\n' | {PICK_RUN}", [], [OFF] * 5, "status 1", [], ""),
+    ("a touch made the moment the question shows answers it", "mt 0 1071 0 1447", [], PICK_RUN,
+     [FROZEN + T(300, 400) + THAWED, FROZEN + T(500, 600) + THAWED, ENTER, ENTER, ENTER],
+     [(300, 400), (500, 600), OFF, OFF, OFF], "status 0", [], ""),
+    # Both wait while it is stopped, and come in one wake-up: the line answers first.
+    ("Enter and a touch in one wake-up: the line, then the touch", "mt 0 1071 0 1447", [], PICK_RUN,
+     [["wait p idle"] + FROZEN + T(300, 400) + ENTER + THAWED, [], ENTER, ENTER, ENTER],
+     [OFF, (300, 400), OFF, OFF, OFF], "status 0", [], ""),
+    ("held still 1 s: off; a quick touch at the same spot is a point; moved, then held: a point",
+     "mt 0 1071 0 1447", [], PICK_RUN,
+     [HOLD(300, 400), T(300, 400), ["finger down 0 100 100", "finger move 0 600 700", "pause 1200", "finger up 0"],
+      HOLD(600, 700), ENTER], [OFF, (300, 400), (600, 700), OFF, OFF], "status 0", [], ""),
+    ("touch alone with standard input closed: the whole pick", "mt 0 1071 0 1447", [], f"{PICK_RUN} $TOUCH <&-",
+     [T(150, 300), HOLD(500, 500), T(600, 250), HOLD(700, 800), T(1000, 1400)],
+     [(150, 300), OFF, (600, 250), OFF, (1000, 1400)], "status 0", [], "L R M U D"),
+    ("touchpad kind, standard input closed: five touches, tap_time still to mend", "touchpad 0 1071 0 1447", [],
+     f"{PICK_RUN} $TOUCH <&-", [T(300, 400), T(500, 600), T(700, 800), T(900, 1000), T(100, 200)],
+     [(300, 400), (500, 600), (700, 800), (900, 1000), (100, 200)], "status 1", [], ""),
+    ("direct kind, standard input closed: four touches", "direct 0 1071 0 1447", [], f"{PICK_RUN} $TOUCH <&-",
+     [T(300, 400), T(500, 600), T(700, 800), T(900, 1000)], [(300, 400), (500, 600), (700, 800), (900, 1000)],
+     "status 0", [], "R"),
     # A touch in slot 1 leaves the next question starting there, and the
     # next touch there, where the last one was, brings no slot and no position.
     ("a finger in slot 1, twice at the same point", "mt 0 1071 0 1447", [], PICK_RUN,
@@ -401,7 +469,9 @@ PICK = [
      [(700, 800), (700, 800), OFF, OFF, OFF], "status 0", [], ""),
     ("two fingers stop it without a line, once both lift", "mt 0 1071 0 1447", [], PICK_RUN,
      [T(100, 200), ["finger down 0 300 400", "finger down 1 500 600", "finger up 0 1"]], [(100, 200)], "status 130",
-     ["tapbridge-setup: stopped by two fingers; no command line printed."], ""),
+     [STOPPED], ""),
+    ("two fingers lifted one by one stop once both are up", "mt 0 1071 0 1447", [], PICK_RUN, [T(300, 400), TWO],
+     [(300, 400)], "status 130", [STOPPED], ""),
     ("a finger already down when the question comes is no answer", "mt 0 1071 0 1447", ["finger down 0 111 222"],
      PICK_RUN, [["finger up 0"] + T(333, 444), ENTER, ENTER, ENTER, ENTER], [(333, 444), OFF, OFF, OFF, OFF],
      "status 0", [], ""),
@@ -423,26 +493,45 @@ PICK = [
 # The finger already down when --pick starts reaches other readers: the grab comes later.
 FINGER_BEFORE = [["ABS_MT_TRACKING_ID 0", "ABS_MT_POSITION_X 111", "ABS_MT_POSITION_Y 222", "BTN_TOUCH 1",
                   "BTN_TOOL_FINGER 1"]]
-AFTER_CTRL_C = [["ABS_MT_TRACKING_ID 1", "ABS_MT_POSITION_X 700", "ABS_MT_POSITION_Y 800", "BTN_TOUCH 1",
-                 "BTN_TOOL_FINGER 1"], ["ABS_MT_TRACKING_ID -1", "BTN_TOUCH 0", "BTN_TOOL_FINGER 0"]]
+
+
+def after_stop(touches):
+    """The tap at 700 800 after a stop, in slot 0, after the touches steps
+    (tap, finger ...): the screen's next tracking id, and the slot switched
+    back if the last frame was in another."""
+    contacts = sum(s.startswith(("tap ", "finger down")) for s in touches)
+    last = touches[-1].split()
+    slot = [] if last[0] == "tap" or last[2 if last[1] != "up" else -1] == "0" else ["ABS_MT_SLOT 0"]
+    return [slot + [f"ABS_MT_TRACKING_ID {contacts}", "ABS_MT_POSITION_X 700", "ABS_MT_POSITION_Y 800",
+                    "BTN_TOUCH 1", "BTN_TOOL_FINGER 1"], ["ABS_MT_TRACKING_ID -1", "BTN_TOUCH 0", "BTN_TOOL_FINGER 0"]]
 
 
 def pick_scenario(name, screen, before, command, answers, points, end, err, actions):
     kind = screen.split()[0]
+    keyboard = "<&-" not in command
     steps = [f"screen {screen}"] + before + [f"run p {command}"]
     names = NAMES[1:] if kind == "direct" else NAMES
     for name_asked, answer in zip(names, answers):
-        steps += [f"wait p text {name_asked} (", "wait p idle"] + answer
+        steps += [f"wait p text {name_asked} ("] + answer
     steps.append("wait p exit")
-    want = [LEFT_OFF] if kind == "direct" else []
+    want = ([NO_KEYBOARD] if not keyboard else []) + ([LEFT_OFF] if kind == "direct" else [])
     want += [f"  {n}: off" if p == OFF else f"  {n}: x {p[0]} y {p[1]}" for n, p in zip(names, points)]
     if end in ("status 0", "status 1"):
         full = ([OFF] if kind == "direct" else []) + points
-        want += [READY if end == "status 0" else MEND, line(flat(full), BLANK if BLANK in command else "$TOUCH")]
-    if end == "signal 2":
-        # After Ctrl-C a touch reaches other readers again.
+        # What status 1 has to mend here: every point off, or tap_time on the touchpad kind.
+        mend = [ALL_OFF] if set(full) == {OFF} else [TAP_TIME_TRAP] if kind == "touchpad" else []
+        want += [READY] if end == "status 0" else [MEND] + mend
+        want.append(line(flat(full), BLANK if BLANK in command else "$TOUCH"))
+    stopped = end in ("signal 2", "status 130")
+    if stopped:
+        # After Ctrl-C or two fingers a touch reaches other readers again.
+        touches = [s for s in steps if s.startswith(("tap ", "finger "))]
         steps += ["tap 700 800", "wait touch frames 2"]
     sc = program_checks(Scenario(f"pick: {name}", steps), "p", want, err, end, keys=PICK_KEYS)
+    # Every question answered, and the one it stopped at.
+    asked = names[:len(points) + (end in ("status 64", "status 130", "signal 2"))]
+    sc.expect("questions", lambda d: [x for x in d.lines("out", "p") if x.startswith(tuple(f"{n} (" for n in NAMES))],
+              questions(asked, keyboard))
     if actions:
         more, lines, _, taps = clicks("tb", actions, line_points(want[-1]), kind)
         sc.steps += [f"runline tb p {TAPBRIDGE}", f"wait tb text {IMPS2}"] + more
@@ -454,7 +543,7 @@ def pick_scenario(name, screen, before, command, answers, points, end, err, acti
         # While it holds the screen, no touch reaches another reader, nor mousedev.
         sc.expect("frames on the touch node", Delivered.frames,
                   (FINGER_BEFORE if before[:1] == ["finger down 0 111 222"] else [])
-                  + (AFTER_CTRL_C if end == "signal 2" else []))
+                  + (after_stop(touches) if stopped else []))
         sc.expect("packets on /dev/input/mice", lambda d: d.tagged("mice"), [])
     return sc
 
@@ -494,6 +583,71 @@ def fix_scenario(name, kind, before, uid, out, err, status, after):
     return program_checks(sc, "f", out, err, f"status {status}")
 
 
+# --- tapbridge-setup: what it cannot see or write ---------------------------------
+
+
+def unseen(mount, args=""):
+    """tapbridge-setup with mount done in a mount namespace of its own: the
+    rest of the guest, the driver included, keeps seeing the real thing."""
+    return f"unshare -m sh -c '{mount} && exec tapbridge-setup{args}'"
+
+
+# Hidden by a tmpfs that has sysfs' directories but none of its files, as a container may show it.
+NO_SYS = "mount -t tmpfs none /sys && mkdir -p /sys/module /sys/dev/char"
+NO_PROC = "mount -t tmpfs none /proc"
+SYS_RO = "mount -o remount,bind,ro /sys"
+SYS_UNKNOWN = ["  mousedev: unknown: ", "mousedev tap_time: unknown: ", "mice now: unknown: ", "Check these first",
+               "Then run as root:"]
+NOT_MICE = "/dev/input/mice: not mousedev's multiplexer (a character device 13:63): it is "
+FULL = "cannot write to standard output: No space left on device"
+BLIND = [
+    # name, screen kind, steps before, command, status, texts it prints (either stream), texts it must not,
+    # tap_time afterwards (None: not looked at)
+    ("touchpad kind, /sys hidden: the report", "touchpad", [], unseen(NO_SYS), 1, SYS_UNKNOWN, ["Ready"], None),
+    ("direct kind, /sys hidden: the report, point 1 still off", "direct", [], unseen(NO_SYS), 1,
+     SYS_UNKNOWN + [" 0 -1 -1 "], ["Ready"], None),
+    ("multitouch only, /sys hidden: ready all the same", "mt", [], unseen(NO_SYS), 0,
+     ["mousedev takes only devices with ABS_X/ABS_Y", READY], ["Check these first"], None),
+    ("touchpad kind, /sys hidden: --fix changes nothing", "touchpad", [], unseen(NO_SYS, " --fix"), 1,
+     ["is unknown", "Nothing changed"], [], "200"),
+    ("direct kind, /sys hidden: --fix", "direct", [], unseen(NO_SYS, " --fix"), 1,
+     ["tap_time cannot help a screen without BTN_TOOL_FINGER"], [], "200"),
+    ("touchpad kind, /sys read-only: --fix says root does not help", "touchpad", [], unseen(SYS_RO, " --fix"), 1,
+     ["sysfs is read-only here (a container?)"], [], "200"),
+    ("/proc hidden: holders and tapbridge unknown", "mt", [], unseen(NO_PROC), 1,
+     ["open by:  unknown: /proc is not on procfs", "tapbridge running: unknown:",
+      "whether tapbridge already runs is unknown"], ["Ready"], None),
+    ("a FIFO at /dev/input/mice", "mt", ["sh rm /dev/input/mice && mkfifo /dev/input/mice"], "tapbridge-setup", 1,
+     [NOT_MICE + "a FIFO"], ["Ready"], None),
+    ("a regular file at /dev/input/mice", "mt", ["sh rm /dev/input/mice && touch /dev/input/mice"],
+     "tapbridge-setup", 1, [NOT_MICE + "a regular file"], ["Ready"], None),
+    ("a directory at /dev/input/mice", "mt", ["sh rm /dev/input/mice && mkdir /dev/input/mice"], "tapbridge-setup",
+     1, [NOT_MICE + "a directory"], ["Ready"], None),
+    ("a link to /dev/null at /dev/input/mice", "mt", ["sh ln -sf /dev/null /dev/input/mice"], "tapbridge-setup", 1,
+     [NOT_MICE + "a character device 1:3, reached through a symbolic link"], ["Ready"], None),
+    ("a symbolic link loop at /dev/input/mice", "mt", ["sh ln -sf /dev/input/mice /dev/input/mice"],
+     "tapbridge-setup", 1, ["/dev/input/mice: cannot be opened: Too many levels of symbolic links"], ["Ready"], None),
+    ("the report to a full disk", "mt", [], "tapbridge-setup >/dev/full", 74, [FULL], [], None),
+    ("--fix to a full disk", "touchpad", [], "tapbridge-setup --fix >/dev/full", 74, [FULL], [], None),
+    ("--pick to a full disk", "mt", [], "tapbridge-setup --pick $TOUCH >/dev/full", 74, [FULL], [], None),
+    ("the report with standard output closed", "mt", [], "tapbridge-setup >&-", 74, ["standard output is closed"],
+     [], None),
+]
+
+
+def blind_scenario(name, kind, before, command, status, says, never, tap_time):
+    steps = [f"screen {kind} 0 1071 0 1447"] + before + [f"run s {command}", "wait s exit"]
+    sc = Scenario(f"blind spot: {name}", steps + ([TAP_TIME] if tap_time else []))
+    sc.expect("end", lambda d: d.exit("s"), f"status {status}")
+    printed = lambda d: "\n".join(d.lines("out", "s") + d.lines("err", "s"))  # noqa: E731
+    sc.expect("what it printed", printed,
+              lambda text: "; ".join([f"no {x!r}" for x in says if x not in text] +
+                                     [f"{x!r} printed" for x in never if x in text]) or None)
+    if tap_time:
+        sc.expect("tap_time afterwards", lambda d: d.tagged("sh")[-1:], [tap_time])
+    return sc
+
+
 # --- tapbridge's own corners on the kernel ---------------------------------------
 
 NOTICE = ["Failed to open /dev/input/mice for writing"]
@@ -525,12 +679,93 @@ def corner_scenario(name, before, uid, actions, out, err, end):
     return sc
 
 
+# --- the boot example: doc/examples/tapbridge.init with the line of the test -----
+
+INIT_SOURCE = os.path.join(HERE, "..", "doc", "examples", "tapbridge.init")
+INIT_IN_GUEST = "/guest/examples/tapbridge.init"
+INIT = "/tmp/tapbridge.init"
+LOG = "/var/log/tapbridge.log"
+NOT_RUNNING, STOPPED_TB = "tapbridge is not running", "tapbridge stopped"
+
+
+def started(who):
+    return f"tapbridge started (pid ${who}; errors go to {LOG})"
+
+
+def call(action, out, status, err=()):
+    """The script run with action: what it prints, and its status."""
+    return ("call", action, out, list(err), status)
+
+
+def holds(who):
+    """Until a tapbridge holds /dev/input/mice; its pid reads as $who."""
+    return ("holds", who)
+
+
+CLICK, CLICK_NO_TAP = ("click", True), ("click", False)
+RUNS = f"{TAPBRIDGE} $TOUCH 0 " + " ".join(map(str, DEFAULT))
+BOOT = [
+    # name, screen kind, LINE, FIX_TAP_TIME, what happens in turn: calls of the script, waits, clicks (tapping or
+    # not), tap_time read
+    ("start, status, a click, start again, stop, a click after stop", "mt", RUNS, "no",
+     [call("status", [NOT_RUNNING], 3), call("start", [started("tb")], 0), holds("tb"),
+      call("status", ["tapbridge is running (pid $tb)"], 0), CLICK,
+      call("start", ["tapbridge is already running (pid $tb)"], 0), call("stop", [STOPPED_TB], 0), CLICK_NO_TAP,
+      call("status", [NOT_RUNNING], 3)]),
+    ("restart while stopped, then while running: one tapbridge taps", "mt", RUNS, "no",
+     [call("restart", [NOT_RUNNING, started("tb1")], 0), holds("tb1"),
+      call("restart", [STOPPED_TB, started("tb2")], 0), holds("tb2"), CLICK, call("stop", [STOPPED_TB], 0)]),
+    ("a node that does not exist: the error in the log, not running", "mt",
+     RUNS.replace("$TOUCH", "/dev/input/event99"), "no",
+     [call("start", [started("N")], 0), ("log", "ERROR Opening /dev/input/event: No such file or directory"),
+      call("status", [NOT_RUNNING], 3)]),
+    ("LINE empty: no start", "mt", "", "no",
+     [call("start", [], 1, [f"LINE is empty: put the line that tapbridge-setup printed in {INIT}"]),
+      call("status", [NOT_RUNNING], 3)]),
+    ("FIX_TAP_TIME=yes, touchpad kind: tap_time 0 before the start, a click taps once", "touchpad", RUNS, "yes",
+     [("tap_time", "200"), call("start", [started("tb")], 0), holds("tb"), ("tap_time", "0"), CLICK,
+      call("stop", [STOPPED_TB], 0)]),
+]
+
+
+def boot_scenario(name, kind, runs, fix, events):
+    steps = [f"screen {kind} 0 1071 0 1447",
+             f"sh mkdir -p /var/run /var/log && rm -f /var/run/tapbridge.pid {LOG} && sed -e "
+             f"'s|^LINE=.*|LINE=\"{runs}\"|' -e 's|^FIX_TAP_TIME=.*|FIX_TAP_TIME={fix}|' {INIT_IN_GUEST} >{INIT}"]
+    sc = Scenario(f"boot example: {name}", steps)
+    clicks = taps = 0
+    for i, event in enumerate(events):
+        if event[0] == "call":
+            _, action, out, err, status = event
+            steps += [f"run i{i} notty sh {INIT} {action}", f"wait i{i} exit"]
+            # A pid no wait named is N: the tapbridge that died at once.
+            sc.expect(f"what {action} printed", lambda d, i=i: [re.sub(r"pid \d+", "pid $N", x)
+                                                                for x in d.lines("out", f"i{i}")], out)
+            program_checks(sc, f"i{i}", err=err, status=f"status {status}")
+        elif event[0] == "holds":
+            steps.append(f"wait {event[1]} holds /dev/input/mice")
+        elif event[0] == "log":
+            steps.append(f"wait file {LOG} {event[1]}")
+        elif event[0] == "tap_time":
+            steps.append(TAP_TIME)
+        else:
+            clicks, taps = clicks + 1, taps + event[1]
+            steps += ["mouse L1 S L0 S", f"wait mice packets {2 * clicks}"]
+            # Room for a tap that should not come: what it waits for is its absence.
+            steps += [f"wait touch frames {4 * taps}"] if event[1] else ["pause 500"]
+    sc.expect("tap_time as read", lambda d: d.tagged("sh"), [e[1] for e in events if e[0] == "tap_time"])
+    sc.expect("packets on /dev/input/mice", lambda d: d.tagged("mice"), ["09 00 00 00", "08 00 00 00"] * clicks)
+    return sc.expect("frames on the touch node", Delivered.frames, tap_frames([tuple(DEFAULT[:2])] * taps))
+
+
 TABLES = {
     "taps": lambda: [taps_scenario(*row) for row in TAPS] + [corner_scenario(*row) for row in CORNERS],
     "echo": lambda: [echo_scenario(*row) for row in ECHO],
     "report": lambda: [report_scenario(*row) for row in REPORT],
     "pick": lambda: [pick_scenario(*row) for row in PICK],
     "fix": lambda: [fix_scenario(*row) for row in FIX],
+    "blind": lambda: [blind_scenario(*row) for row in BLIND],
+    "boot": lambda: [boot_scenario(*row) for row in BOOT],
 }
 
 
@@ -577,7 +812,7 @@ def main():
     try:
         for tag, text in vm.run(os.path.abspath(args.driver), [os.path.abspath(args.tapbridge),
                                                                 os.path.abspath(args.setup)],
-                                batch_text(scenarios), args.bound, console):
+                                batch_text(scenarios), args.bound, console, {INIT_IN_GUEST: INIT_SOURCE}):
             if tag == "scenario":
                 current = delivered[text] = Delivered(text)
                 current.pids["driver"] = driver_pid

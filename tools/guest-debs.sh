@@ -7,10 +7,27 @@
 # removed. Needs the armhf architecture added and the package lists current
 # (tools/deps.sh --kernel does both).
 #   usage: tools/guest-debs.sh DIR
+# Asking apt which versions are current takes seconds (it rebuilds its cache
+# each time): the answer is kept in DIR/resolved with what it was read from,
+# apt's package lists and the foreign architectures, and while those are
+# unchanged and every file it names is there, nothing is asked or fetched.
 set -euo pipefail
 dir=${1:?usage: guest-debs.sh DIR}
 mkdir -p "$dir"
 cd "$dir"
+
+eval "$(apt-config shell lists Dir::State::lists/d)"
+source_of_answer() {
+  dpkg --print-foreign-architectures
+  stat -c '%n %s %Y' "${lists:-/var/lib/apt/lists/}"*_Packages* 2>/dev/null || true
+}
+stamp=$(source_of_answer | sha256sum | cut -d' ' -f1)
+if [ -f resolved ] && [ "$(head -1 resolved)" = "$stamp" ]; then
+  at_hand=yes
+  while read -r file; do [ -f "$file" ] || at_hand=no; done < <(tail -n +2 resolved)
+  [ "$at_hand" = no ] || { echo "guest-debs.sh: every package at hand, apt's lists unchanged"; exit 0; }
+fi
+resolved=()
 
 # The kernel metapackages name the versioned image package they stand for.
 image_of() {
@@ -28,6 +45,7 @@ fetch() { # package[:arch]
     exit 1
   fi
   file="${file//:/%3a}.deb"
+  resolved+=("$file")
   [ -f "$file" ] && return
   # as root throughout: apt's own download user may not write in build/
   apt-get -o APT::Sandbox::User=root download -q "$1"
@@ -46,3 +64,4 @@ fetch "$amd64"
 fetch "${armhf%:armhf}:armhf"
 fetch busybox-static
 fetch busybox-static:armhf
+printf '%s\n' "$stamp" "${resolved[@]}" >resolved

@@ -265,7 +265,7 @@ class Cpio:
         self.f.close()
 
 
-def write_initramfs(path, image, driver, programs, batch):
+def write_initramfs(path, image, driver, programs, batch, files):
     cpio = Cpio(path)
     cpio.file("/init", data=INIT.format(program_dir=PROGRAM_DIR, driver=DRIVER, batch=BATCH))
     cpio.file("/bin/busybox", os.path.join(image, "busybox"))
@@ -276,6 +276,8 @@ def write_initramfs(path, image, driver, programs, batch):
     cpio.file("/guest/modules.order", data=open(os.path.join(modules, "order")).read(), mode=0o644)
     cpio.file(DRIVER, driver)
     cpio.file(BATCH, data=batch, mode=0o644)
+    for where, source in files.items():
+        cpio.file(where, source, mode=0o644)
     libs = set()
     for program in [driver] + programs:
         libs.update(libraries(program))
@@ -296,9 +298,10 @@ def accelerator(arch):
     return "kvm" if " vmx" in flags or " svm" in flags else "tcg"
 
 
-def run(driver, programs, batch, bound=240, console=None):
+def run(driver, programs, batch, bound=240, console=None, files=None):
     """Boots a guest for driver's architecture with programs at
-    /usr/local/bin, runs the driver on batch (text) and yields (tag, text)
+    /usr/local/bin and files (guest path: path here) where they are named,
+    runs the driver on batch (text) and yields (tag, text)
     for each record as it comes. Ends with ("exit-driver", status). Lines
     that are not records go to console (a list) when given. Raises
     GuestError on a missing part, a time-out or a guest that stops without
@@ -312,7 +315,7 @@ def run(driver, programs, batch, bound=240, console=None):
     accel = accelerator(arch)
     with tempfile.TemporaryDirectory(prefix="tapbridge-vm-") as tmp:
         initramfs = os.path.join(tmp, "initramfs.cpio")
-        write_initramfs(initramfs, image, driver, programs, batch)
+        write_initramfs(initramfs, image, driver, programs, batch, files or {})
         cmd = [facts["qemu"], *facts["board"], "-accel", accel, "-m", "256", "-smp", "1", "-nodefaults",
                "-no-reboot", "-display", "none", "-monitor", "none", "-serial", "stdio",
                "-kernel", os.path.join(image, "vmlinuz"), "-initrd", initramfs,

@@ -131,21 +131,28 @@ void read_keyboard(pending_input& in)
         in.ended = true;
 }
 
+// Touches made before a question can be read are no answer to it, and a
+// finger already down then is not followed. Settled before the question is
+// printed, so that every touch made once it shows counts. Returns the error
+// that lost the device, or 0.
+int forget_touches(libevdev* device, const touch_screen& screen, lift_tracker& tracker)
+{
+    if (const read_result r = read_events(device, nullptr); r.error)
+        return r.error;
+    tracker = tracker_now(device, screen);
+    return 0;
+}
+
 // Waits for a touch to finish or a line on standard input. A line and a
 // touch that arrive in one wake-up both count, the line first: the terminal
 // gives it no time, and it was typed before this wake-up at the latest. The
 // touch then answers the next question.
-answer wait_for_answer(libevdev* device, const touch_screen& screen, pending_input& in)
+answer wait_for_answer(libevdev* device, lift_tracker& tracker, pending_input& in)
 {
     if (const auto done = in.finished) {
         in.finished.reset();
         return answer_of(*done);
     }
-    // Touches made before the question are no answer to it, and a finger
-    // already down is not followed.
-    if (const read_result r = read_events(device, nullptr); r.error)
-        return {answer_kind::device_lost, {}, r.error};
-    lift_tracker tracker = tracker_now(device, screen);
     for (;;) {
         if (take_line(in.typed))
             return {answer_kind::off, {}, 0};
@@ -251,12 +258,16 @@ picked ask_points(libevdev* device, const touch_screen& screen, bool left_off, b
                         "again; point 1 stays -1 -1.\n", role.button);
             continue;
         }
+        // A touch read along with the last answer's line answers this one.
+        lift_tracker tracker{};
+        if (const int error = in.finished ? 0 : forget_touches(device, screen, tracker))
+            return {stopped({answer_kind::device_lost, {}, error}, screen.node), points};
         ask(role, first, keyboard);
         first = false;
         // A question nobody can read must not hold the screen.
         if (const int error = output_error())
             return {output_failed(error), points};
-        const answer a = wait_for_answer(device, screen, in);
+        const answer a = wait_for_answer(device, tracker, in);
         if (a.kind == answer_kind::off) {
             std::printf("  %s: off\n", role.button);
             continue;

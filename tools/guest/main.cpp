@@ -8,13 +8,13 @@
 //                                "other process" of grab scenarios)
 //
 // Per scenario: the devices of its first step, a second reader of the touch
-// node, a client of /dev/input/mice; then its steps (steps.hpp); then a
-// short quiet window for strays, every program it started stopped, the
-// devices removed and the kernel state put back. A step that fails ends its
-// scenario early. Records, one a line: "scenario NAME", "node touch|mouse
-// PATH", "pid ID N", "step VERB REST", "touch ...", "mice ...", "out ID
-// LINE", "err ID LINE", "sh LINE", "exit ID status|signal N", "fail WHY",
-// "end NAME".
+// node, a client of /dev/input/mice; then its steps (steps.hpp); then, while
+// programs still run, a short quiet window for strays; every program it
+// started stopped, the devices removed and the kernel state put back. A step
+// that fails ends its scenario early. Records, one a line: "scenario NAME",
+// "node touch|mouse PATH", "pid ID N", "step VERB REST", "touch ...", "mice
+// ...", "out ID LINE", "err ID LINE", "sh LINE", "exit ID status|signal N",
+// "fail WHY", "end NAME".
 
 #include "report.hpp"
 #include "script.hpp"
@@ -22,6 +22,7 @@
 #include "steps.hpp"
 #include "world.hpp"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -33,7 +34,10 @@
 
 namespace {
 
-// After the last step: room for a stray tap, echo or line to show up.
+// After the last step: room for a stray tap, echo or line to show up from
+// a program still running. Once all have ended nothing more can come: the
+// kernel hands a written event to its readers before the write returns.
+// (A scenario whose script leaves a daemon behind pauses for it itself.)
 constexpr int quiet_window_ms = 500;
 
 bool run_scenario(const scenario& sc, const saved_state& saved)
@@ -49,7 +53,8 @@ bool run_scenario(const scenario& sc, const saved_state& saved)
             break;
         }
     }
-    collect_for(w, quiet_window_ms);
+    if (std::any_of(w.programs.begin(), w.programs.end(), [](const program& p) { return !p.ended; }))
+        collect_for(w, quiet_window_ms);
     stop_all(w);
     collect_for(w, 0);
     for (int fd : {w.touch_fd, w.mice_fd})

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <grp.h>
 #include <sys/ioctl.h>
@@ -31,7 +32,7 @@ void quiet_terminal(int slave)
 }
 
 // In the child: never returns.
-[[noreturn]] void become(const launch& how, const char* slave, int out, const std::vector<std::string>& env)
+[[noreturn]] void become(const launch& how, const char* slave, int out, int err, const std::vector<std::string>& env)
 {
     setsid();
     signal(SIGPIPE, SIG_DFL);
@@ -44,14 +45,14 @@ void quiet_terminal(int slave)
             _exit(126);
         dup2(tty, STDIN_FILENO);
         dup2(tty, STDOUT_FILENO);
-        dup2(out, STDERR_FILENO);
+        dup2(err, STDERR_FILENO);
         if (tty > STDERR_FILENO)
             close(tty);
     } else {
         const int null = open("/dev/null", O_RDONLY);
         dup2(null, STDIN_FILENO);
         dup2(out, STDOUT_FILENO);
-        dup2(out, STDERR_FILENO);
+        dup2(err, STDERR_FILENO);
         if (null > STDERR_FILENO)
             close(null);
     }
@@ -110,9 +111,10 @@ void drain(program& p, int& fd, std::string& tail, bool out)
 
 std::string start_program(const launch& how, const std::vector<std::string>& env, program& started)
 {
-    started = {how.id, -1, -1, -1, -1, {}, {}, 0, {}, {}, false, 0};
+    started = {how.id, -1, -1, -1, -1, how.terminal, {}, {}, 0, {}, {}, false, 0};
     int pipe_ends[2];
-    if (pipe2(pipe_ends, O_CLOEXEC) != 0)
+    int out_ends[2] = {-1, -1};
+    if (pipe2(pipe_ends, O_CLOEXEC) != 0 || (!how.terminal && pipe2(out_ends, O_CLOEXEC) != 0))
         return std::string("pipe: ") + std::strerror(errno);
     int master = -1;
     const char* slave = nullptr;
@@ -129,17 +131,19 @@ std::string start_program(const launch& how, const std::vector<std::string>& env
     const std::string slave_path = slave ? slave : "";
     const pid_t pid = fork();
     if (pid == 0)
-        become(how, slave_path.c_str(), pipe_ends[1], env);
+        become(how, slave_path.c_str(), out_ends[1], pipe_ends[1], env);
     close(pipe_ends[1]);
+    if (out_ends[1] >= 0)
+        close(out_ends[1]);
     if (slave_fd >= 0)
         close(slave_fd);
     if (pid < 0)
         return std::string("fork: ") + std::strerror(errno);
     started.pid = pid;
     started.pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    started.terminal = master;
+    started.output = how.terminal ? master : out_ends[0];
     started.errors = pipe_ends[0];
-    for (int fd : {master, pipe_ends[0]})
+    for (int fd : {started.output, pipe_ends[0]})
         if (fd >= 0)
             fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
     if (started.pidfd < 0)
@@ -149,10 +153,10 @@ std::string start_program(const launch& how, const std::vector<std::string>& env
 
 void read_output(program& p)
 {
-    if (p.terminal >= 0)
-        drain(p, p.terminal, p.out_tail, true);
+    if (p.output >= 0)
+        drain(p, p.output, p.out_tail, true);
     if (p.errors >= 0)
-        drain(p, p.errors, p.err_tail, p.id == "sh");
+        drain(p, p.errors, p.err_tail, false);
 }
 
 void reap(program& p)
@@ -179,26 +183,57 @@ void signal_program(const program& p, int sig)
         kill(-p.pid, sig);
 }
 
-bool waiting_for_input(const program& p)
+namespace {
+
+// The process's state letter (S sleeping, T stopped, ...); 0 when gone.
+char state_of(pid_t pid)
 {
-    if (p.ended)
-        return false;
-    const std::string proc = "/proc/" + std::to_string(p.pid);
-    std::ifstream stat(proc + "/stat");
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
     std::getline(stat, line);
     // The state follows the command name, which may hold blanks: "PID (NAME) S ...".
     const auto name_end = line.rfind(')');
-    if (name_end == std::string::npos || line.compare(name_end, 4, ") S ") != 0)
+    return name_end == std::string::npos || name_end + 2 >= line.size() ? 0 : line[name_end + 2];
+}
+
+} // namespace
+
+bool waiting_for_input(const program& p)
+{
+    if (p.ended || state_of(p.pid) != 'S')
         return false;
     std::string wchan;
-    std::getline(std::ifstream(proc + "/wchan"), wchan);
+    std::getline(std::ifstream("/proc/" + std::to_string(p.pid) + "/wchan"), wchan);
     return wchan == "do_sys_poll" || wchan == "do_select";
+}
+
+bool stopped(const program& p)
+{
+    return !p.ended && state_of(p.pid) == 'T';
+}
+
+pid_t holder_of(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    const std::string self = std::to_string(getpid());
+    std::error_code error;
+    // A process may end while it is looked at: what cannot be read is skipped.
+    for (fs::directory_iterator process("/proc", error), end; !error && process != end; process.increment(error)) {
+        const std::string pid = process->path().filename();
+        if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self)
+            continue;
+        std::error_code fd_error, link_error;
+        for (fs::directory_iterator fd(process->path() / "fd", fd_error); !fd_error && fd != end;
+             fd.increment(fd_error))
+            if (fs::read_symlink(fd->path(), link_error) == path)
+                return static_cast<pid_t>(std::stol(pid));
+    }
+    return 0;
 }
 
 void close_program(program& p)
 {
-    for (int* fd : {&p.terminal, &p.errors, &p.pidfd}) {
+    for (int* fd : {&p.output, &p.errors, &p.pidfd}) {
         if (*fd >= 0)
             close(*fd);
         *fd = -1;

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fstream>
+#include <sstream>
 #include <unistd.h>
 
 namespace {
@@ -45,9 +47,14 @@ std::string run_step(world& w, const std::string& rest)
         uid = static_cast<unsigned>(*n);
         command = tail;
     }
+    bool terminal = true;
+    if (auto [word, after] = first_word(command); word == "notty") {
+        terminal = false;
+        command = after;
+    }
     if (id.empty() || command.empty())
-        return "run ID [as UID] COMMAND";
-    return start(w, {id, command, uid, true});
+        return "run ID [as UID] [notty] COMMAND";
+    return start(w, {id, command, uid, terminal});
 }
 
 // The command line a program printed, taken as printed.
@@ -112,6 +119,14 @@ std::string finger_step(world& w, const std::string& rest)
     return emit(w.made.screen, events) ? std::string() : "cannot write to the touch screen";
 }
 
+bool file_holds(const std::string& path, const std::string& text)
+{
+    std::ifstream in(path);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str().find(text) != std::string::npos;
+}
+
 std::string wait_step(world& w, const std::string& rest)
 {
     const auto [id, more] = first_word(rest);
@@ -121,6 +136,18 @@ std::string wait_step(world& w, const std::string& rest)
         return wait_until(w, [&] { return w.frames >= *count; }, wait_bound_ms) ? "" : "too few frames on the touch node";
     if (id == "mice" && what == "packets" && count)
         return wait_until(w, [&] { return w.packets >= *count; }, wait_bound_ms) ? "" : "too few packets on /dev/input/mice";
+    if (what == "holds" && !value.empty()) {
+        pid_t holder = 0;
+        if (!wait_until(w, [&] { return (holder = holder_of(value)) != 0; }, wait_bound_ms, 20))
+            return "no process opened " + value;
+        // Named like a program of the scenario, so that its pid reads as $ID.
+        record("pid", id + ' ' + std::to_string(holder));
+        return {};
+    }
+    if (id == "file" && !value.empty())
+        return wait_until(w, [&, text = unescape(value)] { return file_holds(what, text); }, wait_bound_ms, 20)
+                   ? ""
+                   : what + " never held " + value;
     if (!find_program(w, id))
         return "wait: no program " + id;
     // The vector does not grow while waiting: look the program up each time.
@@ -133,10 +160,13 @@ std::string wait_step(world& w, const std::string& rest)
                           wait_bound_ms);
     else if (what == "idle")
         done = wait_until(w, [&] { return waiting_for_input(*p()); }, wait_bound_ms, 10);
+    else if (what == "stopped")
+        done = wait_until(w, [&] { return stopped(*p()); }, wait_bound_ms, 10);
     else if (what == "exit")
         done = wait_until(w, [&] { return p()->ended; }, wait_bound_ms);
     else
-        return "wait ID lines N | text TEXT | idle | exit, or wait touch frames N | mice packets N";
+        return "wait ID lines N | text TEXT | idle | stopped | exit, or wait touch frames N | mice packets N | "
+               "ID holds PATH | file PATH TEXT";
     return done ? "" : "timed out";
 }
 
@@ -161,11 +191,18 @@ std::string play(world& w, const step& s)
         collect_for(w, *ms);
         return {};
     }
-    if (s.verb == "keys" || s.verb == "stop") {
+    if (s.verb == "keys" || s.verb == "stop" || s.verb == "signal") {
         const auto [id, text] = first_word(s.rest);
         program* p = find_program(w, id);
         if (!p)
             return s.verb + ": no program " + id;
+        if (s.verb == "signal") {
+            const auto sig = parse_number(text);
+            if (!sig)
+                return "signal ID SIGNAL";
+            signal_program(*p, *sig);
+            return {};
+        }
         if (s.verb == "stop") {
             const auto sig = text.empty() ? std::optional<int>(SIGTERM) : parse_number(text);
             if (!sig)
@@ -174,7 +211,8 @@ std::string play(world& w, const step& s)
             return wait_until(w, [&] { return find_program(w, id)->ended; }, stop_bound_ms) ? "" : "did not stop";
         }
         const std::string bytes = unescape(text);
-        return p->terminal >= 0 && write(p->terminal, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size())
+        return p->typed && p->output >= 0 &&
+                       write(p->output, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size())
                    ? ""
                    : "cannot type on the terminal of " + id;
     }

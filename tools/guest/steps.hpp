@@ -1,8 +1,9 @@
 // The steps of a scenario, in the driver's step language, one a line:
 //
 //   screen KIND XMIN XMAX YMIN YMAX  a mouse and a touch screen (mt, touchpad, direct)
-//   run ID [as UID] COMMAND          COMMAND by sh -c on a terminal of its own, in the
-//                                    background; $TOUCH and $MOUSE name the event nodes
+//   run ID [as UID] [notty] COMMAND  COMMAND by sh -c on a terminal of its own, in the
+//                                    background; $TOUCH and $MOUSE name the event nodes.
+//                                    notty: with no terminal at all, as a boot script runs
 //   runline ID FROM PREFIX           runs, as ID, the last line FROM printed that starts
 //                                    with PREFIX (leading blanks ignored), as printed
 //   sh COMMAND                       runs COMMAND by sh -c to its end (state changes)
@@ -21,6 +22,11 @@
 //   wait ID exit                     until ID ended
 //   wait touch frames N              until the touch reader got N SYN_REPORTs
 //   wait mice packets N              until the mice client got N packets
+//   wait ID stopped                  until ID is stopped (after signal ID 19)
+//   wait ID holds PATH               until a process other than the driver has PATH open;
+//                                    its pid is recorded as ID's
+//   wait file PATH TEXT              until the file PATH holds TEXT
+//   signal ID SIGNAL                 sends SIGNAL, and goes on at once
 //   stop ID [SIGNAL]                 sends SIGNAL (default 15) and waits for the end
 //
 // Every wait has a generous bound; one that runs out fails the scenario.

@@ -27,7 +27,7 @@ void pump_once(world& w, int timeout_ms)
     for (int fd : {w.touch_fd, w.mice_fd})
         fds.push_back({fd, POLLIN, 0});
     for (const program& p : w.programs)
-        for (int fd : {p.terminal, p.errors, p.pidfd})
+        for (int fd : {p.output, p.errors, p.pidfd})
             fds.push_back({fd, POLLIN, 0}); // a negative descriptor is skipped by poll
     if (poll(fds.data(), fds.size(), std::max(timeout_ms, 0)) <= 0)
         return;
@@ -85,6 +85,10 @@ void stop_all(world& w)
         if (wait_until(w, all_ended, stop_bound_ms))
             break;
     }
+    // A program that ended may have left a daemon behind in its process
+    // group (a start script's tapbridge): it goes with the scenario too.
+    for (const program& p : w.programs)
+        kill(-p.pid, SIGKILL);
     // What the terminals still hold (a pty hands out its last bytes after
     // the process is gone).
     for (program& p : w.programs) {
