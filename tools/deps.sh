@@ -17,7 +17,6 @@ export DEBIAN_FRONTEND=noninteractive
 arches=()  # foreign architectures that packages below need
 pkgs=(cmake g++ make pkg-config python3 file libx11-dev libxtst-dev libxext-dev
       libevdev-dev libgtest-dev bubblewrap faketime xvfb x11-utils xauth)
-debs=()    # NAME[:ARCH] fetched as .deb files into build/debs, never installed
 guests=    # the kernel tier's guest packages (tools/guest-debs.sh)
 for arg in "$@"; do
   case "$arg" in
@@ -44,29 +43,22 @@ installed() {
   [ "$arch" != "$1" ] || arch=$native
   dpkg-query -W -f='${Architecture} ${db:Status-Status}\n' "$name" 2>/dev/null | grep -xE "($arch|all) installed" >/dev/null
 }
-# fetched NAME[:ARCH]: its .deb file is in build/debs.
-fetched() {
-  local name=${1%%:*} arch=${1#*:}
-  [ "$arch" != "$1" ] || arch=$native
-  compgen -G "build/debs/${name}_*_$arch.deb" >/dev/null
-}
 
 # No grep -q after a pipe here: it may stop reading early, and under
 # pipefail the writer's broken pipe would read as "missing".
-new_arches=() missing=() absent=()
+new_arches=() missing=()
 foreign=$(dpkg --print-foreign-architectures)
 for a in "${arches[@]}"; do
   grep -x "$a" <<<"$foreign" >/dev/null || new_arches+=("$a")
 done
 for p in "${pkgs[@]}"; do installed "$p" || missing+=("$p"); done
-for d in "${debs[@]}"; do fetched "$d" || absent+=("$d"); done
 # The guests' kernels resolve through apt's lists: fetched last, after any update.
 guest_debs() {
   [ -z "$guests" ] || step "the guests' kernels and busybox, into build/guest-debs" \
     bash tools/guest-debs.sh build/guest-debs
 }
-if [ $(( ${#new_arches[@]} + ${#missing[@]} + ${#absent[@]} )) -eq 0 ]; then
-  echo "packages: all ${#pkgs[@]} installed${debs:+, every .deb file at hand}; apt not needed"
+if [ $(( ${#new_arches[@]} + ${#missing[@]} )) -eq 0 ]; then
+  echo "packages: all ${#pkgs[@]} installed; apt not needed"
   guest_debs
   exit 0
 fi
@@ -79,10 +71,4 @@ if [ ${#missing[@]} -gt 0 ]; then
   step "installing ${#missing[@]} package$([ ${#missing[@]} -eq 1 ] || echo s) (${missing[*]})" \
     apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
-[ ${#absent[@]} -eq 0 ] || mkdir -p build/debs
-for d in "${absent[@]}"; do
-  # as root throughout: apt's own download user may not write in build/
-  step "downloading $d into build/debs" \
-    sh -c 'cd build/debs && apt-get -o APT::Sandbox::User=root download "$1"' sh "$d"
-done
 guest_debs
