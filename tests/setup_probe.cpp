@@ -70,7 +70,8 @@ int main(int argc, char** argv)
         std::printf("ms: %u\n", t.ms);
     } else if (what == "display") {
         const display_facts d = probe_display();
-        std::printf("asked %d timed_out %d opened %d xtest %d\n", d.asked, d.timed_out, d.opened, d.xtest);
+        std::printf("asked %d timed_out %d opened %d xtest %d size %dx%d\n", d.asked, d.timed_out, d.opened, d.xtest,
+                    d.width, d.height);
     } else {
         std::fputs("usage: setup_probe nodes DIR | open PATH | fed PATH | holders PATH | mice | tap_time | "
                    "tapbridges | display\n", stderr);

@@ -35,6 +35,8 @@ CASES = [
     ("--fix: nothing to fix it on", ["--fix"], 2, [], [NO_DEVICES, "nothing changed"]),
     ("--pick without NODE: no screen to choose", ["--pick"], 2, [], [NO_DEVICES]),
     ("--pick: missing node", ["--pick", "/dev/input/event3"], 2, [], ["/dev/input/event3 does not exist"]),
+    ("--pick: a path through a plain file", ["--pick", "/dev/null/event3"], 2, [],
+     ["/dev/null/event3 does not exist"]),
     ("--pick: a character device of another kind", ["--pick", "/dev/null"], 2, [],
      ["/dev/null is not an input event device (it is a character device 1:3)"]),
     ("--pick: a plain file", ["--pick", __file__], 2, [], [f"{__file__} is not an input event device (it is a regular"]),
@@ -54,6 +56,7 @@ CASES = [
     ("report to a closed standard output", [], 74, [], ["standard output is closed"], [], ">&-"),
     ("unknown option", ["--frob"], 64, [], ["unknown option '--frob'"] + USAGE),
     ("report takes no argument", ["/dev/input/event3"], 64, [], ["unexpected argument '/dev/input/event3'"] + USAGE),
+    ("--pick: an option where NODE goes", ["--pick", "-x"], 64, [], ["unknown option '-x'"] + USAGE),
     ("--pick takes one NODE", ["--pick", "/dev/null", "x"], 64, [], ["unexpected argument 'x'"] + USAGE),
     ("--fix takes none", ["--fix", "now"], 64, [], ["unexpected argument 'now'"] + USAGE),
     ("--help", ["--help"], 0, ["Usage: tapbridge-setup", "--pick [NODE]", "--fix", "85%,50%", "Exit status",
@@ -95,6 +98,10 @@ PROBES = [
     ("display: a server that never answers", ["display"], SILENT_X, ["asked 1 timed_out 1 opened 0"], "",
      {"DISPLAY": ":7"}),
     ("display: no server there", ["display"], SILENT_X, ["asked 1 timed_out 0 opened 0"], "", {"DISPLAY": ":8"}),
+    ("display: DISPLAY set but empty is not asked", ["display"], [], ["asked 0 "], "", {"DISPLAY": ""}),
+    # A screen wider than it is tall, so that its two sides cannot be mixed up.
+    ("display: a live server's size", ["display"], [], ["asked 1 timed_out 0 opened 1 xtest 1 size 800x480\n"], "",
+     {"DISPLAY": "{display}"}),
     ("tapbridges: /proc hidden, a pid too large for an int", ["tapbridges"], HUGE_PROC,
      ["any: unknown: /proc is not on procfs"]),
     ("tapbridges: none", ["tapbridges"], PROCS, ["any: no\n"]),
@@ -145,16 +152,17 @@ def run(cmd, t, scene, shell="", env_extra=None, emulator=()):
     leaks = "0" if HUGE_PROC[3] in scene else "1"
     env = dict(os.environ, ASAN_OPTIONS="verify_asan_link_order=0:detect_leaks=" + leaks)
     env.pop("DISPLAY", None)
-    env.update(env_extra or {})
+    env.update({k: v.replace("{t}", t) for k, v in (env_extra or {}).items()})
+    keep = len(sd.PROCS)  # the X server stays for the next run
     proc = sd.spawn(bwrap + list(emulator) + [a.replace("{t}", t) for a in cmd], stdin=subprocess.DEVNULL,
                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
     try:
         # Nothing here waits for input; a hang is a failure, not a wait.
         out, err = proc.communicate(timeout=60)
     except subprocess.TimeoutExpired:
-        sd.reap()
+        sd.reap(keep)
         return None, "", "hung: no end within 60 s"
-    sd.reap()
+    sd.reap(keep)
     return proc.returncode, out, err
 
 
@@ -185,10 +193,11 @@ def check_binary(args, t, emulator):
     return failures
 
 
-def check_probes(args, t, emulator):
+def check_probes(args, t, emulator, display):
     failures = 0
     for name, extra, scene, words, *how in PROBES:
         shell, env = (how + ["", {}][len(how):])[:2]
+        env = {k: v.replace("{display}", display) for k, v in env.items()}
         code, out, err = run([os.path.abspath(args.probe)] + extra, t, scene, shell, env, emulator)
         problems = [f"exit status {code}, want 0"] if code != 0 else []
         problems += [f"stdout lacks {w!r}" for w in (w.replace("{t}", t) for w in words) if w not in out]
@@ -204,14 +213,16 @@ def main():
     parser.add_argument("--emulator", default="")
     args = parser.parse_args()
     emulator = args.emulator.split()
-    for tool in ["bwrap"] + emulator[:1]:
+    for tool in ["bwrap", "Xvfb"] + emulator[:1]:
         if not shutil.which(tool):
             sys.exit(f"FAIL: {tool} is not installed (bash tools/deps.sh --cross)")
     if os.geteuid() != 0:
         sys.exit("FAIL: the canned device nodes need root (mknod)")
     with tempfile.TemporaryDirectory() as t:
         silent = make_canned(t)
-        failures = check_binary(args, t, emulator) + check_probes(args, t, emulator)
+        # {display}: a live X server, the kind the report measures in pixels.
+        _, display = sd.start_xvfb("800x480")
+        failures = check_binary(args, t, emulator) + check_probes(args, t, emulator, display)
         silent.close()
     sys.exit(1 if failures else 0)
 
