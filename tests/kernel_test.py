@@ -303,8 +303,10 @@ SKETCH = "Where the points fall, x growing to the right and y downwards:"
 LAYOUT_LEFT_OFF = ("Layout (page turning): left off: mousedev would bring every tap back as a left click, so wheel "
                    "down alone gives next page; right = previous page at 15%,50%; middle = menu at 50%,5%; wheel up "
                    "= previous page at 15%,50%; wheel down = next page at 85%,50%")
-REPORT_KEYS = ("  records:", "  mousedev:", "  grab:", "  - ", f"  {TAPBRIDGE}", "Ready.", "Mend these first:",
-               "tapbridge running:", "/dev/input/mice:", "mice now:", SKETCH, "Layout (page turning): left off")
+# The driver's touch reader has the screen open: a row that names no other holders has only that one.
+OPEN_BY = "  open by:  pid $driver (tapbridge-guest)"
+REPORT_KEYS = ("  range:", "  open by:", "  records:", "  mousedev:", "  grab:", "  - ", f"  {TAPBRIDGE}", "Ready.",
+               "Mend these first:", "tapbridge running:", "/dev/input/mice:", "mice now:", SKETCH, "Layout (page turning): left off")
 
 
 def line(points, node="$TOUCH"):
@@ -340,7 +342,8 @@ REPORT = [
       TAP_TIME_TRAP.replace("200 ms", "4294967295 ms"), line(DEFAULT)], ""),
     ("a tapbridge already running", "mt 0 1071 0 1447",
      [f"run tb0 tapbridge $TOUCH 0 {' '.join(map(str, PTS))}", f"wait tb0 text {IMPS2}"], 1,
-     [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM[:2], "tapbridge running: pid $tb0 (tapbridge)", MEND,
+     [RECORDS_ALL, NOT_FED, "  open by:  pid $driver (tapbridge-guest), pid $tb0 (tapbridge)", NO_GRAB,
+      *SYSTEM[:2], "tapbridge running: pid $tb0 (tapbridge)", MEND,
       "  - tapbridge is already running (pid $tb0 (tapbridge)): a second one doubles every tap. Stop it first "
       "(kill $tb0).", line(DEFAULT)], ""),
     ("no /dev/input/mice", "mt 0 1071 0 1447", ["sh mv /dev/input/mice /dev/input/mice.away"], 1,
@@ -348,13 +351,15 @@ REPORT = [
       *SYSTEM[1:], MEND, "  - /dev/input/mice does not exist: tapbridge stops with \"please run as root\" even for "
       "root. Load mousedev (modprobe mousedev), or make its node (mknod /dev/input/mice c 13 63).", line(DEFAULT)], ""),
     ("a grab held by another process", "mt 0 1071 0 1447", [f"run g {GRABBER}", "wait g text grabbed"], 1,
-     [RECORDS_ALL, NOT_FED, GRABBED, *SYSTEM, MEND,
+     [RECORDS_ALL, NOT_FED, "  open by:  pid $driver (tapbridge-guest), pid $g (tapbridge-guest)", GRABBED,
+      *SYSTEM, MEND,
       "  - another process holds a grab on $TOUCH (open by pid $driver (tapbridge-guest), pid $g (tapbridge-guest)): "
       "injected taps reach only the grabber. Fine if that is the device's own UI; otherwise stop it.", line(DEFAULT)],
      ""),
     ("a user who may read the screen and /dev/input/mice only", "mt 0 1071 0 1447",
      ["sh chmod 644 $TOUCH /dev/input/mice"], 1,
-     [RECORDS_ALL, NOT_FED, NO_GRAB, "/dev/input/mice: read-only: no wheel",
+     [RECORDS_ALL, NOT_FED, "  open by:  no other process that this user can see (root sees all)", NO_GRAB,
+      "/dev/input/mice: read-only: no wheel",
       "mice now: none: connect one before starting tapbridge", NONE_RUNNING, MEND,
       "  - /dev/input/mice opens read-only: tapbridge cannot switch on the wheel, so wheel up and wheel down never "
       "tap. Run as root, or make the node writable.", line(DEFAULT)], "", 1000),
@@ -364,6 +369,12 @@ REPORT = [
 def report_scenario(name, screen, before, status, lines, actions, uid=None, pipe=""):
     who = f"as {uid} " if uid is not None else ""
     steps = [f"screen {screen}"] + before + [f"run s {who}tapbridge-setup{pipe}", "wait s exit"]
+    # The screen's block: its range as made, and who has it open.
+    _, x0, x1, y0, y1 = screen.split()
+    lines = [f"  range:    x {x0}..{x1}, y {y0}..{y1}"] + lines
+    if not any(x.startswith("  open by:") for x in lines):
+        fed = next(i for i, x in enumerate(lines) if x.startswith("  mousedev:"))
+        lines = lines[:fed + 1] + [OPEN_BY] + lines[fed + 1:]
     if not pipe:
         ends = [i for i, x in enumerate(lines) if x in (READY, MEND)]
         lines = lines[:ends[0]] + [SKETCH] + lines[ends[0]:]
@@ -612,6 +623,13 @@ BLIND = [
      ["is unknown", "Nothing changed"], [], "200"),
     ("direct kind, /sys hidden: --fix", "direct", [], unseen(NO_SYS, " --fix"), 1,
      ["tap_time cannot help a screen without BTN_TOOL_FINGER"], [], "200"),
+    ("mt kind, no mousedev in /sys/module: its tap_time is missing, not unknown", "mt", [],
+     unseen("mount -t tmpfs none /sys/module/mousedev"), 0,
+     ["mousedev tap_time: missing (/sys/module/mousedev/parameters/tap_time does not exist)", READY], ["unknown"],
+     None),
+    ("no touch screen: the screen's node is not there for it", "mt", [], unseen("mount --bind /dev/null $TOUCH"), 2,
+     ["tapbridge-setup: no touch screen: none of the ", " input devices declares multitouch positions"],
+     ["could be opened"], None),
     ("touchpad kind, /sys read-only: --fix says root does not help", "touchpad", [], unseen(SYS_RO, " --fix"), 1,
      ["sysfs is read-only here (a container?)"], [], "200"),
     ("/proc hidden: holders and tapbridge unknown", "mt", [], unseen(NO_PROC), 1,

@@ -58,9 +58,10 @@ INIT = """#!/bin/busybox sh
 /bin/busybox mkdir -p /proc /sys /dev /tmp
 /bin/busybox --install -s /bin
 export PATH={program_dir}:/bin HOME=/
-mount -t proc proc /proc
-mount -t sysfs sysfs /sys
-mount -t devtmpfs devtmpfs /dev
+# Mounted as a Debian system mounts them: a device's /dev is nosuid too.
+mount -t proc -o nosuid,nodev,noexec proc /proc
+mount -t sysfs -o nosuid,nodev,noexec sysfs /sys
+mount -t devtmpfs -o nosuid,mode=0755 devtmpfs /dev
 mkdir -p /dev/pts
 mount -t devpts devpts /dev/pts
 echo "@ kernel $(uname -r) $(uname -m)"
