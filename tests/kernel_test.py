@@ -488,6 +488,9 @@ PICK = [
      "status 0", [], ""),
     ("Ctrl-D ends the input: no line, status 64", "mt 0 1071 0 1447", [], PICK_RUN, [T(300, 400), CTRL_D],
      [(300, 400)], "status 64", [ENDED], ""),
+    # A directory opens for reading, and every read of it fails (EISDIR).
+    ("a read error on standard input ends it as its end does", "mt 0 1071 0 1447", [], f"{PICK_RUN} $TOUCH < /",
+     [[]], [], "status 64", [ENDED], ""),
     ("Ctrl-C stops it without a line; the grab goes with it", "mt 0 1071 0 1447", [], PICK_RUN,
      [T(300, 400), CTRL_C], [(300, 400)], "signal 2", [], ""),
     ("direct kind: left stays off, four questions", "direct 0 1071 0 1447", [], PICK_RUN,
