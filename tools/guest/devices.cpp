@@ -11,11 +11,12 @@ namespace {
 
 constexpr int max_tracking_id = 65535;
 
-void enable_axis(libevdev* device, unsigned code, int minimum, int maximum)
+void enable_axis(libevdev* device, unsigned code, int minimum, int maximum, int resolution = 0)
 {
     input_absinfo info{};
     info.minimum = minimum;
     info.maximum = maximum;
+    info.resolution = resolution;
     libevdev_enable_event_code(device, EV_ABS, code, &info);
 }
 
@@ -34,15 +35,15 @@ libevdev* mouse_description()
 libevdev* screen_description(const screen_shape& shape)
 {
     libevdev* device = libevdev_new();
-    libevdev_set_name(device, "virtual touch screen");
+    libevdev_set_name(device, shape.name.c_str());
     libevdev_set_id_bustype(device, BUS_VIRTUAL);
     libevdev_enable_event_code(device, EV_KEY, BTN_TOUCH, nullptr);
     if (shape.kind != screen_kind::direct)
         libevdev_enable_event_code(device, EV_KEY, BTN_TOOL_FINGER, nullptr);
     enable_axis(device, ABS_MT_SLOT, 0, slot_count - 1);
     enable_axis(device, ABS_MT_TRACKING_ID, 0, max_tracking_id);
-    enable_axis(device, ABS_MT_POSITION_X, shape.x.minimum, shape.x.maximum);
-    enable_axis(device, ABS_MT_POSITION_Y, shape.y.minimum, shape.y.maximum);
+    enable_axis(device, ABS_MT_POSITION_X, shape.x.minimum, shape.x.maximum, shape.resolution);
+    enable_axis(device, ABS_MT_POSITION_Y, shape.y.minimum, shape.y.maximum, shape.resolution);
     if (shape.kind != screen_kind::mt) {
         enable_axis(device, ABS_X, shape.x.minimum, shape.x.maximum);
         enable_axis(device, ABS_Y, shape.y.minimum, shape.y.maximum);
@@ -175,9 +176,16 @@ void remove_devices(devices& made)
     }
 }
 
+void unplug_screen(devices& made)
+{
+    if (made.screen)
+        libevdev_uinput_destroy(made.screen);
+    made.screen = nullptr;
+}
+
 bool emit(libevdev_uinput* device, const std::vector<tap_event>& events)
 {
-    return std::all_of(events.begin(), events.end(), [&](const tap_event& e) {
+    return device && std::all_of(events.begin(), events.end(), [&](const tap_event& e) {
         return libevdev_uinput_write_event(device, e.type, e.code, e.value) == 0;
     });
 }

@@ -29,7 +29,12 @@ struct screen_shape {
     screen_kind kind;
     axis_span x;
     axis_span y;
+    int resolution;   // units per mm on both position axes; 0: none given
+    std::string name; // as the driver names the device
 };
+
+// The name a screen gets unless a scenario gives another.
+constexpr const char* default_screen_name = "virtual touch screen";
 
 constexpr int slot_count = 10; // ABS_MT_SLOT 0..9
 
@@ -73,6 +78,9 @@ struct devices {
 [[nodiscard]] std::string make_devices(const screen_shape& shape, devices& made);
 
 void remove_devices(devices& made);
+
+// Removes the touch screen alone, as when it is unplugged; the mouse stays.
+void unplug_screen(devices& made);
 
 // Writes the records into the device; false when one could not be written.
 [[nodiscard]] bool emit(libevdev_uinput* device, const std::vector<tap_event>& events);

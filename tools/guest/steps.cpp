@@ -13,16 +13,36 @@ namespace {
 
 std::string make_screen(world& w, const std::string& rest)
 {
-    const auto words = split_words(rest);
-    const auto kind = words.empty() ? std::nullopt : kind_named(words[0]);
+    constexpr const char* usage = "screen KIND XMIN XMAX YMIN YMAX [res N] [name TEXT], once";
+    auto [first, after] = first_word(rest);
+    const auto kind = kind_named(first);
     std::vector<int> numbers;
-    for (std::size_t i = 1; i < words.size(); ++i)
-        if (const auto n = parse_number(words[i]))
+    for (int i = 0; i < 4; ++i) {
+        auto [word, tail] = first_word(after);
+        if (const auto n = parse_number(word))
             numbers.push_back(*n);
-    if (w.have_devices || !kind || words.size() != 5 || numbers.size() != 4)
-        return "screen KIND XMIN XMAX YMIN YMAX, once";
-    if (std::string error = make_devices({*kind, {numbers[0], numbers[1]}, {numbers[2], numbers[3]}}, w.made);
-        !error.empty())
+        after = tail;
+    }
+    screen_shape shape{};
+    shape.name = default_screen_name;
+    if (auto [word, tail] = first_word(after); word == "res") {
+        auto [number, more] = first_word(tail);
+        const auto n = parse_number(number);
+        if (!n)
+            return usage;
+        shape.resolution = *n;
+        after = more;
+    }
+    if (auto [word, tail] = first_word(after); word == "name" && !tail.empty()) {
+        shape.name = unescape(tail);
+        after.clear();
+    }
+    if (w.have_devices || !kind || numbers.size() != 4 || !after.empty())
+        return usage;
+    shape.kind = *kind;
+    shape.x = {numbers[0], numbers[1]};
+    shape.y = {numbers[2], numbers[3]};
+    if (std::string error = make_devices(shape, w.made); !error.empty())
         return error;
     w.have_devices = true;
     record("node", "mouse " + w.made.mouse_node);
@@ -218,6 +238,14 @@ std::string play(world& w, const step& s)
     }
     if (!w.have_devices)
         return s.verb + ": no devices yet (screen first)";
+    if (s.verb == "unplug") {
+        // The second reader goes first: a removed device's node only says so.
+        if (w.touch_fd >= 0)
+            close(w.touch_fd);
+        w.touch_fd = -1;
+        unplug_screen(w.made);
+        return {};
+    }
     if (s.verb == "mouse") {
         const auto events = mouse_events(s.rest);
         if (!events)

@@ -1,6 +1,10 @@
 // The steps of a scenario, in the driver's step language, one a line:
 //
-//   screen KIND XMIN XMAX YMIN YMAX  a mouse and a touch screen (mt, touchpad, direct)
+//   screen KIND XMIN XMAX YMIN YMAX [res N] [name TEXT]
+//                                    a mouse and a touch screen (mt, touchpad, direct),
+//                                    N units per mm on both axes, TEXT its name (escapes
+//                                    as in keys)
+//   unplug                           removes the touch screen, as a cable pulled out
 //   run ID [as UID] [notty] COMMAND  COMMAND by sh -c on a terminal of its own, in the
 //                                    background; $TOUCH and $MOUSE name the event nodes.
 //                                    notty: with no terminal at all, as a boot script runs
