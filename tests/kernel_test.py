@@ -295,9 +295,20 @@ NONE_RUNNING = "tapbridge running: none"
 SYSTEM = [MICE_RW, "mice now: virtual mouse ($MOUSE)", NONE_RUNNING]
 READY, MEND = "Ready. Run as root:", "Mend these first:"
 TAP_TIME_TRAP = "  - mousedev's tap_time is 200 ms on a touchpad-kind screen: run tapbridge-setup --fix as root."
-FLAT = ("  - $TOUCH reports a range of one value (x 0..0, y 0..0): the line taps, but every button at that one value, "
-        "so the buttons cannot be told apart along it. The driver gives no real size; take the range from the device's "
-        "documentation and give the points by hand.")
+FLAT = ("  - $TOUCH reports a range with one value at 0 or above (x 0..0, y 0..0): the line taps, but every button at "
+        "that one value, so the buttons cannot be told apart along it. The driver gives no real size; take the range "
+        "from the device's documentation and give the points by hand.")
+
+
+def merged(roles, at, ranges):
+    return (f"  - the layout puts {roles} on one point, x {at}: of $TOUCH's range ({ranges}) tapbridge can tap only "
+            "the part at 0 or above, too little to keep them apart. Give the points by touch (tapbridge-setup --pick).")
+
+
+# A name with a line break, a bell and escape sequences: it must neither break the line nor reach the terminal.
+# The report shows it in the C-style escapes the step language writes it in.
+EVIL_NAMES = {"mt": r"evil\nReady. Run as root:\x1b[2J\x07", "touchpad": r"pad\x1b]0;title\x07\r\n  - none",
+              "direct": r"\xff\x1b[31mred\x1b[0m\x9b1m"}
 # On a terminal, above the line; never through a pipe, where scripts read the report.
 SKETCH = "Where the points fall, x growing to the right and y downwards:"
 LAYOUT_LEFT_OFF = ("Layout (page turning): left off: mousedev would bring every tap back as a left click, so wheel "
@@ -305,7 +316,7 @@ LAYOUT_LEFT_OFF = ("Layout (page turning): left off: mousedev would bring every 
                    "= previous page at 15%,50%; wheel down = next page at 85%,50%")
 # The driver's touch reader has the screen open: a row that names no other holders has only that one.
 OPEN_BY = "  open by:  pid $driver (tapbridge-guest)"
-REPORT_KEYS = ("  range:", "  open by:", "  records:", "  mousedev:", "  grab:", "  - ", f"  {TAPBRIDGE}", "Ready.",
+REPORT_KEYS = ('$TOUCH "', "Best screen:", "  range:", "  open by:", "  records:", "  mousedev:", "  grab:", "  - ", f"  {TAPBRIDGE}", "Ready.",
                "Mend these first:", "tapbridge running:", "/dev/input/mice:", "mice now:", SKETCH, "Layout (page turning): left off")
 
 
@@ -336,6 +347,25 @@ REPORT = [
      [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, READY, line(DEFAULT)], "", None, " | cat"),
     ("a range of one value: every point there", "mt 0 0 0 0", [], 1,
      [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, MEND, FLAT, line([0] * 10)], ""),
+    ("touchpad kind, -1..0: one value at 0 or above", "touchpad -1 0 -1 0", [], 1,
+     [RECORDS_ALL, FED_CLICKS, NO_GRAB, *SYSTEM, MEND, TAP_TIME_TRAP, FLAT.replace("0..0", "-1..0"), line([0] * 10)],
+     ""),
+    ("a range mostly below 0: the layout's points merge at 0", "mt -1000 10 0 1447", [], 1,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, MEND,
+      merged("next page (left) and previous page (right)", "0 y 723", "x -1000..10, y 0..1447"),
+      line([0, 723, 0, 723, 0, 72, 0, 723, 0, 723])], ""),
+    ("direct kind, 0..1: the layout's points merge", "direct 0 1 0 1 res 1", [], 1,
+     [RECORDS_NO_TOOL, FED_DIRECT, NO_GRAB, *SYSTEM, LAYOUT_LEFT_OFF, MEND,
+      merged("previous page (right) and menu (middle)", "0 y 0", "x 0..1, y 0..1"), line([-1, -1] + [0] * 8)], ""),
+    ("a resolution: the range says it", "mt 0 1071 0 1447 res 12", [], 0,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, READY, line(DEFAULT)], ""),
+    *[(f"{kind} kind, a name with a line break and escapes: shown escaped", f"{kind} 0 1071 0 1447 name {name}",
+       ["sh echo 0 > /sys/module/mousedev/parameters/tap_time"], 0,
+       [RECORDS_NO_TOOL if kind == "direct" else RECORDS_ALL,
+        {"mt": NOT_FED, "touchpad": FED_QUIET, "direct": FED_DIRECT}[kind], NO_GRAB, MICE_RW, SYSTEM[1], NONE_RUNNING]
+       + ([LAYOUT_LEFT_OFF] if kind == "direct" else []) + [READY, line([-1, -1] + DEFAULT[2:] if kind == "direct"
+                                                                       else DEFAULT)], "")
+      for kind, name in EVIL_NAMES.items()],
     ("touchpad kind, tap_time 4294967295", "touchpad 0 1071 0 1447",
      ["sh echo 4294967295 > /sys/module/mousedev/parameters/tap_time"], 1,
      [RECORDS_ALL, FED_CLICKS.replace("200 ms", "4294967295 ms"), NO_GRAB, *SYSTEM, MEND,
@@ -366,19 +396,28 @@ REPORT = [
 ]
 
 
+def screen_words(screen):
+    """A screen step's kind, range, resolution text and name as shown."""
+    words = screen.split(" name ", 1)
+    kind, x0, x1, y0, y1, *rest = words[0].split()
+    res = f" ({rest[1]} per mm)" if rest[:1] == ["res"] else ""
+    return kind, (x0, x1, y0, y1), res, words[1] if len(words) > 1 else "virtual touch screen"
+
+
 def report_scenario(name, screen, before, status, lines, actions, uid=None, pipe=""):
     who = f"as {uid} " if uid is not None else ""
     steps = [f"screen {screen}"] + before + [f"run s {who}tapbridge-setup{pipe}", "wait s exit"]
-    # The screen's block: its range as made, and who has it open.
-    _, x0, x1, y0, y1 = screen.split()
-    lines = [f"  range:    x {x0}..{x1}, y {y0}..{y1}"] + lines
+    # The screen's block: its name and range as made, and who has it open.
+    kind, (x0, x1, y0, y1), res, shown = screen_words(screen)
+    lines = [f'$TOUCH "{shown}"', f"  range:    x {x0}..{x1}{res}, y {y0}..{y1}{res}"] + lines
+    best = next(i for i, x in enumerate(lines) if x.startswith("Layout (page turning)") or x in (READY, MEND))
+    lines = lines[:best] + [f'Best screen: $TOUCH "{shown}"'] + lines[best:]
     if not any(x.startswith("  open by:") for x in lines):
         fed = next(i for i, x in enumerate(lines) if x.startswith("  mousedev:"))
         lines = lines[:fed + 1] + [OPEN_BY] + lines[fed + 1:]
     if not pipe:
         ends = [i for i, x in enumerate(lines) if x in (READY, MEND)]
         lines = lines[:ends[0]] + [SKETCH] + lines[ends[0]:]
-    kind = screen.split()[0]
     if actions:
         points = line_points(lines[-1])
         more, want, packets, taps = clicks("tb", actions, points, kind)
@@ -408,6 +447,10 @@ PICK_KEYS = ("  left:", "  right:", "  middle:", "  wheel up:", "  wheel down:",
              "Ready.", "Mend these first:", "  - ", NO_KEYBOARD)
 ENDED = ("tapbridge-setup: standard input ended before all five buttons were answered; no command line printed.")
 STOPPED = "tapbridge-setup: stopped by two fingers; no command line printed."
+GONE = ("tapbridge-setup: {} went away (unplugged, or its driver removed); no command line printed. Plug it in again "
+        "and run tapbridge-setup --pick.")
+EVIL_PATH = "\"$(printf '/tmp/a\\nReady. Run as root:\\033[2J')\""
+EVIL_PATH_SHOWN = "/tmp/a\\nReady. Run as root:\\x1b[2J"
 
 
 def T(x, y):
@@ -499,6 +542,20 @@ PICK = [
     ("a node path with a blank, quoted in the line", "mt 0 1071 0 1447", [f"sh ln -sf $TOUCH {BLANK}"],
      f"{PICK_RUN} {BLANK}", [T(10, 20), T(30, 40), T(50, 60), T(70, 80), T(90, 100)],
      [(10, 20), (30, 40), (50, 60), (70, 80), (90, 100)], "status 0", [], "L R M U D"),
+    # Unplugged while a question waits: it ends, saying so, and prints no line.
+    ("mt kind unplugged at the second question", "mt 0 1071 0 1447", [], PICK_RUN,
+     [T(100, 200), ["wait p idle", "unplug"]], [(100, 200)], "status 2", [GONE.format("$TOUCH")], ""),
+    ("touchpad kind unplugged at the first question", "touchpad 0 1071 0 1447", [], PICK_RUN,
+     [["wait p idle", "unplug"]], [], "status 2", [GONE.format("$TOUCH")], ""),
+    ("direct kind unplugged with a finger down", "direct 0 1071 0 1447", [], PICK_RUN,
+     [["finger down 0 100 100", "unplug"]], [], "status 2", [GONE.format("$TOUCH")], ""),
+    # Neither the name nor the path may forge a line or steer the terminal.
+    ("a name and a path with a line break and escapes, unplugged", f"mt 0 1071 0 1447 name {EVIL_NAMES['mt']}",
+     [f"sh ln -sf $TOUCH {EVIL_PATH}"], f"{PICK_RUN} {EVIL_PATH}", [["wait p idle", "unplug"]], [], "status 2",
+     [GONE.format(EVIL_PATH_SHOWN)], ""),
+    # Only line ends matter: a line of megabytes is no burden.
+    ("8 MB typed without a line end, then the end", "mt 0 1071 0 1447", [],
+     f"head -c 8000000 /dev/zero | {PICK_RUN}", [[]], [], "status 64", [ENDED], ""),
     ("a screen grabbed by another process", "mt 0 1071 0 1447", [f"run g {GRABBER}", "wait g text grabbed"],
      PICK_RUN, [], [], "status 2",
      ["tapbridge-setup: $TOUCH is grabbed by another process, which takes every touch (open by pid $driver "
@@ -521,7 +578,7 @@ def after_stop(touches):
 
 
 def pick_scenario(name, screen, before, command, answers, points, end, err, actions):
-    kind = screen.split()[0]
+    kind, (x0, x1, y0, y1), _, shown = screen_words(screen)
     keyboard = "<&-" not in command
     steps = [f"screen {screen}"] + before + [f"run p {command}"]
     names = NAMES[1:] if kind == "direct" else NAMES
@@ -543,9 +600,14 @@ def pick_scenario(name, screen, before, command, answers, points, end, err, acti
         steps += ["tap 700 800", "wait touch frames 2"]
     sc = program_checks(Scenario(f"pick: {name}", steps), "p", want, err, end, keys=PICK_KEYS)
     # Every question answered, and the one it stopped at.
-    asked = names[:len(points) + (end in ("status 64", "status 130", "signal 2"))]
+    asked = names[:len(points) + (end not in ("status 0", "status 1") and bool(answers))]
     sc.expect("questions", lambda d: [x for x in d.lines("out", "p") if x.startswith(tuple(f"{n} (" for n in NAMES))],
               questions(asked, keyboard))
+    if answers:
+        # The screen as named, on one line: "$TOUCH" or the path given.
+        node = EVIL_PATH_SHOWN if EVIL_PATH in command else BLANK.strip("'") if BLANK in command else "$TOUCH"
+        sc.expect("the screen picked", lambda d: [x for x in d.lines("out", "p") if x.startswith("Picking the ")],
+                  [f'Picking the points on {node} "{shown}" (x {x0}..{x1}, y {y0}..{y1}).'])
     if actions:
         more, lines, _, taps = clicks("tb", actions, line_points(want[-1]), kind)
         sc.steps += [f"runline tb p {TAPBRIDGE}", f"wait tb text {IMPS2}"] + more
@@ -610,6 +672,8 @@ def unseen(mount, args=""):
 NO_SYS = "mount -t tmpfs none /sys && mkdir -p /sys/module /sys/dev/char"
 NO_PROC = "mount -t tmpfs none /proc"
 SYS_RO = "mount -o remount,bind,ro /sys"
+# A value the kernel itself would never show there.
+TAP_TIME_NAN = "echo abc >/tmp/tap_time && mount --bind /tmp/tap_time /sys/module/mousedev/parameters/tap_time"
 SYS_UNKNOWN = ["  mousedev: unknown: ", "mousedev tap_time: unknown: ", "mice now: unknown: ", "Check these first",
                "Then run as root:"]
 NOT_MICE = "/dev/input/mice: not mousedev's multiplexer (a character device 13:63): it is "
@@ -635,6 +699,10 @@ BLIND = [
      ["could be opened"], None),
     ("touchpad kind, /sys read-only: --fix says root does not help", "touchpad", [], unseen(SYS_RO, " --fix"), 1,
      ["sysfs is read-only here (a container?)"], [], "200"),
+    ("touchpad kind, tap_time not a number: the report", "touchpad", [], unseen(TAP_TIME_NAN), 1,
+     ['tap_time holds "abc\\n", not a number', "Check these first"], ["Ready"], None),
+    ("touchpad kind, tap_time not a number: --fix changes nothing", "touchpad", [], unseen(TAP_TIME_NAN, " --fix"), 1,
+     ['tap_time holds "abc\\n", not a number', "Nothing changed"], [], "200"),
     ("/proc hidden: holders and tapbridge unknown", "mt", [], unseen(NO_PROC), 1,
      ["open by:  unknown: /proc is not on procfs", "tapbridge running: unknown:",
       "whether tapbridge already runs is unknown"], ["Ready"], None),

@@ -148,7 +148,22 @@ std::string axis_flatness(const touch_screen& screen)
     return text;
 }
 
-std::string trap_text(trap t, const system_facts& facts, const touch_screen& screen)
+// "purpose (button) and purpose (button) on one point, x X y Y", for the
+// first two points that merged_purposes() finds.
+std::string merged_text(const point_set& points)
+{
+    const auto pair = merged_purposes(points);
+    if (!pair)
+        return {};
+    const auto role = [&](std::size_t i) {
+        return std::string(page_turning[i].purpose) + " (" + page_turning[i].button + ')';
+    };
+    const point at = points[(*pair)[0]];
+    return role((*pair)[0]) + " and " + role((*pair)[1]) + " on one point, x " + std::to_string(at.x) + " y " +
+           std::to_string(at.y);
+}
+
+std::string trap_text(trap t, const system_facts& facts, const touch_screen& screen, const point_set& points)
 {
     const std::string node = printable(screen.node);
     switch (t) {
@@ -178,10 +193,16 @@ std::string trap_text(trap t, const system_facts& facts, const touch_screen& scr
                "): a second one doubles every tap. Stop it first (kill " +
                std::to_string(facts.tapbridges.items.front().pid) + ")";
     case trap::flat_range:
-        return node + " reports a range of one value (" + axis_flatness(screen) +
+        return node + " reports a range with one value at 0 or above (" + axis_flatness(screen) +
                "): the line taps, but every button at that one value, so the buttons cannot be told apart along "
                "it. The driver gives no real size; take the range from the device's documentation and give the "
                "points by hand";
+    case trap::layout_merged:
+        return "the layout puts " + merged_text(points) + ": of " + node + "'s range (x " +
+               std::to_string(screen.x.minimum) + ".." + std::to_string(screen.x.maximum) + ", y " +
+               std::to_string(screen.y.minimum) + ".." + std::to_string(screen.y.maximum) + ") tapbridge can "
+               "tap only the part at 0 or above, too little to keep them apart. Give the points by touch "
+               "(tapbridge-setup --pick)";
     case trap::all_points_off:
         return "every point is off (-1 -1): this line prints a line for each button and taps nothing. "
                "Give at least one point (tapbridge-setup --pick, and touch instead of pressing Enter)";
@@ -212,14 +233,14 @@ std::string doubt_text(doubt d, const system_facts& facts)
 
 } // namespace
 
-int print_command(const system_facts& facts, const touch_screen& screen, const point_set& points)
+int print_command(const system_facts& facts, const touch_screen& screen, const point_set& points, bool by_layout)
 {
-    const std::vector<trap> traps = traps_for(facts, screen, points);
+    const std::vector<trap> traps = traps_for(facts, screen, points, by_layout);
     const std::vector<doubt> doubts = doubts_for(facts);
     if (!traps.empty()) {
         std::puts("Mend these first:");
         for (trap t : traps)
-            std::printf("  - %s.\n", trap_text(t, facts, screen).c_str());
+            std::printf("  - %s.\n", trap_text(t, facts, screen, points).c_str());
     }
     if (!doubts.empty()) {
         std::puts("Check these first: tapbridge-setup could not see them, and the line rests on them:");

@@ -36,5 +36,6 @@ void append_listed(std::string& list, const std::string& item, const char* separ
 void print_nothing_usable(const system_facts& facts);
 
 // The traps to mend and the facts to check, one a line, then the command
-// line: for screen in MODE 0 with points. Returns the exit status this means.
-int print_command(const system_facts& facts, const touch_screen& screen, const point_set& points);
+// line: for screen in MODE 0 with points, the default layout's when
+// by_layout. Returns the exit status this means.
+int print_command(const system_facts& facts, const touch_screen& screen, const point_set& points, bool by_layout);

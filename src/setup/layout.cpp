@@ -1,6 +1,7 @@
 #include "layout.hpp"
 
 #include <algorithm>
+#include <string_view>
 
 bool range_usable(axis_range axis)
 {
@@ -35,4 +36,14 @@ point_set default_points(axis_range x, axis_range y, bool left_off)
     if (left_off)
         points[btn_left - 1] = point_off;
     return points;
+}
+
+std::optional<std::array<std::size_t, 2>> merged_purposes(const point_set& points)
+{
+    for (std::size_t i = 0; i < point_count; ++i)
+        for (std::size_t j = i + 1; j < point_count; ++j)
+            if (points[i].x >= 0 && points[i].y >= 0 && points[i].x == points[j].x && points[i].y == points[j].y &&
+                std::string_view(page_turning[i].purpose) != page_turning[j].purpose)
+                return std::array<std::size_t, 2>{i, j};
+    return std::nullopt;
 }

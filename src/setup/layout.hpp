@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 struct point {
     std::int32_t x;
@@ -56,6 +57,10 @@ static_assert(btn_left == 1 && btn_right == 2 && btn_middle == 3 && btn_wheel_up
 
 // The page-turning layout over the two axes; point 1 off where asked.
 [[nodiscard]] point_set default_points(axis_range x, axis_range y, bool left_off);
+
+// The first two enabled points, by index, that tap one spot for different
+// purposes: a layout squeezed into too small a range can do neither job.
+[[nodiscard]] std::optional<std::array<std::size_t, 2>> merged_purposes(const point_set& points);
 
 // An X screen of size pixels along one axis, as a range.
 [[nodiscard]] constexpr axis_range pixel_range(int size)

@@ -9,6 +9,7 @@
 #include "show_sketch.hpp"
 #include "text.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -106,27 +107,28 @@ answer answer_of(const contact& c)
 struct pending_input {
     bool keyboard;                   // standard input is read at all
     bool ended;                      // standard input has ended
-    std::string typed;               // read past the last line taken
+    std::size_t lines;               // lines typed and not yet taken
     std::optional<contact> finished; // a touch read with a line that answered first
 };
 
 // Takes one typed line; true when there was one.
-bool take_line(std::string& typed)
+bool take_line(std::size_t& lines)
 {
-    const auto newline = typed.find('\n');
-    if (newline == std::string::npos)
+    if (lines == 0)
         return false;
-    typed.erase(0, newline + 1);
+    --lines;
     return true;
 }
 
 // Reads what standard input has; at its end, or on an error, in.ended.
+// Only the line ends count: what is typed on a line never answers, so it is
+// not kept, and a huge line costs no memory and no time.
 void read_keyboard(pending_input& in)
 {
     char chunk[256];
     const ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
     if (n > 0)
-        in.typed.append(chunk, static_cast<std::size_t>(n));
+        in.lines += static_cast<std::size_t>(std::count(chunk, chunk + n, '\n'));
     else if (n == 0 || errno != EINTR)
         in.ended = true;
 }
@@ -154,7 +156,7 @@ answer wait_for_answer(libevdev* device, lift_tracker& tracker, pending_input& i
         return answer_of(*done);
     }
     for (;;) {
-        if (take_line(in.typed))
+        if (take_line(in.lines))
             return {answer_kind::off, {}, 0};
         if (in.ended)
             return {answer_kind::input_ended, {}, 0};
@@ -174,7 +176,7 @@ answer wait_for_answer(libevdev* device, lift_tracker& tracker, pending_input& i
         }
         if (fds[0].revents)
             read_keyboard(in);
-        if (take_line(in.typed)) {
+        if (take_line(in.lines)) {
             in.finished = finished;
             return {answer_kind::off, {}, 0};
         }
@@ -219,8 +221,12 @@ int stopped(const answer& a, const std::string& node)
                    "no command line printed.\n", stderr);
         return status_usage;
     }
-    std::fprintf(stderr, "tapbridge-setup: reading %s failed: %s; no command line printed.\n", node.c_str(),
-                 std::strerror(a.error));
+    if (a.error == ENODEV)
+        std::fprintf(stderr, "tapbridge-setup: %s went away (unplugged, or its driver removed); no command line "
+                     "printed. Plug it in again and run tapbridge-setup --pick.\n", printable(node).c_str());
+    else
+        std::fprintf(stderr, "tapbridge-setup: reading %s failed: %s; no command line printed.\n",
+                     printable(node).c_str(), std::strerror(a.error));
     return status_nothing;
 }
 
@@ -243,7 +249,7 @@ void ask(const button_role& role, bool first, bool keyboard)
 picked ask_points(libevdev* device, const touch_screen& screen, bool left_off, bool keyboard)
 {
     point_set points{};
-    pending_input in{keyboard, false, {}, std::nullopt};
+    pending_input in{keyboard, false, 0, std::nullopt};
     // Keys pressed before the first question answer nothing: a terminal
     // would otherwise hand them to it as a finished line.
     if (keyboard && isatty(STDIN_FILENO))
@@ -324,7 +330,7 @@ int pick_on(const system_facts& facts, const std::string& path, input_node& node
     if (answers.status != status_ready)
         return answers.status;
     show_sketch(screen, answers.points);
-    return print_command(facts, screen, answers.points);
+    return print_command(facts, screen, answers.points, false);
 }
 
 } // namespace

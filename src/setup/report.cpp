@@ -150,7 +150,7 @@ int run_report(const system_facts& facts)
     const point_set points = default_points(screen.x, screen.y, left_off);
     print_layout(points);
     show_sketch(screen, points);
-    const int status = print_command(facts, screen, points);
+    const int status = print_command(facts, screen, points, true);
     print_x_line(facts, screen, left_off);
     return status;
 }

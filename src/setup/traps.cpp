@@ -24,7 +24,8 @@ void add_mice_trap(std::vector<trap>& traps, mice_access access)
 
 } // namespace
 
-std::vector<trap> traps_for(const system_facts& facts, const touch_screen& screen, const point_set& points)
+std::vector<trap> traps_for(const system_facts& facts, const touch_screen& screen, const point_set& points,
+                            bool by_layout)
 {
     std::vector<trap> traps;
     if (taps_break(screen.caps))
@@ -38,6 +39,9 @@ std::vector<trap> traps_for(const system_facts& facts, const touch_screen& scree
         traps.push_back(trap::tapbridge_running);
     if (usable_span(screen.x) == 0 || usable_span(screen.y) == 0)
         traps.push_back(trap::flat_range);
+    // Points the user touched are theirs to share; the layout's must not.
+    else if (by_layout && merged_purposes(points))
+        traps.push_back(trap::layout_merged);
     if (std::none_of(points.begin(), points.end(), [](point p) { return point_enabled(p.x, p.y); }))
         traps.push_back(trap::all_points_off);
     return traps;

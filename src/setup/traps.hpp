@@ -17,6 +17,7 @@ enum class trap {
     mice_read_only,    // no wheel: points 4 and 5 never tap
     tapbridge_running, // a second tapbridge doubles every tap
     flat_range,        // an axis spans one value: every point lands on it
+    layout_merged,     // the default layout puts two purposes on one point: too little range at 0 or above
     all_points_off,    // the line taps nothing
 };
 
@@ -36,8 +37,9 @@ constexpr int status_output = 74; // the output could not be written (EX_IOERR)
 constexpr int status_stopped = 130; // --pick stopped by two fingers: the shell's status for Ctrl-C
 
 // The traps that stand between the line for screen with points and working taps.
+// by_layout: the points are the default layout's, not the user's own choice.
 [[nodiscard]] std::vector<trap> traps_for(const system_facts& facts, const touch_screen& screen,
-                                          const point_set& points);
+                                          const point_set& points, bool by_layout = false);
 
 // The unknown facts that line rests on.
 [[nodiscard]] std::vector<doubt> doubts_for(const system_facts& facts);
