@@ -316,6 +316,9 @@ LAYOUT_LEFT_OFF = ("Layout (page turning): left off: mousedev would bring every 
                    "= previous page at 15%,50%; wheel down = next page at 85%,50%")
 # The driver's touch reader has the screen open: a row that names no other holders has only that one.
 OPEN_BY = "  open by:  pid $driver (tapbridge-guest)"
+# A program file named so: its process name (comm) has the line break and the escape too.
+EVIL_PROGRAM = "\"$(printf '/tmp/x\\nReady.\\033[2J')\""
+EVIL_COMM = r"x\nReady.\x1b[2J"
 REPORT_KEYS = ('$TOUCH "', "Best screen:", "  range:", "  open by:", "  records:", "  mousedev:", "  grab:", "  - ", f"  {TAPBRIDGE}", "Ready.",
                "Mend these first:", "tapbridge running:", "/dev/input/mice:", "mice now:", SKETCH, "Layout (page turning): left off")
 
@@ -384,6 +387,12 @@ REPORT = [
      [RECORDS_ALL, NOT_FED, "  open by:  pid $driver (tapbridge-guest), pid $g (tapbridge-guest)", GRABBED,
       *SYSTEM, MEND,
       "  - another process holds a grab on $TOUCH (open by pid $driver (tapbridge-guest), pid $g (tapbridge-guest)): "
+      "injected taps reach only the grabber. Fine if that is the device's own UI; otherwise stop it.", line(DEFAULT)],
+     ""),
+    ("a grab held by a program whose name has a line break and an escape", "mt 0 1071 0 1447",
+     [f"sh cp /guest/tapbridge-guest {EVIL_PROGRAM}", f"run g {EVIL_PROGRAM} --grab $TOUCH", "wait g text grabbed"], 1,
+     [RECORDS_ALL, NOT_FED, f"  open by:  pid $driver (tapbridge-guest), pid $g ({EVIL_COMM})", GRABBED, *SYSTEM,
+      MEND, f"  - another process holds a grab on $TOUCH (open by pid $driver (tapbridge-guest), pid $g ({EVIL_COMM})): "
       "injected taps reach only the grabber. Fine if that is the device's own UI; otherwise stop it.", line(DEFAULT)],
      ""),
     ("a user who may read the screen and /dev/input/mice only", "mt 0 1071 0 1447",
@@ -676,6 +685,8 @@ SYS_RO = "mount -o remount,bind,ro /sys"
 TAP_TIME_NAN = "echo abc >/tmp/tap_time && mount --bind /tmp/tap_time /sys/module/mousedev/parameters/tap_time"
 SYS_UNKNOWN = ["  mousedev: unknown: ", "mousedev tap_time: unknown: ", "mice now: unknown: ", "Check these first",
                "Then run as root:"]
+INPUT_HIDDEN = ("tapbridge-setup: no input devices seen, but not for want of them: cannot read /dev/input: "
+                "Permission denied. Run as root.")
 NOT_MICE = "/dev/input/mice: not mousedev's multiplexer (a character device 13:63): it is "
 FULL = "cannot write to standard output: No space left on device"
 BLIND = [
@@ -703,6 +714,10 @@ BLIND = [
      ['tap_time holds "abc\\n", not a number', "Check these first"], ["Ready"], None),
     ("touchpad kind, tap_time not a number: --fix changes nothing", "touchpad", [], unseen(TAP_TIME_NAN, " --fix"), 1,
      ['tap_time holds "abc\\n", not a number', "Nothing changed"], [], "200"),
+    ("/dev/input unreadable to the user: not \"no input devices\"", "mt", ["sh chmod 711 /dev/input"],
+     "as 1000 tapbridge-setup", 2, [INPUT_HIDDEN], ["has no event nodes", "Ready"], None),
+    ("touchpad kind, /dev/input unreadable to the user: --fix", "touchpad", ["sh chmod 711 /dev/input"],
+     "as 1000 tapbridge-setup --fix", 2, [INPUT_HIDDEN, "nothing changed"], ["has no event nodes"], "200"),
     ("/proc hidden: holders and tapbridge unknown", "mt", [], unseen(NO_PROC), 1,
      ["open by:  unknown: /proc is not on procfs", "tapbridge running: unknown:",
       "whether tapbridge already runs is unknown"], ["Ready"], None),

@@ -85,7 +85,7 @@ system_facts facts_with(std::vector<touch_screen> screens, tap_time_fact tap_tim
                         mice_access mice = mice_access::read_write, found_list<process> tapbridges = {known(false), {}})
 {
     return {3, 0, {}, std::move(screens), {known(true), {"vm-mouse (/dev/input/event1)"}}, {mice, 0, {}},
-            std::move(tap_time), std::move(tapbridges), {}};
+            std::move(tap_time), std::move(tapbridges), {}, {}};
 }
 
 TEST(Records, DroppedCodesFollowTheTapTable)

@@ -49,7 +49,10 @@ int main(int argc, char** argv)
     const std::string_view what = argc > 1 ? argv[1] : "";
     const char* arg = argc > 2 ? argv[2] : "";
     if (what == "nodes") {
-        for (const std::string& node : event_nodes(arg))
+        const found_list<std::string> nodes = event_nodes(arg);
+        if (nodes.any.state == tri::unknown)
+            std::printf("unknown: %s\n", nodes.any.why.c_str());
+        for (const std::string& node : nodes.items)
             std::printf("%s\n", node.c_str());
     } else if (what == "open") {
         input_node node = open_input(arg);

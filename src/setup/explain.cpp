@@ -117,7 +117,10 @@ std::string tapbridge_program()
 
 void print_nothing_usable(const system_facts& facts)
 {
-    if (facts.devices == 0)
+    if (facts.devices == 0 && !facts.nodes_hidden.empty())
+        std::fprintf(stderr, "tapbridge-setup: no input devices seen, but not for want of them: %s.%s\n",
+                     facts.nodes_hidden.c_str(), geteuid() != 0 ? " Run as root." : "");
+    else if (facts.devices == 0)
         std::fputs("tapbridge-setup: no input devices: /dev/input has no event nodes. This kernel has no "
                    "input subsystem (evdev), or /dev is not populated; tapbridge needs a touch screen's "
                    "event node and /dev/input/mice.\n", stderr);

@@ -112,6 +112,7 @@ struct system_facts {
     tap_time_fact tap_time;
     found_list<process> tapbridges;   // tapbridge processes running now
     display_facts display;
+    std::string nodes_hidden;         // why /dev/input could not be looked at whole; empty when it could
 };
 
 // A touch screen, to tapbridge, is a device with multitouch positions.

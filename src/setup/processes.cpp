@@ -46,12 +46,14 @@ std::string command_name(int pid)
     std::FILE* comm = std::fopen(("/proc/" + std::to_string(pid) + "/comm").c_str(), "r");
     if (!comm)
         return {};
-    char name[64] = "";
-    if (!std::fgets(name, sizeof name, comm))
-        name[0] = '\0';
+    // Read whole: a name may hold a line break of its own (a program file
+    // can be named so), and only the one the kernel adds ends it.
+    char name[64];
+    std::string text(name, std::fread(name, 1, sizeof name, comm));
     std::fclose(comm);
-    name[std::strcspn(name, "\n")] = '\0';
-    return name;
+    if (text.ends_with('\n'))
+        text.pop_back();
+    return text;
 }
 
 bool holds(int pid, dev_t rdev)

@@ -14,6 +14,7 @@ namespace {
 
 // Also where mousedev is built into the kernel.
 constexpr const char* tap_time_path = "/sys/module/mousedev/parameters/tap_time";
+constexpr const char* input_dir = "/dev/input";
 
 std::optional<std::string> read_file(const char* path)
 {
@@ -55,10 +56,13 @@ std::string restore_mice(const struct stat& saved)
 
 saved_state save_state()
 {
-    saved_state saved{read_file(tap_time_path), std::nullopt};
+    saved_state saved{read_file(tap_time_path), std::nullopt, 0755};
     struct stat mice{};
     if (lstat(mice_path, &mice) == 0)
         saved.mice = mice;
+    struct stat dir{};
+    if (stat(input_dir, &dir) == 0)
+        saved.input_dir = dir.st_mode & 07777;
     return saved;
 }
 
@@ -70,5 +74,8 @@ std::string restore_state(const saved_state& saved)
         if (!out)
             return "cannot put back tap_time";
     }
+    if (struct stat dir{}; stat(input_dir, &dir) == 0 && (dir.st_mode & 07777) != saved.input_dir &&
+                           chmod(input_dir, saved.input_dir) != 0)
+        return failed("chmod /dev/input");
     return saved.mice ? restore_mice(*saved.mice) : std::string();
 }

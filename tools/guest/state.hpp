@@ -1,5 +1,5 @@
 // The kernel state scenarios change on purpose (mousedev's tap_time, the
-// /dev/input/mice node), saved before the first scenario and put back after
+// /dev/input/mice node, /dev/input's permissions), saved before the first scenario and put back after
 // each one, so that every scenario starts from the same system.
 #pragma once
 
@@ -10,6 +10,7 @@
 struct saved_state {
     std::optional<std::string> tap_time; // as /sys shows it; none without mousedev
     std::optional<struct stat> mice;     // the node's type, device, mode and owner
+    mode_t input_dir;                    // /dev/input's permission bits
 };
 
 [[nodiscard]] saved_state save_state();
