@@ -565,6 +565,10 @@ PICK = [
     # Only line ends matter: a line of megabytes is no burden.
     ("8 MB typed without a line end, then the end", "mt 0 1071 0 1447", [],
      f"head -c 8000000 /dev/zero | {PICK_RUN}", [[]], [], "status 64", [ENDED], ""),
+    # Its reader gone at the first question: no one can read the next, so it lets the screen go at once.
+    ("standard output a pipe closed after the first question", "touchpad 0 1071 0 1447", [],
+     f"sh -c '{{ {PICK_RUN}; echo $? >/tmp/status; }} | head -c 1 >/dev/null; exit $(cat /tmp/status)'", [], [],
+     "status 74", ["tapbridge-setup: cannot write to standard output: Broken pipe; the output is incomplete."], ""),
     ("a screen grabbed by another process", "mt 0 1071 0 1447", [f"run g {GRABBER}", "wait g text grabbed"],
      PICK_RUN, [], [], "status 2",
      ["tapbridge-setup: $TOUCH is grabbed by another process, which takes every touch (open by pid $driver "

@@ -20,7 +20,7 @@
 
 namespace {
 
-enum class answer_kind { touched, off, stopped, input_ended, device_lost };
+enum class answer_kind { touched, off, stopped, input_ended, device_lost, output_lost };
 
 struct answer {
     answer_kind kind;
@@ -160,9 +160,12 @@ answer wait_for_answer(libevdev* device, lift_tracker& tracker, pending_input& i
             return {answer_kind::off, {}, 0};
         if (in.ended)
             return {answer_kind::input_ended, {}, 0};
-        // A negative descriptor is left out by poll.
-        pollfd fds[2] = {{in.keyboard ? STDIN_FILENO : -1, POLLIN, 0}, {libevdev_get_fd(device), POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
+        // A negative descriptor is left out by poll. Standard output is
+        // asked for nothing, so it reports only an error or a hang-up: a
+        // pipe whose reader went away, where no question can be read.
+        pollfd fds[3] = {{in.keyboard ? STDIN_FILENO : -1, POLLIN, 0}, {libevdev_get_fd(device), POLLIN, 0},
+                         {STDOUT_FILENO, 0, 0}};
+        if (poll(fds, 3, -1) < 0) {
             if (errno == EINTR)
                 continue;
             return {answer_kind::device_lost, {}, errno};
@@ -174,6 +177,8 @@ answer wait_for_answer(libevdev* device, lift_tracker& tracker, pending_input& i
                 return {answer_kind::device_lost, {}, r.error};
             finished = r.finished;
         }
+        if (fds[2].revents & (POLLERR | POLLHUP))
+            return {answer_kind::output_lost, {}, EPIPE};
         if (fds[0].revents)
             read_keyboard(in);
         if (take_line(in.lines)) {
@@ -278,6 +283,9 @@ picked ask_points(libevdev* device, const touch_screen& screen, bool left_off, b
             std::printf("  %s: off\n", role.button);
             continue;
         }
+        // The question nobody can read must not hold the screen either.
+        if (a.kind == answer_kind::output_lost)
+            return {output_failed(a.error), points};
         if (a.kind != answer_kind::touched)
             return {stopped(a, screen.node), points};
         points[i] = {inside(screen.x, a.at.x), inside(screen.y, a.at.y)};
