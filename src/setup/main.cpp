@@ -58,7 +58,8 @@ constexpr const char* help =
     "  2   nothing usable: no input devices, no touch screen, no permission (run as root),\n"
     "      or NODE missing, not an input device, not a touch screen, grabbed by another process,\n"
     "      or unplugged during --pick\n"
-    "  64  usage error, or standard input ended before --pick was answered\n"    "  74  standard output could not be written (closed, full, or failing): the output is\n"
+    "  64  usage error, or standard input ended before --pick was answered\n"
+    "  74  standard output could not be written (closed, full, or failing): the output is\n"
     "      incomplete, and the error is on standard error\n"
     "  130 --pick stopped by two fingers: no command line (a shell shows 130 for Ctrl-C too)\n";
 
