@@ -14,7 +14,9 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <linux/input.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -40,6 +42,32 @@ std::int64_t event_time_us(const input_event& ev)
     return static_cast<std::int64_t>(ev.input_event_sec) * 1'000'000 + ev.input_event_usec;
 }
 
+// After SYN_DROPPED the kernel has thrown away what it could not queue, and
+// libevdev's resync brings back a lift but not where the finger was when it
+// lifted: each slot's position stays in the kernel after a lift, so it is
+// asked for (EVIOCGMTSLOTS) and fed to the tracker as moves, in the frame the
+// resync ends, before the slot the resync starts from.
+void feed_kernel_positions(libevdev* device, lift_tracker& tracker, std::int64_t time_us)
+{
+    const int slots = std::min(libevdev_get_num_slots(device), static_cast<int>(followed_slots));
+    if (slots <= 0)
+        return;
+    struct {
+        std::uint32_t code;
+        std::int32_t values[followed_slots];
+    } x{ABS_MT_POSITION_X, {}}, y{ABS_MT_POSITION_Y, {}};
+    const int fd = libevdev_get_fd(device);
+    if (ioctl(fd, EVIOCGMTSLOTS(sizeof x), &x) < 0 || ioctl(fd, EVIOCGMTSLOTS(sizeof y), &y) < 0)
+        return;
+    const std::int32_t slot = tracker.now.slot;
+    for (int s = 0; s < slots; ++s) {
+        (void)track(tracker, {EV_ABS, ABS_MT_SLOT, s}, time_us);
+        (void)track(tracker, {EV_ABS, ABS_MT_POSITION_X, x.values[s]}, time_us);
+        (void)track(tracker, {EV_ABS, ABS_MT_POSITION_Y, y.values[s]}, time_us);
+    }
+    (void)track(tracker, {EV_ABS, ABS_MT_SLOT, slot}, time_us);
+}
+
 // Reads every event queued on the device, feeding each to tracker (if any)
 // until the followed contact is over.
 read_result read_events(libevdev* device, lift_tracker* tracker)
@@ -58,10 +86,15 @@ read_result read_events(libevdev* device, lift_tracker* tracker)
             return {-rc, std::nullopt};
         // After SYN_DROPPED libevdev hands out, in sync mode, the changes the
         // kernel could not queue: a lift may be among them.
-        if (rc == LIBEVDEV_READ_STATUS_SYNC)
-            flags = LIBEVDEV_READ_FLAG_SYNC;
-        if (!tracker)
+        if (!tracker) {
+            if (rc == LIBEVDEV_READ_STATUS_SYNC)
+                flags = LIBEVDEV_READ_FLAG_SYNC;
             continue;
+        }
+        if (rc == LIBEVDEV_READ_STATUS_SYNC && flags == LIBEVDEV_READ_FLAG_NORMAL) {
+            flags = LIBEVDEV_READ_FLAG_SYNC;
+            feed_kernel_positions(device, *tracker, event_time_us(ev));
+        }
         if (const auto done = track(*tracker, {ev.type, ev.code, ev.value}, event_time_us(ev)))
             return {0, done};
     }
