@@ -12,6 +12,7 @@ import argparse
 import os
 import shutil
 import socket
+import stat
 import subprocess
 import sys
 import tempfile
@@ -82,6 +83,9 @@ PROBES = [
      ["mice: not_mice a character device 1:3, reached through a symbolic link"]),
     ("mice: a symbolic link loop", ["mice"], INPUT + ["--symlink", MICE, MICE], ["mice: failed"]),
     ("mice: a terminal", ["mice"], INPUT + ["--dev-bind", "/dev/ptmx", MICE], ["mice: not_mice a character device 5:2"]),
+    # mousedev's numbers on a block device are no multiplexer either.
+    ("mice: a block device 13:63", ["mice"], INPUT + ["--dev-bind", "{t}/blockmice", MICE],
+     ["mice: not_mice a block device 13:63"]),
     ("mice: 13:63 without mousedev", ["mice"], INPUT + ["--dev-bind", "{t}/mice", MICE], ["mice: no_driver"]),
     ("mice: 13:63 on a nodev mount", ["mice"], INPUT + ["--bind", "{t}/mice", MICE], ["mice: nodev_mount"]),
     ("mice: nothing there", ["mice"], INPUT, ["mice: missing"]),
@@ -130,6 +134,7 @@ def make_canned(t):
     os.symlink("event2", f"{t}/input/event02")
     os.symlink("../event10", f"{t}/input/by-id/touch-event")
     os.mknod(f"{t}/input/null", 0o600 | 0o020000, os.makedev(1, 3))
+    os.mknod(f"{t}/blockmice", 0o600 | stat.S_IFBLK, os.makedev(13, 63))
     os.mkfifo(f"{t}/input/event5")
     shutil.copy("/bin/sleep", f"{t}/tapbridge")
     os.makedirs(f"{t}/x11")
