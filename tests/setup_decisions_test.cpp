@@ -180,6 +180,32 @@ TEST(Layout, DefaultPointsStayInsideTheRange)
     }
     EXPECT_FALSE(range_usable({-100, -1, 0})) << "wholly negative";
     EXPECT_FALSE(range_usable(pixel_range(0))) << "no pixels";
+
+    // The MODE 1 line's points, from what the X server said; a screen wider
+    // than tall, so that its sides cannot be mixed up.
+    struct x_row {
+        const char* name;
+        display_facts x;
+        bool left_off;
+        std::optional<point_set> points;
+    };
+    const std::vector<x_row> x_rows = {
+        {"800x480 with XTEST", {true, false, true, true, 800, 480}, false,
+         point_set{{{679, 239}, {119, 239}, {399, 23}, {119, 239}, {679, 239}}}},
+        {"480x800, point 1 off", {true, false, true, true, 480, 800}, true,
+         point_set{{{-1, -1}, {71, 399}, {239, 39}, {71, 399}, {407, 399}}}},
+        {"no XTEST", {true, false, true, false, 800, 480}, false, std::nullopt},
+        {"no answer in time", {true, true, false, false, 0, 0}, false, std::nullopt},
+        {"no size", {true, false, true, true, 0, 480}, false, std::nullopt},
+    };
+    for (const x_row& r : x_rows) {
+        const auto got = x_mode_points(r.x, r.left_off);
+        ASSERT_EQ(got.has_value(), r.points.has_value()) << r.name;
+        for (std::size_t i = 0; got && i < point_count; ++i) {
+            EXPECT_EQ((*got)[i].x, (*r.points)[i].x) << r.name << ", point " << i + 1;
+            EXPECT_EQ((*got)[i].y, (*r.points)[i].y) << r.name << ", point " << i + 1;
+        }
+    }
 }
 
 TEST(Sketch, WherePointsFallInTheBox)

@@ -47,3 +47,12 @@ std::optional<std::array<std::size_t, 2>> merged_purposes(const point_set& point
                 return std::array<std::size_t, 2>{i, j};
     return std::nullopt;
 }
+
+std::optional<point_set> x_mode_points(const display_facts& x, bool left_off)
+{
+    const axis_range width = pixel_range(x.width);
+    const axis_range height = pixel_range(x.height);
+    if (!x.opened || !x.xtest || !range_usable(width) || !range_usable(height))
+        return std::nullopt;
+    return default_points(width, height, left_off);
+}

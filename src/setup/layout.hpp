@@ -67,3 +67,7 @@ static_assert(btn_left == 1 && btn_right == 2 && btn_middle == 3 && btn_wheel_up
 {
     return {0, size - 1, 0};
 }
+
+// The layout in an X screen's pixels, for a MODE 1 line: none unless the
+// server answered, has XTEST, and has a size.
+[[nodiscard]] std::optional<point_set> x_mode_points(const display_facts& x, bool left_off);

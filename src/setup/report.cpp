@@ -116,15 +116,12 @@ void print_layout(const point_set& points)
 
 void print_x_line(const system_facts& facts, const touch_screen& screen, bool left_off)
 {
-    const display_facts& x = facts.display;
-    const axis_range width = pixel_range(x.width);
-    const axis_range height = pixel_range(x.height);
-    if (!x.opened || !x.xtest || !range_usable(width) || !range_usable(height))
-        return;
     // Real touches on a fed screen still click point 1 through /dev/input/mice.
-    const point_set points = default_points(width, height, left_off);
+    const auto points = x_mode_points(facts.display, left_off);
+    if (!points)
+        return;
     std::puts("Or X mode (MODE 1), the same layout in screen pixels:");
-    std::printf("  %s\n", command_line(tapbridge_program(), screen.node, x_mode, points).c_str());
+    std::printf("  %s\n", command_line(tapbridge_program(), screen.node, x_mode, *points).c_str());
 }
 
 } // namespace
