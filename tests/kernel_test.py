@@ -508,13 +508,16 @@ PICK = [
     ("a touch made the moment the question shows answers it", "mt 0 1071 0 1447", [], PICK_RUN,
      [FROZEN + T(300, 400) + THAWED, FROZEN + T(500, 600) + THAWED, ENTER, ENTER, ENTER],
      [(300, 400), (500, 600), OFF, OFF, OFF], "status 0", [], ""),
-    # Stopped while a finger moves 600 times, more than evdev queues for a
-    # reader: the kernel drops them with SYN_DROPPED, and the lift comes
-    # back only from the state libevdev reads again. It still answers.
+    # Stopped while a finger moves 600 times, lifts, and another finger
+    # moves as often: more than evdev queues for a reader. The kernel drops
+    # the oldest with SYN_DROPPED, the lift among them, which comes back only
+    # from the state libevdev reads again; where it lifted, only the kernel's
+    # slot values still know. It answers there.
     ("a lift lost when the kernel's queue overflowed still answers", "mt 0 1071 0 1447", [], PICK_RUN,
      [["finger down 0 100 200", "wait p idle"] + FROZEN
       + [f"finger move 0 {300 + i % 2} {400 + i % 2}" for i in range(600)] + ["finger move 0 700 800", "finger up 0"]
-      + THAWED, T(500, 600), ENTER, ENTER, ENTER],
+      + ["finger down 1 900 100"] + [f"finger move 1 {900 + i % 2} {100 + i % 2}" for i in range(600)]
+      + ["finger up 1"] + THAWED, T(500, 600), ENTER, ENTER, ENTER],
      [(700, 800), (500, 600), OFF, OFF, OFF], "status 0", [], ""),
     # Typed while it was starting: no question had been asked, so they answer none.
     ("Enters typed before the first question answer nothing", "mt 0 1071 0 1447",
