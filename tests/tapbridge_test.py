@@ -125,7 +125,9 @@ MOUSE = [
     ("wheel byte positive, size ignored", "rw", [P(0x08, 0x01), P(0x08, 0x03), P(0x08, 0x7F)], [5, 5, 5]),
     ("wheel outranks buttons", "rw", [P(0x09, 0x01), P(0x0A, 0xFF), P(0x0F, 0x01)], [5, 4, 5]),
     ("press then release is one tap", "rw", [P(0x09, 0), P(0x08, 0), P(0x0C, 0), P(0x08, 0)], [1, 3]),
-    ("held button repeats while moving", "rw", [bytes([0x09, 5, 0xFB, 0])] * 3, [1, 1, 1]),
+    # As mousedev sends them: bit 4 and bit 5 are the signs of x and y.
+    ("held button repeats while moving", "rw",
+     [bytes([0x29, 5, 0xFB, 0]), bytes([0x19, 0xFD, 0, 0]), bytes([0x39, 0xFD, 0xFB, 0])], [1, 1, 1]),
     ("packets queued together, none lost", "rw",
      [P(0x09, 0) + P(0x0A, 0) + P(0x08, 0) + P(0x0C, 0) + P(0x08, 0xFF) + P(0x08, 1)], [1, 2, 3, 4, 5]),
     ("short reads are no press", "rw", [b"\xfa", b"\x0a\x00", b"\x09\x00\x00", P(0x0C, 0)], [3]),
