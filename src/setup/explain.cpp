@@ -115,6 +115,11 @@ std::string tapbridge_program()
     return "tapbridge";
 }
 
+std::string range_text(const char* name, axis_range axis)
+{
+    return std::string(name) + ' ' + std::to_string(axis.minimum) + ".." + std::to_string(axis.maximum);
+}
+
 void print_nothing_usable(const system_facts& facts)
 {
     if (facts.devices == 0 && !facts.nodes_hidden.empty())
@@ -145,9 +150,9 @@ std::string axis_flatness(const touch_screen& screen)
 {
     std::string text;
     if (usable_span(screen.x) == 0)
-        append_listed(text, "x " + std::to_string(screen.x.minimum) + ".." + std::to_string(screen.x.maximum));
+        append_listed(text, range_text("x", screen.x));
     if (usable_span(screen.y) == 0)
-        append_listed(text, "y " + std::to_string(screen.y.minimum) + ".." + std::to_string(screen.y.maximum));
+        append_listed(text, range_text("y", screen.y));
     return text;
 }
 
@@ -201,11 +206,9 @@ std::string trap_text(trap t, const system_facts& facts, const touch_screen& scr
                "it. The driver gives no real size; take the range from the device's documentation and give the "
                "points by hand";
     case trap::layout_merged:
-        return "the layout puts " + merged_text(points) + ": of " + node + "'s range (x " +
-               std::to_string(screen.x.minimum) + ".." + std::to_string(screen.x.maximum) + ", y " +
-               std::to_string(screen.y.minimum) + ".." + std::to_string(screen.y.maximum) + ") tapbridge can "
-               "tap only the part at 0 or above, too little to keep them apart. Give the points by touch "
-               "(tapbridge-setup --pick)";
+        return "the layout puts " + merged_text(points) + ": of " + node + "'s range (" + range_text("x", screen.x) +
+               ", " + range_text("y", screen.y) + ") tapbridge can tap only the part at 0 or above, too little to "
+               "keep them apart. Give the points by touch (tapbridge-setup --pick)";
     case trap::all_points_off:
         return "every point is off (-1 -1): this line prints a line for each button and taps nothing. "
                "Give at least one point (tapbridge-setup --pick, and touch instead of pressing Enter)";

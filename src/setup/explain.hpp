@@ -32,6 +32,9 @@ void append_listed(std::string& list, const std::string& item, const char* separ
 // runs from any directory), else the bare name for the PATH to find.
 [[nodiscard]] std::string tapbridge_program();
 
+// One axis as the user reads it: "x 0..1071".
+[[nodiscard]] std::string range_text(const char* name, axis_range axis);
+
 // On standard error: why nothing usable was found (status 2).
 void print_nothing_usable(const system_facts& facts);
 

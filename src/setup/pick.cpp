@@ -86,15 +86,13 @@ read_result read_events(libevdev* device, lift_tracker* tracker)
             return {-rc, std::nullopt};
         // After SYN_DROPPED libevdev hands out, in sync mode, the changes the
         // kernel could not queue: a lift may be among them.
-        if (!tracker) {
-            if (rc == LIBEVDEV_READ_STATUS_SYNC)
-                flags = LIBEVDEV_READ_FLAG_SYNC;
-            continue;
-        }
         if (rc == LIBEVDEV_READ_STATUS_SYNC && flags == LIBEVDEV_READ_FLAG_NORMAL) {
             flags = LIBEVDEV_READ_FLAG_SYNC;
-            feed_kernel_positions(device, *tracker, event_time_us(ev));
+            if (tracker)
+                feed_kernel_positions(device, *tracker, event_time_us(ev));
         }
+        if (!tracker)
+            continue;
         if (const auto done = track(*tracker, {ev.type, ev.code, ev.value}, event_time_us(ev)))
             return {0, done};
     }

@@ -22,8 +22,7 @@ namespace {
 
 std::string axis_text(const char* name, axis_range axis)
 {
-    std::string text = std::string(name) + ' ' + std::to_string(axis.minimum) + ".." +
-                       std::to_string(axis.maximum);
+    std::string text = range_text(name, axis);
     if (axis.resolution != 0)
         text += " (" + std::to_string(axis.resolution) + " per mm)";
     return text;

@@ -1,6 +1,7 @@
 // The kernel state scenarios change on purpose (mousedev's tap_time, the
-// /dev/input/mice node, /dev/input's permissions), saved before the first scenario and put back after
-// each one, so that every scenario starts from the same system.
+// /dev/input/mice node, /dev/input's permissions), saved before the first
+// scenario and put back after each one, so that every scenario starts from
+// the same system.
 #pragma once
 
 #include <optional>
