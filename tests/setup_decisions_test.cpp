@@ -1,16 +1,17 @@
 // tapbridge-setup's decisions, in tables over canned devices: no device,
 // no /sys, no /proc is touched.
 
-#include "../src/setup/choose.hpp"
-#include "../src/setup/command.hpp"
-#include "../src/setup/device_numbers.hpp"
-#include "../src/setup/lift.hpp"
-#include "../src/setup/mousedev.hpp"
-#include "../src/setup/records.hpp"
-#include "../src/setup/sketch.hpp"
-#include "../src/setup/text.hpp"
-#include "../src/setup/traps.hpp"
-#include "../src/tap/point.hpp"
+#include "input/device_numbers.hpp"
+#include "setup/decide/choose.hpp"
+#include "setup/decide/command.hpp"
+#include "setup/decide/lift.hpp"
+#include "setup/decide/mousedev.hpp"
+#include "setup/decide/records.hpp"
+#include "setup/decide/sketch.hpp"
+#include "setup/decide/traps.hpp"
+#include "tap/point.hpp"
+#include "text/parse.hpp"
+#include "text/printable.hpp"
 
 #include <climits>
 #include <gtest/gtest.h>

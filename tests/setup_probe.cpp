@@ -2,11 +2,13 @@
 // a line, for setup_test.py to run under canned /dev, /sys and /proc.
 //   setup_probe nodes DIR | open PATH | fed PATH | holders PATH | mice | tap_time | tapbridges | display
 
-#include "../src/setup/display.hpp"
-#include "../src/setup/evdev_node.hpp"
-#include "../src/setup/gather.hpp"
-#include "../src/setup/kernel_state.hpp"
-#include "../src/setup/processes.hpp"
+#include "input/evdev_node.hpp"
+#include "input/event_nodes.hpp"
+#include "input/processes.hpp"
+#include "input/sysfs.hpp"
+#include "setup/probe/display.hpp"
+#include "setup/probe/gather.hpp"
+#include "setup/probe/kernel_state.hpp"
 
 #include <cstdio>
 #include <string>

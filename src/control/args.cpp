@@ -1,4 +1,4 @@
-#include "args.hpp"
+#include "control/args.hpp"
 
 #include <cctype>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "keep_awake.hpp"
+#include "control/keep_awake.hpp"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,13 +2,13 @@
 // touch screen, either as multitouch events on its event node or as an XTest
 // click on the X display.
 
-#include "../mouse/mouse.hpp"
-#include "../process/standard_fds.hpp"
-#include "../tap/point.hpp"
-#include "../tap/touch.hpp"
-#include "../tap/xclick.hpp"
-#include "args.hpp"
-#include "keep_awake.hpp"
+#include "control/args.hpp"
+#include "control/keep_awake.hpp"
+#include "mouse/mouse.hpp"
+#include "process/standard_fds.hpp"
+#include "tap/point.hpp"
+#include "tap/touch.hpp"
+#include "tap/xclick.hpp"
 
 #include <array>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "mouse.hpp"
+#include "mouse/mouse.hpp"
 
 #include <cstdio>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "standard_fds.hpp"
+#include "process/standard_fds.hpp"
 
 #include <cerrno>
 #include <fcntl.h>

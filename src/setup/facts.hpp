@@ -2,60 +2,18 @@
 // fill these in; every decision reads only these.
 #pragma once
 
-#include <bitset>
+#include "input/caps.hpp"
+#include "input/probed.hpp"
+#include "input/processes.hpp"
+
 #include <cstdint>
-#include <linux/input.h>
-#include <optional>
 #include <string>
 #include <vector>
-
-// The codes a device declared. The input core passes an event to the
-// device's readers only when its type and code were declared, whoever
-// produced it: the driver, or a program writing into the node.
-struct input_caps {
-    std::bitset<EV_CNT> types;
-    std::bitset<KEY_CNT> keys;
-    std::bitset<ABS_CNT> axes;
-    std::bitset<INPUT_PROP_CNT> props;
-};
-
-// A yes/no fact as a probe learnt it. When the probe could not look (a
-// hidden /sys or /proc, a refused directory), the answer is unknown and why
-// says what was in the way; an unknown is never taken for "no".
-enum class tri { no, yes, unknown };
-
-struct probed {
-    tri state;
-    std::string why; // for unknown: what kept the answer hidden
-};
-
-[[nodiscard]] inline probed known(bool yes)
-{
-    return {yes ? tri::yes : tri::no, {}};
-}
-
-[[nodiscard]] inline probed unknown(std::string why)
-{
-    return {tri::unknown, std::move(why)};
-}
-
-// Things a probe found, and whether it could look at all: any is no when it
-// looked and found none, unknown (with why) when it could not look.
-template <typename T>
-struct found_list {
-    probed any;
-    std::vector<T> items;
-};
 
 struct axis_range {
     std::int32_t minimum;
     std::int32_t maximum;
     std::int32_t resolution; // units per millimetre; 0 when the driver gives none
-};
-
-struct process {
-    int pid;
-    std::string name; // as /proc/PID/comm gives it
 };
 
 struct touch_screen {
@@ -114,9 +72,3 @@ struct system_facts {
     display_facts display;
     std::string nodes_hidden;         // why /dev/input could not be looked at whole; empty when it could
 };
-
-// A touch screen, to tapbridge, is a device with multitouch positions.
-[[nodiscard]] inline bool is_touch_screen(const input_caps& caps)
-{
-    return caps.axes[ABS_MT_POSITION_X] && caps.axes[ABS_MT_POSITION_Y];
-}

@@ -2,13 +2,13 @@
 // tapbridge's taps, picks the five points by touch, and prints the command
 // line that starts tapbridge.
 
-#include "../process/standard_fds.hpp"
-#include "fix.hpp"
-#include "gather.hpp"
-#include "output.hpp"
-#include "pick.hpp"
-#include "report.hpp"
-#include "traps.hpp"
+#include "process/standard_fds.hpp"
+#include "setup/decide/traps.hpp"
+#include "setup/probe/gather.hpp"
+#include "setup/speak/fix.hpp"
+#include "setup/speak/output.hpp"
+#include "setup/speak/pick.hpp"
+#include "setup/speak/report.hpp"
 
 #include <cstdio>
 #include <libevdev/libevdev.h>

@@ -1,4 +1,4 @@
-#include "touch.hpp"
+#include "tap/touch.hpp"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "xclick.hpp"
+#include "tap/xclick.hpp"
 
 #include <X11/extensions/XTest.h>
 #include <cstdio>

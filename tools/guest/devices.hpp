@@ -2,7 +2,7 @@
 // and a touch screen of one of the kinds that matter to tapbridge.
 #pragma once
 
-#include "../../src/tap/touch.hpp"
+#include "tap/touch.hpp"
 
 #include <array>
 #include <optional>

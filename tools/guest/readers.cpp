@@ -1,6 +1,6 @@
 #include "readers.hpp"
 
-#include "../../src/mouse/mouse.hpp"
+#include "mouse/mouse.hpp"
 #include "report.hpp"
 
 #include <cerrno>

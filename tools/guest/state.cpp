@@ -1,6 +1,6 @@
 #include "state.hpp"
 
-#include "../../src/mouse/mouse.hpp"
+#include "mouse/mouse.hpp"
 
 #include <cerrno>
 #include <cstring>

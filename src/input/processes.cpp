@@ -1,0 +1,99 @@
+#include "input/processes.hpp"
+
+#include "input/sysfs.hpp"
+#include "text/parse.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <linux/magic.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The pids of /proc, without our own; any unknown with why when /proc
+// cannot be read. Entries that are no pid are skipped, whatever a
+// container shows there.
+found_list<int> other_pids()
+{
+    if (const auto why = not_on("/proc", PROC_SUPER_MAGIC, "procfs"))
+        return {unknown(*why), {}};
+    DIR* d = opendir("/proc");
+    if (!d)
+        return {unknown(std::string("cannot read /proc: ") + std::strerror(errno)), {}};
+    found_list<int> pids{known(false), {}};
+    const int self = getpid();
+    while (const dirent* entry = readdir(d))
+        if (const auto pid = parse_pid(entry->d_name); pid && *pid != self)
+            pids.items.push_back(*pid);
+    closedir(d);
+    return pids;
+}
+
+// found, with any telling whether /proc could be read and something found.
+found_list<process> result(const found_list<int>& pids, std::vector<process> found)
+{
+    if (pids.any.state == tri::unknown)
+        return {pids.any, {}};
+    return {known(!found.empty()), std::move(found)};
+}
+
+std::string command_name(int pid)
+{
+    std::FILE* comm = std::fopen(("/proc/" + std::to_string(pid) + "/comm").c_str(), "r");
+    if (!comm)
+        return {};
+    // Read whole: a name may hold a line break of its own (a program file
+    // can be named so), and only the one the kernel adds ends it.
+    char name[64];
+    std::string text(name, std::fread(name, 1, sizeof name, comm));
+    std::fclose(comm);
+    if (text.ends_with('\n'))
+        text.pop_back();
+    return text;
+}
+
+bool holds(int pid, dev_t rdev)
+{
+    const std::string dir = "/proc/" + std::to_string(pid) + "/fd";
+    DIR* d = opendir(dir.c_str());
+    if (!d)
+        return false;
+    bool found = false;
+    while (const dirent* entry = readdir(d)) {
+        struct stat st{};
+        // stat follows the descriptor's link to the node it has open.
+        if (entry->d_name[0] != '.' && stat((dir + '/' + entry->d_name).c_str(), &st) == 0 &&
+            S_ISCHR(st.st_mode) && st.st_rdev == rdev) {
+            found = true;
+            break;
+        }
+    }
+    closedir(d);
+    return found;
+}
+
+} // namespace
+
+found_list<process> holders_of(dev_t rdev)
+{
+    const found_list<int> pids = other_pids();
+    std::vector<process> holders;
+    for (int pid : pids.items)
+        if (holds(pid, rdev))
+            holders.push_back({pid, command_name(pid)});
+    return result(pids, std::move(holders));
+}
+
+found_list<process> processes_named(std::string_view name)
+{
+    const found_list<int> pids = other_pids();
+    std::vector<process> found;
+    for (int pid : pids.items)
+        if (command_name(pid) == name)
+            found.push_back({pid, std::string(name)});
+    return result(pids, std::move(found));
+}

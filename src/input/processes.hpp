@@ -1,0 +1,20 @@
+// Other processes, as /proc shows them.
+#pragma once
+
+#include "input/probed.hpp"
+
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+struct process {
+    int pid;
+    std::string name; // as /proc/PID/comm gives it
+};
+
+// Every other process with a descriptor on the character device rdev. As
+// another user than root, other users' descriptors are not visible.
+[[nodiscard]] found_list<process> holders_of(dev_t rdev);
+
+// Every other process whose command name (/proc/PID/comm) is name.
+[[nodiscard]] found_list<process> processes_named(std::string_view name);

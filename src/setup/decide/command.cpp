@@ -1,0 +1,11 @@
+#include "setup/decide/command.hpp"
+
+#include "text/shell_word.hpp"
+
+std::string command_line(std::string_view program, std::string_view node, int mode, const point_set& points)
+{
+    std::string line = shell_word(program) + ' ' + shell_word(node) + ' ' + std::to_string(mode);
+    for (const point& p : points)
+        line += ' ' + std::to_string(p.x) + ' ' + std::to_string(p.y);
+    return line;
+}

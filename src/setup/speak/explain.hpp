@@ -1,0 +1,44 @@
+// Words the report, --pick and --fix share, so each says a thing one way.
+#pragma once
+
+#include "setup/decide/layout.hpp"
+#include "setup/decide/mousedev.hpp"
+#include "setup/decide/traps.hpp"
+#include "setup/facts.hpp"
+
+#include <string>
+#include <vector>
+
+// Adds item to a list written out as text: "a, b, c".
+void append_listed(std::string& list, const std::string& item, const char* separator = ", ");
+
+// "pid 12 (name), pid 40 (name)", the text for nobody, or why nobody can
+// be named.
+[[nodiscard]] std::string process_list(const found_list<process>& processes);
+
+// node "name", both printable.
+[[nodiscard]] std::string device_text(const touch_screen& screen);
+
+// mousedev's tap_time: "200 ms", or why it is not known.
+[[nodiscard]] std::string tap_time_text(const tap_time_fact& tap_time);
+
+// What mousedev does with this screen's touches, and the remedy.
+[[nodiscard]] std::string echo_text(const touch_screen& screen, const tap_time_fact& tap_time);
+
+// What /dev/input/mice is for tapbridge.
+[[nodiscard]] std::string mice_text(const mice_facts& mice);
+
+// tapbridge beside this program when it is there (the printed line then
+// runs from any directory), else the bare name for the PATH to find.
+[[nodiscard]] std::string tapbridge_program();
+
+// One axis as the user reads it: "x 0..1071".
+[[nodiscard]] std::string range_text(const char* name, axis_range axis);
+
+// On standard error: why nothing usable was found (status 2).
+void print_nothing_usable(const system_facts& facts);
+
+// The traps to mend and the facts to check, one a line, then the command
+// line: for screen in MODE 0 with points, the default layout's when
+// by_layout. Returns the exit status this means.
+int print_command(const system_facts& facts, const touch_screen& screen, const point_set& points, bool by_layout);
