@@ -2,6 +2,7 @@
 // no /sys, no /proc is touched.
 
 #include "input/device_numbers.hpp"
+#include "keymap/press.hpp"
 #include "setup/decide/choose.hpp"
 #include "setup/decide/command.hpp"
 #include "setup/decide/lift.hpp"
@@ -424,6 +425,94 @@ TEST(Text, PrintableAndNumbers)
         EXPECT_EQ(parse_pid(n.text), n.pid) << printable(n.text);
     }
     EXPECT_EQ(parse_pid("0"), std::nullopt) << "no process has pid 0";
+}
+
+TEST(Keymap, WhatARemotesEventClicks)
+{
+    struct row {
+        const char* name;
+        std::vector<const char*> maps; // empty: the default map
+        bool grabbed;
+        std::uint16_t type, code;
+        std::int32_t value, previous;
+        mouse_action action;
+    };
+    constexpr mouse_action left{btn_left, 0}, right{btn_right, 0}, middle{btn_middle, 0}, none{}, up{0, 1}, down{0, -1};
+    const std::vector<row> rows = {
+        {"page down: next page", {}, true, EV_KEY, KEY_PAGEDOWN, 1, 0, left},
+        {"its autorepeat", {}, true, EV_KEY, KEY_PAGEDOWN, 2, 1, none},
+        {"its release", {}, true, EV_KEY, KEY_PAGEDOWN, 0, 1, none},
+        {"camera remote, volume up: previous page", {}, false, EV_KEY, KEY_VOLUMEUP, 1, 0, right},
+        {"media remote, next song", {}, false, EV_KEY, KEY_NEXTSONG, 1, 0, left},
+        {"gamepad shoulder", {}, true, EV_KEY, BTN_TL, 1, 0, right},
+        {"gamepad start: menu", {}, true, EV_KEY, BTN_START, 1, 0, middle},
+        {"hat right", {}, true, EV_ABS, ABS_HAT0X, 1, 0, left},
+        {"hat left", {}, true, EV_ABS, ABS_HAT0X, -1, 0, right},
+        {"hat from left straight to right", {}, true, EV_ABS, ABS_HAT0X, 1, -1, left},
+        {"hat back to the middle", {}, true, EV_ABS, ABS_HAT0X, 0, 1, none},
+        {"hat on a wider axis, half way", {}, true, EV_ABS, ABS_HAT0X, 3, 0, none},
+        {"an analog stick is no hat", {}, true, EV_ABS, ABS_X, 1, 0, none},
+        {"a letter is never mapped by default", {}, true, EV_KEY, KEY_A, 1, 0, none},
+        {"a digit neither", {}, true, EV_KEY, KEY_1, 1, 0, none},
+        {"its own left button, grabbed: passed on", {}, true, EV_KEY, BTN_LEFT, 1, 0, left},
+        {"its own left button, shared: mousedev passes it", {}, false, EV_KEY, BTN_LEFT, 1, 0, none},
+        {"its wheel, grabbed", {}, true, EV_REL, REL_WHEEL, -2, 0, {0, -2}},
+        {"its wheel, shared", {}, false, EV_REL, REL_WHEEL, 1, 0, none},
+        {"motion never clicks", {}, true, EV_REL, REL_X, 5, 0, none},
+        {"--map replaces the defaults", {"KEY_ENTER=wheel-down"}, true, EV_KEY, KEY_PAGEDOWN, 1, 0, none},
+        {"--map by name", {"KEY_ENTER=wheel-down"}, true, EV_KEY, KEY_ENTER, 1, 0, down},
+        {"--map by number", {"115=wheel-up"}, true, EV_KEY, KEY_VOLUMEUP, 1, 0, up},
+        {"--map by an alias", {"BTN_A=middle"}, true, EV_KEY, BTN_SOUTH, 1, 0, middle},
+        {"--map of a hat end", {"ABS_HAT0Y-=left"}, true, EV_ABS, ABS_HAT0Y, -1, 0, left},
+        {"--map of the other end only", {"ABS_HAT0Y-=left"}, true, EV_ABS, ABS_HAT0Y, 1, 0, none},
+        {"--map of its own left button wins", {"BTN_LEFT=right"}, true, EV_KEY, BTN_LEFT, 1, 0, right},
+        {"--map leaves its own buttons, grabbed", {"KEY_A=left"}, true, EV_KEY, BTN_MIDDLE, 1, 0, middle},
+    };
+    for (const row& r : rows) {
+        key_map map = default_map();
+        if (!r.maps.empty())
+            map.count = 0;
+        for (const char* m : r.maps)
+            ASSERT_EQ(add_mapping(map, m), map_error::none) << m;
+        EXPECT_EQ(action_of(map, r.grabbed, r.type, r.code, r.value, r.previous), r.action) << r.name;
+    }
+    struct given {
+        const char* text;
+        map_error error;
+        const char* name; // the code as named back
+    };
+    const std::vector<given> maps = {
+        {"KEY_PAGEDOWN=left", map_error::none, "KEY_PAGEDOWN"},
+        {"BTN_A=right", map_error::none, "BTN_SOUTH"},
+        {"ABS_HAT3Y+=middle", map_error::none, "ABS_HAT3Y+"},
+        {"767=left", map_error::none, "KEY_MAX"},
+        {"KEY_PAGEDOWN", map_error::no_equals, ""},
+        {"KEY_NOSUCH=left", map_error::unknown_code, ""},
+        {"ABS_X+=left", map_error::unknown_code, ""},
+        {"ABS_HAT0X=left", map_error::unknown_code, ""},
+        {"0=left", map_error::unknown_code, ""},
+        {"768=left", map_error::unknown_code, ""},
+        {"-1=left", map_error::unknown_code, ""},
+        {"REL_WHEEL=left", map_error::unknown_code, ""},
+        {"KEY_ENTER=up", map_error::unknown_button, ""},
+        {"KEY_ENTER=", map_error::unknown_button, ""},
+    };
+    for (const given& g : maps) {
+        key_map map{};
+        EXPECT_EQ(add_mapping(map, g.text), g.error) << g.text;
+        if (g.error == map_error::none) {
+            EXPECT_EQ(code_name(map.entries[0].code), g.name) << g.text;
+            EXPECT_EQ(parse_code(code_name(map.entries[0].code)), map.entries[0].code) << g.text;
+        }
+    }
+    key_map twice{};
+    ASSERT_EQ(add_mapping(twice, "KEY_ENTER=left"), map_error::none);
+    EXPECT_EQ(add_mapping(twice, "28=right"), map_error::twice) << "KEY_ENTER is 28";
+    key_map full{};
+    full.count = map_capacity;
+    EXPECT_EQ(add_mapping(full, "KEY_ENTER=left"), map_error::full);
+    EXPECT_TRUE(mousedev_clicks(key_code(BTN_TOUCH)) && mousedev_clicks(key_code(BTN_STYLUS2)));
+    EXPECT_FALSE(mousedev_clicks(key_code(BTN_SIDE)) || mousedev_clicks(key_code(KEY_ENTER)));
 }
 
 TEST(Numbers, InputDeviceNumbers)
