@@ -35,6 +35,8 @@ input_caps caps_of(std::initializer_list<code> codes, bool direct = true)
         caps.types[c.type] = true;
         if (c.type == EV_KEY)
             caps.keys[c.code] = true;
+        else if (c.type == EV_REL)
+            caps.rels[c.code] = true;
         else
             caps.axes[c.code] = true;
     }

@@ -2,15 +2,6 @@
 
 #include <algorithm>
 
-bool mousedev_may_feed(const input_caps& caps)
-{
-    const bool rel = caps.types[EV_REL] && caps.types[EV_KEY];
-    const bool abs = caps.types[EV_ABS] && caps.types[EV_KEY] && caps.axes[ABS_X] && caps.axes[ABS_Y];
-    // The relative axes are not kept in input_caps: a device with EV_REL
-    // and a button counts as a mouse that may be fed.
-    return rel || (abs && (caps.keys[BTN_TOUCH] || caps.keys[BTN_TOOL_FINGER] || caps.keys[BTN_LEFT]));
-}
-
 echo_kind echo_of(const touch_screen& screen, const tap_time_fact& tap_time)
 {
     if (screen.fed.state == tri::no || !mousedev_may_feed(screen.caps))

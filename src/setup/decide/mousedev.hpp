@@ -2,6 +2,7 @@
 // included, into clicks on /dev/input/mice, which tapbridge reads.
 #pragma once
 
+#include "input/mousedev_ids.hpp"
 #include "setup/facts.hpp"
 
 enum class echo_kind {
@@ -11,11 +12,6 @@ enum class echo_kind {
     direct,          // fed as a tablet: BTN_TOUCH is the left button itself
     unknown,         // whether it is fed, or tap_time, could not be learnt
 };
-
-// True when the codes match one of mousedev's device ids: relative X/Y with
-// BTN_LEFT, a wheel, or absolute X/Y with BTN_TOUCH, BTN_TOOL_FINGER or
-// BTN_LEFT. Nothing else can be fed, whatever /sys shows or hides.
-[[nodiscard]] bool mousedev_may_feed(const input_caps& caps);
 
 // mousedev routes a device's touches through its touchpad code whenever the
 // device declares BTN_TOOL_FINGER, whichever id matched it; otherwise

@@ -1,0 +1,33 @@
+// Who an input device is, across unplugging: the kernel's name, unique id
+// and attachment, and which of them a remote's name on a command line means.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct libevdev;
+
+struct device_identity {
+    std::string name; // as the driver names it (EVIOCGNAME)
+    std::string uniq; // its unique id (EVIOCGUNIQ): a Bluetooth address, a serial number; often empty
+    std::string phys; // where it is attached (EVIOCGPHYS): a USB port and interface, a Bluetooth adapter
+};
+
+[[nodiscard]] device_identity identity_of(const libevdev* device);
+
+// The physical device an event node belongs to. One remote may have several
+// nodes (a keyboard part and a consumer-control part, for instance), which
+// share its unique id or, without one, the port it is attached to: phys up
+// to its last '/', "usb-0000:00:14.0-1" of "usb-0000:00:14.0-1/input1".
+[[nodiscard]] std::string physical_device(const device_identity& id);
+
+// True when remote, as tapbridge-remote's command line gives it, names the
+// device: its name exactly, or its unique id, in either case (a Bluetooth
+// address is written both ways).
+[[nodiscard]] bool names_device(std::string_view remote, const device_identity& id);
+
+// The name tapbridge-remote gives its virtual mouse. No tapbridge-remote
+// takes such a device as a remote, which would loop its clicks back.
+constexpr const char* virtual_mouse_name = "tapbridge-remote virtual mouse";
+
+[[nodiscard]] bool is_virtual_mouse(const device_identity& id);
