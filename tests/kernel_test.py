@@ -395,6 +395,12 @@ REPORT = [
       MEND, f"  - another process holds a grab on $TOUCH (open by pid $driver (tapbridge-guest), pid $g ({EVIL_COMM})): "
       "injected taps reach only the grabber. Fine if that is the device's own UI; otherwise stop it.", line(DEFAULT)],
      ""),
+    ("the only mouse grabbed by another process: its clicks never reach tapbridge", "mt 0 1071 0 1447",
+     ["run g /guest/tapbridge-guest --grab $MOUSE", "wait g text grabbed"], 1,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, MICE_RW, "mice now: virtual mouse ($MOUSE, grabbed: none of its clicks reach "
+      "tapbridge)", NONE_RUNNING, MEND, "  - the mouse $MOUSE \"virtual mouse\" is grabbed by another process (open "
+      "by pid $g (tapbridge-guest)): mousedev gets none of its clicks, so tapbridge never sees them. Stop that "
+      "program, or use another mouse.", line(DEFAULT)], ""),
     ("a user who may read the screen and /dev/input/mice only", "mt 0 1071 0 1447",
      ["sh chmod 644 $TOUCH /dev/input/mice"], 1,
      [RECORDS_ALL, NOT_FED, "  open by:  no other process that this user can see (root sees all)", NO_GRAB,
@@ -419,6 +425,9 @@ def report_scenario(name, screen, before, status, lines, actions, uid=None, pipe
     # The screen's block: its name and range as made, and who has it open.
     kind, (x0, x1, y0, y1), res, shown = screen_words(screen)
     lines = [f'$TOUCH "{shown}"', f"  range:    x {x0}..{x1}{res}, y {y0}..{y1}{res}"] + lines
+    if kind != "mt":
+        # mousedev feeds both other kinds: "mice now" names the screen too.
+        lines = [x + f", {shown} ($TOUCH, a touch screen)" if x == SYSTEM[1] else x for x in lines]
     best = next(i for i, x in enumerate(lines) if x.startswith("Layout (page turning)") or x in (READY, MEND))
     lines = lines[:best] + [f'Best screen: $TOUCH "{shown}"'] + lines[best:]
     if not any(x.startswith("  open by:") for x in lines):

@@ -12,3 +12,8 @@ constexpr int touch_mode = 0;
 // program, the node, MODE and the five points, separated by spaces.
 [[nodiscard]] std::string command_line(std::string_view program, std::string_view node, int mode,
                                        const point_set& points);
+
+// The MODE 1 line, led by the display it was checked on: a boot script or
+// a root shell has no DISPLAY of its own.
+[[nodiscard]] std::string x_mode_line(std::string_view program, std::string_view node, std::string_view display,
+                                      const point_set& points);
