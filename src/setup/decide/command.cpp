@@ -16,3 +16,11 @@ std::string x_mode_line(std::string_view program, std::string_view node, std::st
 {
     return shell_word("DISPLAY=" + std::string(display)) + ' ' + command_line(program, node, x_mode, points);
 }
+
+std::string remote_command_line(std::string_view program, const std::vector<mapping>& maps, std::string_view remote)
+{
+    std::string line = shell_word(program);
+    for (const mapping& m : maps)
+        line += " --map " + shell_word(code_name(m.code) + '=' + button_word(m.button));
+    return line + ' ' + shell_word(remote);
+}

@@ -54,3 +54,15 @@ std::string remote_argument(const input_device& device, const std::vector<input_
         return device.id.name;
     return device.node;
 }
+
+std::vector<remote_trap> remote_traps(const system_facts& facts, const input_device& device)
+{
+    std::vector<remote_trap> traps;
+    if (facts.uinput.access != uinput_access::writable)
+        traps.push_back(remote_trap::no_uinput);
+    if (grabbed_by_remote_program(device))
+        traps.push_back(remote_trap::served);
+    else if (device.grabbed)
+        traps.push_back(remote_trap::held);
+    return traps;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "keymap/key_map.hpp"
+#include "setup/decide/mice.hpp"
 #include "setup/facts.hpp"
 
 #include <string>
@@ -20,3 +21,12 @@
 // names this one physical device and no other, else its name where that
 // does, else its node (which follows only that node).
 [[nodiscard]] std::string remote_argument(const input_device& device, const std::vector<input_device>& others);
+
+// What stands between a tapbridge-remote line and its clicks.
+enum class remote_trap {
+    no_uinput, // /dev/uinput missing or not writable: no virtual mouse
+    served,    // a tapbridge-remote holds the remote already: a second one stops at once
+    held,      // another process holds a grab on it
+};
+
+[[nodiscard]] std::vector<remote_trap> remote_traps(const system_facts& facts, const input_device& device);
