@@ -118,12 +118,15 @@ class Delivered:
             who, pid = text.split()
             self.pids[who] = pid
         elif tag == "node":
+            # A remote plugged back in comes under another node: $R, then $R', $R''.
             which, path = text.split()
+            while self.nodes.get(which, path) != path:
+                which += "'"
             self.nodes[which] = path
 
     def plain(self, text):
         """text with the scenario's own node paths and pids as $TOUCH,
-        $MOUSE, $ID."""
+        $MOUSE, $ID (a remote's node too)."""
         for which, path in self.nodes.items():
             text = re.sub(re.escape(path) + r"\b", "$" + which.upper(), text)
         for who, pid in self.pids.items():

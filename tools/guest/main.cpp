@@ -12,8 +12,8 @@
 // programs still run, a short quiet window for strays; every program it
 // started stopped, the devices removed and the kernel state put back. A step
 // that fails ends its scenario early. Records, one a line: "scenario NAME",
-// "node touch|mouse PATH", "pid ID N", "step VERB REST", "touch ...", "mice
-// ...", "out ID LINE", "err ID LINE", "sh LINE", "exit ID status|signal N",
+// "node touch|mouse|ID PATH", "pid ID N", "step VERB REST", "touch ...", "mice
+// ...", "seen ID ...", "out ID LINE", "err ID LINE", "sh LINE", "exit ID status|signal N",
 // "fail WHY", "end NAME".
 
 #include "report.hpp"
@@ -43,7 +43,7 @@ constexpr int quiet_window_ms = 500;
 bool run_scenario(const scenario& sc, const saved_state& saved)
 {
     record("scenario", sc.name);
-    world w{{}, false, -1, -1, 0, 0, {}};
+    world w{{}, false, -1, -1, 0, 0, {}, {}};
     bool ok = true;
     for (const step& s : sc.steps) {
         record("step", s.verb + ' ' + s.rest);
@@ -60,6 +60,8 @@ bool run_scenario(const scenario& sc, const saved_state& saved)
     for (int fd : {w.touch_fd, w.mice_fd})
         if (fd >= 0)
             close(fd);
+    for (remote_device& r : w.remotes)
+        remove_remote(r);
     remove_devices(w.made);
     if (const std::string why = restore_state(saved); !why.empty()) {
         record("fail", "restoring the system: " + why);

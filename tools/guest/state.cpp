@@ -15,6 +15,7 @@ namespace {
 // Also where mousedev is built into the kernel.
 constexpr const char* tap_time_path = "/sys/module/mousedev/parameters/tap_time";
 constexpr const char* input_dir = "/dev/input";
+constexpr const char* uinput_path = "/dev/uinput";
 
 std::optional<std::string> read_file(const char* path)
 {
@@ -36,30 +37,35 @@ std::string failed(const char* what)
     return std::string(what) + ": " + std::strerror(errno);
 }
 
-std::string restore_mice(const struct stat& saved)
+std::string restore_node(const char* path, const std::optional<struct stat>& saved)
 {
     struct stat now{};
-    if (lstat(mice_path, &now) == 0 && same_node(now, saved))
+    if (!saved || (lstat(path, &now) == 0 && same_node(now, *saved)))
         return {};
     // Whatever a scenario put there (a file, a FIFO, a directory, a
-    // symlink) goes; the node comes back as it was.
+    // symlink, nothing) goes; the node comes back as it was.
     std::error_code ignored;
-    std::filesystem::remove_all(mice_path, ignored);
-    if (mknod(mice_path, saved.st_mode, saved.st_rdev) != 0)
-        return failed("mknod /dev/input/mice");
-    if (chown(mice_path, saved.st_uid, saved.st_gid) != 0 || chmod(mice_path, saved.st_mode & 07777) != 0)
-        return failed("chown/chmod /dev/input/mice");
+    std::filesystem::remove_all(path, ignored);
+    if (mknod(path, saved->st_mode, saved->st_rdev) != 0)
+        return failed(("mknod " + std::string(path)).c_str());
+    if (chown(path, saved->st_uid, saved->st_gid) != 0 || chmod(path, saved->st_mode & 07777) != 0)
+        return failed(("chown/chmod " + std::string(path)).c_str());
     return {};
+}
+
+std::optional<struct stat> node_at(const char* path)
+{
+    struct stat st{};
+    if (lstat(path, &st) != 0)
+        return std::nullopt;
+    return st;
 }
 
 } // namespace
 
 saved_state save_state()
 {
-    saved_state saved{read_file(tap_time_path), std::nullopt, 0755};
-    struct stat mice{};
-    if (lstat(mice_path, &mice) == 0)
-        saved.mice = mice;
+    saved_state saved{read_file(tap_time_path), node_at(mice_path), node_at(uinput_path), 0755};
     struct stat dir{};
     if (stat(input_dir, &dir) == 0)
         saved.input_dir = dir.st_mode & 07777;
@@ -77,5 +83,7 @@ std::string restore_state(const saved_state& saved)
     if (struct stat dir{}; stat(input_dir, &dir) == 0 && (dir.st_mode & 07777) != saved.input_dir &&
                            chmod(input_dir, saved.input_dir) != 0)
         return failed("chmod /dev/input");
-    return saved.mice ? restore_mice(*saved.mice) : std::string();
+    if (std::string why = restore_node(mice_path, saved.mice); !why.empty())
+        return why;
+    return restore_node(uinput_path, saved.uinput);
 }

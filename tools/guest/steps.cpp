@@ -139,6 +139,50 @@ std::string finger_step(world& w, const std::string& rest)
     return emit(w.made.screen, events) ? std::string() : "cannot write to the touch screen";
 }
 
+std::string remote_step(world& w, const std::string& rest)
+{
+    constexpr const char* usage = "remote ID keyboard|consumer|gamepad|combo|fullkbd [phys TEXT] [name TEXT]";
+    const auto [id, more] = first_word(rest);
+    auto [word, after] = first_word(more);
+    const auto kind = remote_kind_named(word);
+    if (id.empty() || !kind || find_remote(w, id))
+        return usage;
+    remote_device remote{id, *kind, "remote " + id, {}, nullptr, nullptr, {}, -1, 0};
+    if (auto [key, tail] = first_word(after); key == "phys") {
+        auto [text, later] = first_word(tail);
+        remote.phys = unescape(text);
+        after = later;
+    }
+    if (auto [key, tail] = first_word(after); key == "name" && !tail.empty()) {
+        remote.name = unescape(tail);
+        after.clear();
+    }
+    if (!after.empty())
+        return usage;
+    w.remotes.push_back(remote);
+    return plug_remote(w.remotes.back());
+}
+
+// key ID CODE VALUE, press ID CODE, hat ID AXIS VALUE, mouse ID TOKENS.
+std::string remote_input(world& w, const std::string& verb, const std::string& rest)
+{
+    const auto words = split_words(rest);
+    remote_device* r = words.empty() ? nullptr : find_remote(w, words[0]);
+    std::optional<std::vector<tap_event>> events;
+    if (verb == "mouse" && r)
+        events = mouse_events(rest.substr(words[0].size()));
+    else if (verb == "press" && r && words.size() == 2 && (events = remote_events(EV_KEY, words[1], 1)))
+        events->insert(events->end(), {{EV_KEY, (*events)[0].code, 0}, {EV_SYN, SYN_REPORT, 0}});
+    const auto value = words.size() == 3 ? parse_number(words[2]) : std::nullopt;
+    if ((verb == "key" || verb == "hat") && r && value)
+        events = remote_events(verb == "key" ? EV_KEY : EV_ABS, words[1], *value);
+    if (!events)
+        return verb == "mouse" ? "mouse [REMOTE] TOKENS"
+                               : verb + (verb == "press" ? " REMOTE CODE" : " REMOTE CODE VALUE") +
+                                     ", the remote made by a remote step";
+    return emit(r->device, *events) ? "" : "cannot write to " + r->id + " (unplugged?)";
+}
+
 bool file_holds(const std::string& path, const std::string& text)
 {
     std::ifstream in(path);
@@ -168,6 +212,10 @@ std::string wait_step(world& w, const std::string& rest)
         return wait_until(w, [&, text = unescape(value)] { return file_holds(what, text); }, wait_bound_ms, 20)
                    ? ""
                    : what + " never held " + value;
+    if (remote_device* r = find_remote(w, id); r && what == "seen" && count)
+        return wait_until(w, [&] { return find_remote(w, id)->seen >= *count; }, wait_bound_ms)
+                   ? ""
+                   : "too few events seen on " + id;
     if (!find_program(w, id))
         return "wait: no program " + id;
     // The vector does not grow while waiting: look the program up each time.
@@ -186,7 +234,7 @@ std::string wait_step(world& w, const std::string& rest)
         done = wait_until(w, [&] { return p()->ended; }, wait_bound_ms);
     else
         return "wait ID lines N | text TEXT | idle | stopped | exit, or wait touch frames N | mice packets N | "
-               "ID holds PATH | file PATH TEXT";
+               "ID holds PATH | file PATH TEXT | REMOTE seen N";
     return done ? "" : "timed out";
 }
 
@@ -238,6 +286,23 @@ std::string play(world& w, const step& s)
     }
     if (!w.have_devices)
         return s.verb + ": no devices yet (screen first)";
+    if (s.verb == "remote")
+        return remote_step(w, s.rest);
+    if (remote_device* r = find_remote(w, s.rest); r && s.verb == "unplug") {
+        if (!r->device)
+            return "unplug: " + r->id + " is not plugged in";
+        unplug_remote(*r);
+        return {};
+    }
+    if (s.verb == "replug") {
+        remote_device* r = find_remote(w, s.rest);
+        if (!r || r->device)
+            return "replug REMOTE, once it was unplugged";
+        return replug_remote(*r);
+    }
+    if (s.verb == "key" || s.verb == "press" || s.verb == "hat" ||
+        (s.verb == "mouse" && find_remote(w, first_word(s.rest).first)))
+        return remote_input(w, s.verb, s.rest);
     if (s.verb == "unplug") {
         // The second reader goes first: a removed device's node only says so.
         if (w.touch_fd >= 0)

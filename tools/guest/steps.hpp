@@ -5,6 +5,17 @@
 //                                    N units per mm on both axes, TEXT its name (escapes
 //                                    as in keys)
 //   unplug                           removes the touch screen, as a cable pulled out
+//   remote ID KIND [phys TEXT] [name TEXT]
+//                                    a remote (keyboard, consumer, gamepad, combo, fullkbd:
+//                                    see remotes.hpp) with a second reader of its own; $ID
+//                                    (ID in capitals) names its node. TEXT as in keys;
+//                                    its name is "remote ID" unless given
+//   unplug ID | replug ID            removes the remote; brings it back under another node
+//   key ID CODE VALUE                one key event of the remote and its SYN_REPORT (value
+//                                    2: autorepeat); CODE by the kernel's name or number
+//   press ID CODE                    a key down and up, each with its SYN_REPORT
+//   hat ID AXIS VALUE                one axis event (ABS_HAT0X ...) and its SYN_REPORT
+//   mouse ID TOKENS                  mouse tokens on a combo remote
 //   run ID [as UID] [notty] COMMAND  COMMAND by sh -c on a terminal of its own, in the
 //                                    background; $TOUCH and $MOUSE name the event nodes.
 //                                    notty: with no terminal at all, as a boot script runs
@@ -27,6 +38,8 @@
 //   wait touch frames N              until the touch reader got N SYN_REPORTs
 //   wait mice packets N              until the mice client got N packets
 //   wait ID stopped                  until ID is stopped (after signal ID 19)
+//   wait ID seen N                   until remote ID's second reader got N events (not
+//                                    counting SYN_REPORTs)
 //   wait ID holds PATH               until a process other than the driver has PATH open;
 //                                    its pid is recorded as ID's
 //   wait file PATH TEXT              until the file PATH holds TEXT

@@ -21,21 +21,35 @@ program* find_program(world& w, std::string_view id)
     return nullptr;
 }
 
+remote_device* find_remote(world& w, std::string_view id)
+{
+    for (remote_device& r : w.remotes)
+        if (r.id == id)
+            return &r;
+    return nullptr;
+}
+
 void pump_once(world& w, int timeout_ms)
 {
     std::vector<pollfd> fds;
     for (int fd : {w.touch_fd, w.mice_fd})
         fds.push_back({fd, POLLIN, 0});
+    for (const remote_device& r : w.remotes)
+        fds.push_back({r.reader, POLLIN, 0});
     for (const program& p : w.programs)
         for (int fd : {p.output, p.errors, p.pidfd})
             fds.push_back({fd, POLLIN, 0}); // a negative descriptor is skipped by poll
     if (poll(fds.data(), fds.size(), std::max(timeout_ms, 0)) <= 0)
         return;
-    // What came at once is recorded in the order it usually happens: the
-    // mouse's packet, the program's line about it, then its tap.
+    // What came at once is recorded in the order it usually happens: what
+    // a remote sent, the mouse's packet, the program's line about it, then
+    // its tap.
+    std::size_t i = 2;
+    for (remote_device& r : w.remotes)
+        if (fds[i++].revents)
+            report_remote(r);
     if (fds[1].revents)
         w.packets += report_mice(w.mice_fd);
-    std::size_t i = 2;
     for (program& p : w.programs) {
         const bool output = fds[i].revents || fds[i + 1].revents;
         const bool ended = fds[i + 2].revents;
@@ -58,7 +72,15 @@ void collect_for(world& w, int ms)
 
 std::vector<std::string> environment(const world& w)
 {
-    return {"PATH=/usr/local/bin:/bin", "HOME=/", "TOUCH=" + w.made.screen_node, "MOUSE=" + w.made.mouse_node};
+    std::vector<std::string> env{"PATH=/usr/local/bin:/bin", "HOME=/", "TOUCH=" + w.made.screen_node,
+                                 "MOUSE=" + w.made.mouse_node};
+    for (const remote_device& r : w.remotes) {
+        std::string name = r.id;
+        for (char& c : name)
+            c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        env.push_back(name + '=' + r.node);
+    }
+    return env;
 }
 
 std::string start(world& w, const launch& how)

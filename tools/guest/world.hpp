@@ -4,6 +4,7 @@
 
 #include "devices.hpp"
 #include "programs.hpp"
+#include "remotes.hpp"
 
 #include <algorithm>
 #include <string>
@@ -23,11 +24,14 @@ struct world {
     int frames;   // SYN_REPORTs the touch reader got
     int packets;  // packets the mice client got
     std::vector<program> programs;
+    std::vector<remote_device> remotes; // in the order they were made
 };
 
 [[nodiscard]] long long now_ms();
 
 [[nodiscard]] program* find_program(world& w, std::string_view id);
+
+[[nodiscard]] remote_device* find_remote(world& w, std::string_view id);
 
 // One round: waits up to timeout_ms for anything from the witnesses or the
 // programs, and records it.
@@ -53,7 +57,8 @@ bool wait_until(world& w, Done done, int bound_ms, int look_ms = 1000)
 // Collects for ms, whatever comes.
 void collect_for(world& w, int ms);
 
-// The programs' environment: $TOUCH and $MOUSE name the event nodes.
+// The programs' environment: $TOUCH, $MOUSE and each remote's $ID (its id
+// in capitals) name the event nodes.
 [[nodiscard]] std::vector<std::string> environment(const world& w);
 
 // Starts a program of the scenario and records its pid. Returns an empty
