@@ -785,6 +785,146 @@ def blind_scenario(name, kind, before, command, status, says, never, tap_time):
     return sc
 
 
+# --- tapbridge-setup and remotes: the report's remotes, --learn ---------------------------
+
+REMOTE_PROGRAM = "/usr/local/bin/tapbridge-remote"
+PAGE_TURNER = ("  pages:    next page (left): KEY_PAGEDOWN, KEY_RIGHT, KEY_DOWN, KEY_SPACE, KEY_ENTER; previous page "
+               "(right): KEY_PAGEUP, KEY_LEFT, KEY_UP")
+SHUTTER = ("  pages:    next page (left): KEY_VOLUMEDOWN, KEY_NEXTSONG; previous page (right): KEY_VOLUMEUP, "
+           "KEY_PREVIOUSSONG; menu (middle): KEY_PLAYPAUSE")
+GAMEPAD = ("  pages:    next page (left): BTN_TR, ABS_HAT0X+, ABS_HAT0Y+; previous page (right): BTN_TL, ABS_HAT0X-, "
+           "ABS_HAT0Y-; menu (middle): BTN_START, BTN_SELECT")
+WRITABLE = "/dev/uinput: writable: tapbridge-remote can make its virtual mouse"
+
+
+def remote_block(node, name, pages, run, held="none", mouse=False):
+    return [f'{node} "{name}"', "  id:       none", pages] + (
+        ["  mouse:    a mouse too: while tapbridge-remote holds it, its own buttons and wheel go on through the "
+         "virtual mouse"] if mouse else []) + [f"  held:     {held}"] + ([f"  run:      {REMOTE_PROGRAM} {run}"]
+                                                                           if run else [])
+
+
+REMOTE_REPORT = [
+    # name, remotes (ID KIND [phys P] [name N]), steps before, the blocks of the remotes in the report, the rest
+    # of the report that must be there (lines, in order)
+    ("three kinds of remote, each with the codes that turn pages and its line",
+     ["p keyboard name Page Turner BT-1", "v consumer name Shutter", "g gamepad name Pad"], [],
+     remote_block("$P", "Page Turner BT-1", PAGE_TURNER, "'Page Turner BT-1'")
+     + remote_block("$V", "Shutter", SHUTTER, "Shutter") + remote_block("$G", "Pad", GAMEPAD, "Pad"),
+     [WRITABLE, READY]),
+    ("a remote that is also a mouse: fed into /dev/input/mice, and its mouse said",
+     ["c combo name Combo"], [],
+     remote_block("$C", "Combo", "  pages:    next page (left): KEY_PAGEDOWN, KEY_ENTER, KEY_VOLUMEDOWN; previous page "
+                  "(right): KEY_PAGEUP, KEY_VOLUMEUP", "Combo", mouse=True),
+     ["mice now: virtual mouse ($MOUSE), Combo ($C)", WRITABLE, READY]),
+    ("two remotes of one name on two ports: the line names each by its node",
+     ["a keyboard phys usb-1/input0 name Twin", "b keyboard phys usb-2/input0 name Twin"], [],
+     remote_block("$A", "Twin", PAGE_TURNER, "$A") + remote_block("$B", "Twin", PAGE_TURNER, "$B"), [READY]),
+    ("one remote's two parts on one port: one name for both",
+     ["a keyboard phys usb-1/input0 name Duo", "b consumer phys usb-1/input1 name Duo"], [],
+     remote_block("$A", "Duo", PAGE_TURNER, "Duo") + remote_block("$B", "Duo", SHUTTER, "Duo"), [READY]),
+    ("a remote grabbed by another process: who holds it; tapbridge's own line still Ready",
+     ["p keyboard name Page Turner BT-1"], ["run g /guest/tapbridge-guest --grab $P", "wait g text grabbed"],
+     remote_block("$P", "Page Turner BT-1", PAGE_TURNER, "'Page Turner BT-1'",
+                  "by another process (open by pid $driver (tapbridge-guest), pid $g (tapbridge-guest)), which takes "
+                  "every key: tapbridge-remote "
+                  "cannot take it while that program holds it"), [READY]),
+    ("no /dev/uinput: said, and tapbridge's own line still Ready", ["p keyboard name PT"],
+     ["sh mv /dev/uinput /dev/uinput.away"], remote_block("$P", "PT", PAGE_TURNER, "PT"),
+     ["/dev/uinput: missing: tapbridge-remote cannot make its virtual mouse. Load uinput (modprobe uinput), or use a "
+      "kernel with CONFIG_INPUT_UINPUT", READY]),
+]
+
+
+def in_order(wanted):
+    """A judge: every line of wanted in the output, in that order."""
+    def judge(lines):
+        at = 0
+        for w in wanted:
+            if w not in lines[at:]:
+                return f"no {w!r} after line {at}"
+            at = lines.index(w, at) + 1
+        return None
+    return judge
+
+
+def remote_report_scenario(name, remotes, before, blocks, rest):
+    steps = ["screen mt 0 1071 0 1447"] + [f"remote {r}" for r in remotes] + before + ["run s tapbridge-setup",
+                                                                                          "wait s exit"]
+    sc = Scenario(f"remotes: the report: {name}", steps)
+    sc.expect("end of the report", lambda d: d.exit("s"), "status 0")
+    sc.expect("the remotes", lambda d: d.lines("out", "s"), in_order(blocks))
+    return sc.expect("the rest", lambda d: d.lines("out", "s"), in_order(rest))
+
+
+LEARNING = "tapbridge-setup --learn"
+SKIP = ["keys l \\n"]
+ASKED_FIRST = "press the remote's button for it; Enter, or 10 s without a press, skips it"
+ASKED_LATER = "press its button; Enter or 10 s: skip"
+LEARN = [
+    # name, remotes, steps before, command, answers (steps, each taken once its question shows), what it answered,
+    # end, standard error, the line printed (None: none), events the remotes' second readers saw
+    ("a page turner by its node: two keys, Enter skips the menu", ["p keyboard name Page Turner BT-1"], [],
+     f"{LEARNING} $P", [["key p KEY_PAGEDOWN 1", "key p KEY_PAGEDOWN 2", "key p KEY_PAGEDOWN 0"],
+                        ["press p KEY_PAGEUP"], SKIP],
+     ["next page (left): KEY_PAGEDOWN", "previous page (right): KEY_PAGEUP", "menu (middle): skipped"], "status 0",
+     [], "--map KEY_PAGEDOWN=left --map KEY_PAGEUP=right 'Page Turner BT-1'", {"p": 0}),
+    ("without a node: the first remote to answer is the remote, the others let go at once",
+     ["p keyboard name Page Turner BT-1", "v consumer name Shutter"], [], LEARNING,
+     [["press v KEY_VOLUMEDOWN"], ["press p KEY_PAGEUP", "wait p seen 2", "press v KEY_VOLUMEUP"], SKIP],
+     ["the remote: $V \"Shutter\"", "next page (left): KEY_VOLUMEDOWN", "previous page (right): KEY_VOLUMEUP",
+      "menu (middle): skipped"], "status 0", [], "--map KEY_VOLUMEDOWN=left --map KEY_VOLUMEUP=right Shutter",
+     {"p": 2, "v": 0}),
+    ("a gamepad's hat and buttons; a code already taken is said, not taken twice", ["g gamepad name Pad"], [],
+     f"{LEARNING} $G", [["hat g ABS_HAT0X 1", "hat g ABS_HAT0X 0"],
+                        ["hat g ABS_HAT0X 1", "wait l text already", "press g BTN_TL"], ["hat g ABS_HAT0Y -1"]],
+     ["next page (left): ABS_HAT0X+", "ABS_HAT0X+ already gives next page (left): press another button, or skip",
+      "previous page (right): BTN_TL", "menu (middle): ABS_HAT0Y-"], "status 0", [],
+     "--map ABS_HAT0X+=left --map BTN_TL=right --map ABS_HAT0Y-=middle Pad", {"g": 0}),
+    ("standard input closed: 10 s without a press skips", ["p keyboard name PT"], [], f"{LEARNING} $P <&-",
+     [["press p KEY_SPACE"], ["press p KEY_B"], []],
+     ["next page (left): KEY_SPACE", "previous page (right): KEY_B", "menu (middle): skipped"], "status 0", [],
+     "--map KEY_SPACE=left --map KEY_B=right PT", {}),
+    ("every question skipped: no line, status 2", ["p keyboard name PT"], [], f"{LEARNING} $P", [SKIP, SKIP, SKIP],
+     ["next page (left): skipped", "previous page (right): skipped", "menu (middle): skipped"], "status 2",
+     ["tapbridge-setup: no button was pressed; no command line printed."], None, {}),
+    ("no /dev/uinput: the line, and what to mend first", ["p keyboard name PT"],
+     ["sh mv /dev/uinput /dev/uinput.away"], f"{LEARNING} $P", [["press p KEY_PAGEDOWN"], SKIP, SKIP],
+     ["next page (left): KEY_PAGEDOWN", "previous page (right): skipped", "menu (middle): skipped"], "status 1", [],
+     "--map KEY_PAGEDOWN=left PT", {}),
+    ("the remote unplugged while a question waits", ["p keyboard name PT"], [], f"{LEARNING} $P",
+     [["press p KEY_PAGEDOWN"], ["wait l idle", "unplug p"]], ["next page (left): KEY_PAGEDOWN"], "status 2",
+     ["tapbridge-setup: $P \"PT\" went away (unplugged, asleep or out of range); no command line printed."], None, {}),
+    ("a remote grabbed by another process", ["p keyboard name PT"],
+     ["run g /guest/tapbridge-guest --grab $P", "wait g text grabbed"], f"{LEARNING} $P", [], [], "status 2",
+     ["tapbridge-setup: $P \"PT\" is grabbed by another process, which takes every key (open by pid $driver "
+      "(tapbridge-guest), pid $g (tapbridge-guest)). Stop that program and try again."], None, {}),
+    ("the touch screen is never a remote", [], [], f"{LEARNING} $TOUCH", [], [], "status 2",
+     ["tapbridge-setup: $TOUCH is a touch screen, never a remote; give a remote's event node."], None, {}),
+]
+QUESTIONS = ["next page (left): ", "previous page (right): ", "menu (middle): "]
+
+
+def learn_scenario(name, remotes, before, command, answers, answered, end, err, line, seen):
+    steps = ["screen mt 0 1071 0 1447"] + [f"remote {r}" for r in remotes] + before + [f"run l {command}"]
+    for question, answer in zip(QUESTIONS, answers):
+        steps += [f"wait l text {question}press"] + answer
+    steps.append("wait l exit")
+    sc = program_checks(Scenario(f"remotes: --learn: {name}", steps), "l", err=err, status=end)
+    sc.expect("the questions", lambda d: [x for x in d.lines("out", "l") if x.startswith(tuple(QUESTIONS))],
+              [q + (ASKED_FIRST if i == 0 else ASKED_LATER) for i, q in enumerate(QUESTIONS[:len(answers)])])
+    sc.expect("the answers", lambda d: [x.strip() for x in d.lines("out", "l") if x.startswith("  ")
+                                        and not x.startswith(f"  {REMOTE_PROGRAM}") and not x.startswith("  - ")],
+              answered)
+    last = lambda d: (d.lines("out", "l") or [""])[-1]  # noqa: E731
+    no_line = lambda v: "a line printed" if v.startswith(f"  {REMOTE_PROGRAM}") else None  # noqa: E731
+    sc.expect("the line", last, f"  {REMOTE_PROGRAM} {line}" if line else no_line)
+    for rid, count in seen.items():
+        # Held, the remote's keys reach no other reader; let go, they do again.
+        sc.expect(f"what {rid}'s second reader saw", lambda d, rid=rid: len([t for t in d.tagged("seen") if t.split()[0] == rid]), count)
+    return sc
+
+
 # --- tapbridge's own corners on the kernel ---------------------------------------
 
 NOTICE = ["Failed to open /dev/input/mice for writing"]
@@ -903,6 +1043,7 @@ TABLES = {
     "fix": lambda: [fix_scenario(*row) for row in FIX],
     "blind": lambda: [blind_scenario(*row) for row in BLIND],
     "boot": lambda: [boot_scenario(*row) for row in BOOT],
+    "learn": lambda: [remote_report_scenario(*row) for row in REMOTE_REPORT] + [learn_scenario(*row) for row in LEARN],
 }
 
 
@@ -915,6 +1056,7 @@ def main():
     ap.add_argument("--driver", required=True)
     ap.add_argument("--tapbridge", required=True)
     ap.add_argument("--setup", required=True)
+    ap.add_argument("--remote", help="tapbridge-remote, for the tables that run it")
     ap.add_argument("--bound", type=float, default=280, help="seconds the guest may take")
     ap.add_argument("--skip-missing", action="store_true", default=os.environ.get("TAPBRIDGE_SKIP_MISSING") == "1")
     ap.add_argument("tables", nargs="*", choices=[[]] + sorted(TABLES), default=[])
@@ -947,8 +1089,8 @@ def main():
             passed += 1
 
     try:
-        for tag, text in vm.run(os.path.abspath(args.driver), [os.path.abspath(args.tapbridge),
-                                                                os.path.abspath(args.setup)],
+        programs = [args.tapbridge, args.setup] + ([args.remote] if args.remote else [])
+        for tag, text in vm.run(os.path.abspath(args.driver), [os.path.abspath(p) for p in programs],
                                 batch_text(scenarios), args.bound, console, {INIT_IN_GUEST: INIT_SOURCE}):
             if tag == "scenario":
                 current = delivered[text] = Delivered(text)

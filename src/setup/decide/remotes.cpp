@@ -16,9 +16,9 @@ bool own_pointer_key(std::size_t code)
 // device: tapbridge-remote then takes exactly its nodes.
 bool names_only(std::string_view argument, const input_device& device, const std::vector<input_device>& others)
 {
-    const std::string physical = physical_device(device.id);
     return std::all_of(others.begin(), others.end(), [&](const input_device& d) {
-        return !names_device(argument, d.id) || is_virtual_mouse(d.id) || physical_device(d.id) == physical;
+        return !names_device(argument, d.id) || is_virtual_mouse(d.id) || d.node == device.node ||
+               same_physical(d.id, device.id);
     });
 }
 

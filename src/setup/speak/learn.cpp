@@ -115,9 +115,14 @@ void let_go(held_device& held)
     held.device = nullptr;
 }
 
+bool of_remote(const input_device& d, const input_device* remote)
+{
+    return !remote || &d == remote || same_physical(d.id, remote->id);
+}
+
 // Waits for a press on the held devices of remote (any, while it is
-// empty), a line on standard input, or the question's time to run out.
-heard wait_for_press(std::vector<held_device>& held, const std::string& remote, typed_lines& in)
+// null), a line on standard input, or the question's time to run out.
+heard wait_for_press(std::vector<held_device>& held, const input_device* remote, typed_lines& in)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(skip_after_ms);
     for (;;) {
@@ -145,12 +150,12 @@ heard wait_for_press(std::vector<held_device>& held, const std::string& remote, 
                 continue;
             int error = 0;
             const auto press = read_presses(h, error);
-            const bool of_remote = remote.empty() || physical_device(h.device->id) == remote;
-            if (error != 0 && of_remote)
+            const bool ours = of_remote(*h.device, remote);
+            if (error != 0 && ours)
                 return {heard::lost, h.device, {}, error};
             if (error != 0)
                 let_go(h);
-            else if (press && of_remote)
+            else if (press && ours)
                 return {heard::pressed, h.device, *press, 0};
         }
         if (fds[0].revents)
@@ -183,17 +188,16 @@ struct learnt {
     const input_device* remote;
 };
 
-// The remote is the device that answers first: its other devices let go.
-void settle_remote(std::vector<held_device>& held, const input_device& d, std::string& remote)
+// The remote is the device that answers first: the other devices are let go.
+void settle_remote(std::vector<held_device>& held, const input_device& remote)
 {
-    remote = physical_device(d.id);
     for (held_device& h : held)
-        if (h.device && physical_device(h.device->id) != remote)
+        if (h.device && !of_remote(*h.device, &remote))
             let_go(h);
-    std::printf("  the remote: %s\n", named(d).c_str());
+    std::printf("  the remote: %s\n", named(remote).c_str());
 }
 
-learnt ask_buttons(std::vector<held_device>& held, std::string remote, const input_device* given, bool keyboard)
+learnt ask_buttons(std::vector<held_device>& held, const input_device* given, bool keyboard)
 {
     learnt result{status_ready, {}, given};
     typed_lines in{keyboard, false, 0};
@@ -206,7 +210,7 @@ learnt ask_buttons(std::vector<held_device>& held, std::string remote, const inp
         if (const int error = output_error())
             return {output_failed(error), {}, nullptr};
         for (;;) {
-            const heard h = wait_for_press(held, remote, in);
+            const heard h = wait_for_press(held, result.remote, in);
             if (h.what == heard::output_lost)
                 return {output_failed(h.error), {}, nullptr};
             if (h.what == heard::lost) {
@@ -228,8 +232,8 @@ learnt ask_buttons(std::vector<held_device>& held, std::string remote, const inp
                             code_name(h.code).c_str(), taken.purpose, taken.button);
                 continue;
             }
-            if (remote.empty()) {
-                settle_remote(held, *h.device, remote);
+            if (!result.remote) {
+                settle_remote(held, *h.device);
                 result.remote = h.device;
             }
             result.maps.push_back({h.code, button});
@@ -277,7 +281,7 @@ std::vector<const input_device*> to_listen(const system_facts& facts, const inpu
     if (given && remote_argument(*given, facts.others) == given->node)
         return {given};
     for (const input_device& d : facts.others)
-        if (is_remote(d) && (given ? physical_device(d.id) == physical_device(given->id) : !d.grabbed))
+        if (is_remote(d) && (given ? &d == given || same_physical(d.id, given->id) : !d.grabbed))
             devices.push_back(&d);
     return devices;
 }
@@ -349,7 +353,7 @@ int run_learn(const system_facts& facts, const std::optional<std::string>& node_
         return status_nothing;
     }
     say_listening(held, given, keyboard);
-    const learnt l = ask_buttons(held, given ? physical_device(given->id) : std::string(), given, keyboard);
+    const learnt l = ask_buttons(held, given, keyboard);
     // The line may be run at once: nothing of the remote is held then.
     for (held_device& h : held)
         if (h.device)
