@@ -3,6 +3,7 @@
 once under qemu by tools/vm.py, with the shipped binaries unchanged.
 
 usage: kernel_test.py --driver PATH --tapbridge PATH --setup PATH [--skip-missing] [TABLE...]
+       kernel_test.py --runner-only
 
 The guest driver (tools/guest/) makes a uinput mouse and touch screen per
 scenario and reports what a second reader of the touch node and a client of
@@ -10,7 +11,9 @@ scenario and reports what a second reader of the touch node and a client of
 judged on those streams, compared whole; a failure prints what was expected
 and everything the kernel delivered. Missing qemu or kernel packages fail
 the run and are named; with --skip-missing (or TAPBRIDGE_SKIP_MISSING=1),
-asked for by hand, it exits 77 instead.
+asked for by hand, it exits 77 instead. Before it boots anything, the
+runner's own verdict is tried on canned rows (a failing row among passing
+ones, a row never run, ...): a runner that would pass those fails the run.
 """
 import argparse
 import os
@@ -898,46 +901,31 @@ def batch_text(scenarios):
     return "".join(f"scenario {sc.name}\n" + "".join(s + "\n" for s in sc.steps) for sc in scenarios)
 
 
-def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--driver", required=True)
-    ap.add_argument("--tapbridge", required=True)
-    ap.add_argument("--setup", required=True)
-    ap.add_argument("--bound", type=float, default=280, help="seconds the guest may take")
-    ap.add_argument("--skip-missing", action="store_true", default=os.environ.get("TAPBRIDGE_SKIP_MISSING") == "1")
-    ap.add_argument("tables", nargs="*", choices=[[]] + sorted(TABLES), default=[])
-    args = ap.parse_args()
-    arch = vm.arch_of(args.driver)
-    lack = vm.missing(arch)
-    if lack:
-        print(f"{'SKIP' if args.skip_missing else 'FAIL'} kernel ({arch}): missing {', '.join(lack)} "
-              "(bash tools/deps.sh --kernel installs them)")
-        return 77 if args.skip_missing else 1
-    scenarios = [sc for name in (args.tables or TABLES) for sc in TABLES[name]()]
+def verdict(records, scenarios, console, where, accel="", say=print):
+    """Judges the guest's records, (tag, text) as they come, against the
+    scenarios, saying each verdict as it is reached and, last, the count
+    for where. Returns the exit status: 0 only when every scenario ran and
+    passed."""
     by_name = {sc.name: sc for sc in scenarios}
-    if len(by_name) != len(scenarios):
-        raise SystemExit("two scenarios share a name")
-    delivered, current, console, driver_pid = {}, None, [], None
+    delivered, current, driver_pid = {}, None, None
     passed = failed = 0
 
     def judge(d):
         nonlocal passed, failed
         problems = by_name[d.name].problems(d)
-        print(f"{'ok  ' if not problems else 'FAIL'} kernel: {d.name}", flush=True)
+        say(f"{'ok  ' if not problems else 'FAIL'} kernel: {d.name}", flush=True)
         if problems:
             failed += 1
             for p in problems:
-                print(f"     {p}")
-            print("     what the kernel delivered:")
+                say(f"     {p}")
+            say("     what the kernel delivered:")
             for t in d.transcript():
-                print(f"       {t}")
+                say(f"       {t}")
         else:
             passed += 1
 
     try:
-        for tag, text in vm.run(os.path.abspath(args.driver), [os.path.abspath(args.tapbridge),
-                                                                os.path.abspath(args.setup)],
-                                batch_text(scenarios), args.bound, console, {INIT_IN_GUEST: INIT_SOURCE}):
+        for tag, text in records:
             if tag == "scenario":
                 current = delivered[text] = Delivered(text)
                 current.pids["driver"] = driver_pid
@@ -947,30 +935,96 @@ def main():
             elif tag == "pid" and current is None:
                 driver_pid = text.split()[1]
             elif tag == "kernel":
-                print(f"guest: Linux {text}, {vm.accelerator(arch)}", flush=True)
+                say(f"guest: Linux {text}, {accel}", flush=True)
             elif current is not None:
                 current.add(tag, text)
             elif tag == "fail":
-                print(f"FAIL kernel: guest: {text}")
+                say(f"FAIL kernel: guest: {text}")
                 failed += 1
+    except vm.GuestError as e:
+        say(f"FAIL kernel: {e}")
+        if current is not None:
+            say(f"     in scenario {current.name!r}; what the kernel delivered:")
+            for t in current.transcript():
+                say(f"       {t}")
+        say("     the console's last lines:\n" + "\n".join("       " + c for c in console[-15:]))
+        failed += 1
+    missing_runs = [sc.name for sc in scenarios if sc.name not in delivered]
+    for name in missing_runs:
+        say(f"FAIL kernel: {name}: not run")
+    failed += len(missing_runs)
+    say(f"{where}: {passed} passed, {failed} failed")
+    return 1 if failed or not passed else 0
+
+
+def runner_faults():
+    """What is wrong with verdict itself, found on canned streams: a pass
+    among failures, a scenario never run, a guest that broke off or a
+    guest's own failure must each make the tier fail, and good rows alone
+    must pass it. A broken runner would hide every failure of the kernel."""
+    def row(name):
+        return Scenario(f"runner: {name}", []).expect("sh", lambda d: d.tagged("sh"), ["yes"])
+
+    def ran(name, said):
+        return [("scenario", f"runner: {name}"), ("sh", said), ("end", f"runner: {name}")]
+
+    def broken_off():
+        yield from ran("good", "yes")
+        raise vm.GuestError("canned: the guest broke off")
+
+    good = ran("good", "yes") + ran("also good", "yes")
+    rows = [row("good"), row("also good")]
+    cases = [
+        # what, records, scenarios, whether the tier passes
+        ("good rows alone", good, rows, True),
+        ("a known-bad row among good ones", good + ran("bad", "no"), rows + [row("bad")], False),
+        ("a row not run", good, rows + [row("not run")], False),
+        ("a guest's failure outside the rows", good + [("fail", "canned")], rows, False),
+        ("a guest that broke off", broken_off(), rows, False),
+        ("no row at all", [], [], False),
+    ]
+    return len(cases), [f"{what}: exit status {status}, but the tier should {'pass' if ok else 'fail'}"
+                        for what, records, scenarios, ok in cases
+                        if ((status := verdict(records, scenarios, [], "canned", say=lambda *a, **k: None)) == 0) != ok]
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--driver")
+    ap.add_argument("--tapbridge")
+    ap.add_argument("--setup")
+    ap.add_argument("--bound", type=float, default=280, help="seconds the guest may take")
+    ap.add_argument("--skip-missing", action="store_true", default=os.environ.get("TAPBRIDGE_SKIP_MISSING") == "1")
+    ap.add_argument("--runner-only", action="store_true", help="check the runner's verdict on canned rows, boot nothing")
+    ap.add_argument("tables", nargs="*", choices=[[]] + sorted(TABLES), default=[])
+    args = ap.parse_args()
+    # First the runner itself: if it could pass a failing row, no run of it means anything.
+    checked, faults = runner_faults()
+    for fault in faults:
+        print(f"FAIL kernel: the runner itself is broken: {fault}")
+    if faults or args.runner_only:
+        print(f"kernel runner: {checked - len(faults)} passed, {len(faults)} failed")
+        return 1 if faults else 0
+    if not (args.driver and args.tapbridge and args.setup):
+        ap.error("--driver, --tapbridge and --setup are needed (or --runner-only)")
+    arch = vm.arch_of(args.driver)
+    lack = vm.missing(arch)
+    if lack:
+        print(f"{'SKIP' if args.skip_missing else 'FAIL'} kernel ({arch}): missing {', '.join(lack)} "
+              "(bash tools/deps.sh --kernel installs them)")
+        return 77 if args.skip_missing else 1
+    scenarios = [sc for name in (args.tables or TABLES) for sc in TABLES[name]()]
+    if len({sc.name for sc in scenarios}) != len(scenarios):
+        raise SystemExit("two scenarios share a name")
+    console = []
+    records = vm.run(os.path.abspath(args.driver), [os.path.abspath(args.tapbridge), os.path.abspath(args.setup)],
+                     batch_text(scenarios), args.bound, console, {INIT_IN_GUEST: INIT_SOURCE})
+    try:
+        return verdict(records, scenarios, console, f"kernel ({arch})", vm.accelerator(arch))
     except KeyboardInterrupt:
         # qemu is already gone: the runner stops it on every way out.
         print(f"kernel ({arch}): interrupted")
         return 130
-    except vm.GuestError as e:
-        print(f"FAIL kernel: {e}")
-        if current is not None:
-            print(f"     in scenario {current.name!r}; what the kernel delivered:")
-            for t in current.transcript():
-                print(f"       {t}")
-        print("     the console's last lines:\n" + "\n".join("       " + c for c in console[-15:]))
-        failed += 1
-    missing_runs = [sc.name for sc in scenarios if sc.name not in delivered]
-    for name in missing_runs:
-        print(f"FAIL kernel: {name}: not run")
-    failed += len(missing_runs)
-    print(f"kernel ({arch}): {passed} passed, {failed} failed")
-    return 1 if failed or not passed else 0
 
 
 if __name__ == "__main__":
