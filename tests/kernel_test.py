@@ -495,6 +495,11 @@ def flat(points):
 OFF = (-1, -1)
 PICK_RUN = "tapbridge-setup --pick"
 BLANK = "'/tmp/touch screen'"
+# A backslash before a letter that $'...' reads as an escape (\t), and a control character: in one word.
+SLASHED = "\"$(printf '/tmp/touch\\\\top\\001')\""
+# Paths given to --pick: how it names the screen, and how its line writes the path for sh.
+PATHS = {BLANK: ("/tmp/touch screen", BLANK), EVIL_PATH: (EVIL_PATH_SHOWN, None),
+         SLASHED: ("/tmp/touch\\\\top\\x01", "$'/tmp/touch\\\\top\\x01'")}
 PICK = [
     # name, screen, steps before, command, answers (the steps of each question asked, taken as soon as its
     # text shows), points answered, end, standard error, actions run on the printed line (a line is printed
@@ -569,6 +574,9 @@ PICK = [
     ("a node path with a blank, quoted in the line", "mt 0 1071 0 1447", [f"sh ln -sf $TOUCH {BLANK}"],
      f"{PICK_RUN} {BLANK}", [T(10, 20), T(30, 40), T(50, 60), T(70, 80), T(90, 100)],
      [(10, 20), (30, 40), (50, 60), (70, 80), (90, 100)], "status 0", [], "L R M U D"),
+    ("a node path with a backslash and a control character, run through sh", "mt 0 1071 0 1447",
+     [f"sh ln -sf $TOUCH {SLASHED}"], f"{PICK_RUN} {SLASHED}", [T(10, 20), ENTER, ENTER, ENTER, ENTER],
+     [(10, 20), OFF, OFF, OFF, OFF], "status 0", [], "L"),
     # Unplugged while a question waits: it ends, saying so, and prints no line.
     ("mt kind unplugged at the second question", "mt 0 1071 0 1447", [], PICK_RUN,
      [T(100, 200), ["wait p idle", "unplug"]], [(100, 200)], "status 2", [GONE.format("$TOUCH")], ""),
@@ -625,7 +633,7 @@ def pick_scenario(name, screen, before, command, answers, points, end, err, acti
         # What status 1 has to mend here: every point off, or tap_time on the touchpad kind.
         mend = [ALL_OFF] if set(full) == {OFF} else [TAP_TIME_TRAP] if kind == "touchpad" else []
         want += [READY] if end == "status 0" else [MEND] + mend
-        want.append(line(flat(full), BLANK if BLANK in command else "$TOUCH"))
+        want.append(line(flat(full), next((PATHS[p][1] for p in PATHS if p in command), "$TOUCH")))
     stopped = end in ("signal 2", "status 130")
     if stopped:
         # After Ctrl-C or two fingers a touch reaches other readers again.
@@ -638,7 +646,7 @@ def pick_scenario(name, screen, before, command, answers, points, end, err, acti
               questions(asked, keyboard))
     if answers:
         # The screen as named, on one line: "$TOUCH" or the path given.
-        node = EVIL_PATH_SHOWN if EVIL_PATH in command else BLANK.strip("'") if BLANK in command else "$TOUCH"
+        node = next((PATHS[p][0] for p in PATHS if p in command), "$TOUCH")
         sc.expect("the screen picked", lambda d: [x for x in d.lines("out", "p") if x.startswith("Picking the ")],
                   [f'Picking the points on {node} "{shown}" (x {x0}..{x1}, y {y0}..{y1}).'])
     if actions:
@@ -709,6 +717,8 @@ SYS_RO = "mount -o remount,bind,ro /sys"
 TAP_TIME_NAN = "echo abc >/tmp/tap_time && mount --bind /tmp/tap_time /sys/module/mousedev/parameters/tap_time"
 SYS_UNKNOWN = ["  mousedev: unknown: ", "mousedev tap_time: unknown: ", "mice now: unknown: ", "Check these first",
                "Then run as root:"]
+DOUBT_FIX = "says it is; then run tapbridge-setup --fix where /sys is visible (on the host)"
+DOUBT_OFF = "says it is; then keep point 1 off (-1 -1), as the line below has it"
 INPUT_HIDDEN = ("tapbridge-setup: no input devices seen, but not for want of them: cannot read /dev/input: "
                 "Permission denied. Run as root.")
 NOT_MICE = "/dev/input/mice: not mousedev's multiplexer (a character device 13:63): it is "
@@ -716,9 +726,11 @@ FULL = "cannot write to standard output: No space left on device"
 BLIND = [
     # name, screen kind, steps before, command, status, texts it prints (either stream), texts it must not,
     # tap_time afterwards (None: not looked at)
-    ("touchpad kind, /sys hidden: the report", "touchpad", [], unseen(NO_SYS), 1, SYS_UNKNOWN, ["Ready"], None),
+    # Each screen kind's remedy, should mousedev feed it after all: swapped, each would mend nothing.
+    ("touchpad kind, /sys hidden: the report", "touchpad", [], unseen(NO_SYS), 1, SYS_UNKNOWN + [DOUBT_FIX],
+     ["Ready", DOUBT_OFF], None),
     ("direct kind, /sys hidden: the report, point 1 still off", "direct", [], unseen(NO_SYS), 1,
-     SYS_UNKNOWN + [" 0 -1 -1 "], ["Ready"], None),
+     SYS_UNKNOWN + [DOUBT_OFF, " 0 -1 -1 "], ["Ready", DOUBT_FIX], None),
     ("multitouch only, /sys hidden: ready all the same", "mt", [], unseen(NO_SYS), 0,
      ["mousedev takes only devices with ABS_X/ABS_Y", READY], ["Check these first"], None),
     ("touchpad kind, /sys hidden: --fix changes nothing", "touchpad", [], unseen(NO_SYS, " --fix"), 1,
@@ -751,6 +763,9 @@ BLIND = [
      "tapbridge-setup", 1, [NOT_MICE + "a regular file"], ["Ready"], None),
     ("a directory at /dev/input/mice", "mt", ["sh rm /dev/input/mice && mkdir /dev/input/mice"], "tapbridge-setup",
      1, [NOT_MICE + "a directory"], ["Ready"], None),
+    # Another input handler's node: the major alone does not make the multiplexer.
+    ("a link to the touch node at /dev/input/mice", "mt", ["sh ln -sf $TOUCH /dev/input/mice"], "tapbridge-setup", 1,
+     [NOT_MICE + "a character device 13:", ", reached through a symbolic link"], ["Ready", "the wheel works"], None),
     ("a link to /dev/null at /dev/input/mice", "mt", ["sh ln -sf /dev/null /dev/input/mice"], "tapbridge-setup", 1,
      [NOT_MICE + "a character device 1:3, reached through a symbolic link"], ["Ready"], None),
     ("a symbolic link loop at /dev/input/mice", "mt", ["sh ln -sf /dev/input/mice /dev/input/mice"],
