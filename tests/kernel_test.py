@@ -831,8 +831,16 @@ LOG = "/var/log/tapbridge.log"
 NOT_RUNNING, STOPPED_TB = "tapbridge is not running", "tapbridge stopped"
 
 
+REMOTE_LOG = "/var/log/tapbridge-remote.log"
+
+
 def started(who):
     return f"tapbridge started (pid ${who}; errors go to {LOG})"
+
+
+def ended(said, name="tapbridge", variable="LINE", log=LOG):
+    """What start says when the program ended at once: its last words."""
+    return f"{name} ended at once: {said}. Mend {variable} in {INIT} (the log: {log})"
 
 
 def call(action, out, status, err=()):
@@ -847,9 +855,14 @@ def holds(who):
 
 CLICK, CLICK_NO_TAP = ("click", True), ("click", False)
 RUNS = f"{TAPBRIDGE} $TOUCH 0 " + " ".join(map(str, DEFAULT))
+NO_NODE = "ERROR Opening /dev/input/event: No such file or directory"
+# A copy of tapbridge made for another machine: its ELF header names SPARC.
+FOREIGN = "/tmp/foreign/tapbridge"
+MAKE_FOREIGN = (f"mkdir -p /tmp/foreign && cp {TAPBRIDGE} {FOREIGN} && printf '\\002' | "
+                f"dd of={FOREIGN} bs=1 seek=18 conv=notrunc 2>/dev/null")
 BOOT = [
     # name, screen kind, LINE, FIX_TAP_TIME, what happens in turn: calls of the script, waits, clicks (tapping or
-    # not), tap_time read
+    # not), tap_time read, sh steps; REMOTE_LINE (default empty)
     ("start, status, a click, start again, stop, a click after stop", "mt", RUNS, "no",
      [call("status", [NOT_RUNNING], 3), call("start", [started("tb")], 0), holds("tb"),
       call("status", ["tapbridge is running (pid $tb)"], 0), CLICK,
@@ -858,10 +871,26 @@ BOOT = [
     ("restart while stopped, then while running: one tapbridge taps", "mt", RUNS, "no",
      [call("restart", [NOT_RUNNING, started("tb1")], 0), holds("tb1"),
       call("restart", [STOPPED_TB, started("tb2")], 0), holds("tb2"), CLICK, call("stop", [STOPPED_TB], 0)]),
+    # Lines that cannot run: start says why, from the log, and fails.
     ("a node that does not exist: the error in the log, not running", "mt",
      RUNS.replace("$TOUCH", "/dev/input/event99"), "no",
-     [call("start", [started("N")], 0), ("log", "ERROR Opening /dev/input/event: No such file or directory"),
+     [call("start", [], 1, [ended(NO_NODE)]), ("log", NO_NODE), call("status", [NOT_RUNNING], 3)]),
+    ("no /dev/input/mice: start fails with tapbridge's words", "mt", RUNS, "no",
+     [("sh", "mv /dev/input/mice /dev/input/mice.away"),
+      call("start", [], 1, [ended("ERROR read mouse device, please run as root: No such file or directory")]),
       call("status", [NOT_RUNNING], 3)]),
+    ("a binary for another machine: start fails", "mt", RUNS.replace(TAPBRIDGE, FOREIGN), "no",
+     [("sh", MAKE_FOREIGN), call("start", [], 1, [ended(f"{FOREIGN} is a program for another machine (Exec format error): use the one made for this device")]),
+      call("status", [NOT_RUNNING], 3)]),
+    # Run as printed, DISPLAY= in front: it is tapbridge that fails, for want of an X server.
+    ("a MODE 1 line with DISPLAY=: tapbridge itself runs, and says there is no display", "mt",
+     f"DISPLAY=:0 {TAPBRIDGE} $TOUCH 1 " + " ".join(map(str, DEFAULT)), "no",
+     [call("start", [], 1, [ended("ERROR Opening XDisplay: Resource temporarily unavailable")]), call("status", [NOT_RUNNING], 3)]),
+    ("a REMOTE_LINE that cannot run: tapbridge runs all the same, status and stop name both", "mt", RUNS, "no",
+     [call("start", [started("tb")], 1, [ended(f"{INIT}: exec: line N: /usr/local/bin/tapbridge-remote: not found",
+                                               "tapbridge-remote", "REMOTE_LINE", REMOTE_LOG)]),
+      holds("tb"), call("status", ["tapbridge is running (pid $tb)", "tapbridge-remote is not running"], 3),
+      call("stop", [STOPPED_TB, "tapbridge-remote is not running"], 0)], "/usr/local/bin/tapbridge-remote $MOUSE"),
     ("LINE empty: no start", "mt", "", "no",
      [call("start", [], 1, [f"LINE is empty: put the line that tapbridge-setup printed in {INIT}"]),
       call("status", [NOT_RUNNING], 3)]),
@@ -871,10 +900,11 @@ BOOT = [
 ]
 
 
-def boot_scenario(name, kind, runs, fix, events):
+def boot_scenario(name, kind, runs, fix, events, remote=""):
     steps = [f"screen {kind} 0 1071 0 1447",
-             f"sh mkdir -p /var/run /var/log && rm -f /var/run/tapbridge.pid {LOG} && sed -e "
-             f"'s|^LINE=.*|LINE=\"{runs}\"|' -e 's|^FIX_TAP_TIME=.*|FIX_TAP_TIME={fix}|' {INIT_IN_GUEST} >{INIT}"]
+             f"sh mkdir -p /var/run /var/log && rm -f /var/run/tapbridge*.pid {LOG} {REMOTE_LOG} && sed -e "
+             f"'s|^LINE=.*|LINE=\"{runs}\"|' -e 's|^REMOTE_LINE=.*|REMOTE_LINE=\"{remote}\"|' "
+             f"-e 's|^FIX_TAP_TIME=.*|FIX_TAP_TIME={fix}|' {INIT_IN_GUEST} >{INIT}"]
     sc = Scenario(f"boot example: {name}", steps)
     clicks = taps = 0
     for i, event in enumerate(events):
@@ -884,13 +914,18 @@ def boot_scenario(name, kind, runs, fix, events):
             # A pid no wait named is N: the tapbridge that died at once.
             sc.expect(f"what {action} printed", lambda d, i=i: [re.sub(r"pid \d+", "pid $N", x)
                                                                 for x in d.lines("out", f"i{i}")], out)
-            program_checks(sc, f"i{i}", err=err, status=f"status {status}")
+            # The shell names the script's line where exec failed: N.
+            sc.expect(f"what {action} said on standard error",
+                      lambda d, i=i: [re.sub(r"\bline \d+:", "line N:", x) for x in d.lines("err", f"i{i}")], err)
+            sc.expect(f"end of {action}", lambda d, i=i: d.exit(f"i{i}"), f"status {status}")
         elif event[0] == "holds":
             steps.append(f"wait {event[1]} holds /dev/input/mice")
         elif event[0] == "log":
             steps.append(f"wait file {LOG} {event[1]}")
         elif event[0] == "tap_time":
             steps.append(TAP_TIME)
+        elif event[0] == "sh":
+            steps.append(f"sh {event[1]}")
         else:
             clicks, taps = clicks + 1, taps + event[1]
             steps += ["mouse L1 S L0 S", f"wait mice packets {2 * clicks}"]
