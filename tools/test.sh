@@ -11,9 +11,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 unset TAPBRIDGE_SKIP_MISSING
+[ $# -eq 0 ] || { echo "test.sh: no options (it runs everything; one group: see README, Tests)" >&2; exit 2; }
 source tools/quiet.sh
 quiet_log test
 echo "Setting up (the details go to $TAPBRIDGE_LOG)"
+plain_chroot_check test.sh
 bash tools/deps.sh --cross --bench --kernel
 python3 tests/simdev.py  # says in one line why the simulated devices cannot run here, if they cannot
 for preset in ci asan armv7 armv7-time32; do
@@ -30,6 +32,7 @@ step "demo script, X mode" python3 tools/demo.py build/ci/tapbridge --x
 step "demo script, on a real kernel (amd64 guest)" python3 tools/demo_kernel.py build/ci
 step "benchmark script, smoke run" python3 bench/bench.py --binary build/ci/tapbridge --smoke
 step "soak script, smoke run" python3 bench/soak.py --binary build/ci/tapbridge --smoke
+step "rate script, smoke run (amd64 guest)" python3 bench/rate.py --build build/ci --smoke
 
 # The archive unpacks to tapbridge/ and holds what the README promises (one
 # file a line, sorted), SHA256SUMS listing every other file with the right
