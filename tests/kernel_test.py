@@ -862,7 +862,7 @@ MAKE_FOREIGN = (f"mkdir -p /tmp/foreign && cp {TAPBRIDGE} {FOREIGN} && printf '\
                 f"dd of={FOREIGN} bs=1 seek=18 conv=notrunc 2>/dev/null")
 BOOT = [
     # name, screen kind, LINE, FIX_TAP_TIME, what happens in turn: calls of the script, waits, clicks (tapping or
-    # not), tap_time read, sh steps; REMOTE_LINE (default empty)
+    # not), tap_time read, sh steps, the running tapbridge's DISPLAY; REMOTE_LINE (default empty)
     ("start, status, a click, start again, stop, a click after stop", "mt", RUNS, "no",
      [call("status", [NOT_RUNNING], 3), call("start", [started("tb")], 0), holds("tb"),
       call("status", ["tapbridge is running (pid $tb)"], 0), CLICK,
@@ -886,6 +886,10 @@ BOOT = [
     ("a MODE 1 line with DISPLAY=: tapbridge itself runs, and says there is no display", "mt",
      f"DISPLAY=:0 {TAPBRIDGE} $TOUCH 1 " + " ".join(map(str, DEFAULT)), "no",
      [call("start", [], 1, [ended("ERROR Opening XDisplay: Resource temporarily unavailable")]), call("status", [NOT_RUNNING], 3)]),
+    # In touch mode it runs on, with DISPLAY in its environment and its own pid in the pid file.
+    ("a line with DISPLAY= in front: the program's environment has it", "mt", f"DISPLAY=:0 {RUNS}", "no",
+     [call("start", [started("tb")], 0), holds("tb"), ("environ", "DISPLAY=:0"), CLICK,
+      call("stop", [STOPPED_TB], 0)]),
     ("a REMOTE_LINE that cannot run: tapbridge runs all the same, status and stop name both", "mt", RUNS, "no",
      [call("start", [started("tb")], 1, [ended(f"{INIT}: exec: line N: /usr/local/bin/tapbridge-remote: not found",
                                                "tapbridge-remote", "REMOTE_LINE", REMOTE_LOG)]),
@@ -926,12 +930,15 @@ def boot_scenario(name, kind, runs, fix, events, remote=""):
             steps.append(TAP_TIME)
         elif event[0] == "sh":
             steps.append(f"sh {event[1]}")
+        elif event[0] == "environ":
+            steps.append("sh tr '\\0' '\\n' </proc/$(cat /var/run/tapbridge.pid)/environ | grep '^DISPLAY='")
         else:
             clicks, taps = clicks + 1, taps + event[1]
             steps += ["mouse L1 S L0 S", f"wait mice packets {2 * clicks}"]
             # Room for a tap that should not come: what it waits for is its absence.
             steps += [f"wait touch frames {4 * taps}"] if event[1] else ["pause 500"]
-    sc.expect("tap_time as read", lambda d: d.tagged("sh"), [e[1] for e in events if e[0] == "tap_time"])
+    sc.expect("tap_time and DISPLAY as read", lambda d: d.tagged("sh"),
+              [e[1] for e in events if e[0] in ("tap_time", "environ")])
     sc.expect("packets on /dev/input/mice", lambda d: d.tagged("mice"), ["09 00 00 00", "08 00 00 00"] * clicks)
     return sc.expect("frames on the touch node", Delivered.frames, tap_frames([tuple(DEFAULT[:2])] * taps))
 
