@@ -3,6 +3,7 @@
 once under qemu by tools/vm.py, with the shipped binaries unchanged.
 
 usage: kernel_test.py --driver PATH --tapbridge PATH --setup PATH [--skip-missing] [TABLE...]
+       kernel_test.py --runner-only
 
 The guest driver (tools/guest/) makes a uinput mouse and touch screen per
 scenario and reports what a second reader of the touch node and a client of
@@ -10,7 +11,9 @@ scenario and reports what a second reader of the touch node and a client of
 judged on those streams, compared whole; a failure prints what was expected
 and everything the kernel delivered. Missing qemu or kernel packages fail
 the run and are named; with --skip-missing (or TAPBRIDGE_SKIP_MISSING=1),
-asked for by hand, it exits 77 instead.
+asked for by hand, it exits 77 instead. Before it boots anything, the
+runner's own verdict is tried on canned rows (a failing row among passing
+ones, a row never run, ...): a runner that would pass those fails the run.
 """
 import argparse
 import os
@@ -504,6 +507,11 @@ def flat(points):
 OFF = (-1, -1)
 PICK_RUN = "tapbridge-setup --pick"
 BLANK = "'/tmp/touch screen'"
+# A backslash before a letter that $'...' reads as an escape (\t), and a control character: in one word.
+SLASHED = "\"$(printf '/tmp/touch\\\\top\\001')\""
+# Paths given to --pick: how it names the screen, and how its line writes the path for sh.
+PATHS = {BLANK: ("/tmp/touch screen", BLANK), EVIL_PATH: (EVIL_PATH_SHOWN, None),
+         SLASHED: ("/tmp/touch\\\\top\\x01", "$'/tmp/touch\\\\top\\x01'")}
 PICK = [
     # name, screen, steps before, command, answers (the steps of each question asked, taken as soon as its
     # text shows), points answered, end, standard error, actions run on the printed line (a line is printed
@@ -578,6 +586,9 @@ PICK = [
     ("a node path with a blank, quoted in the line", "mt 0 1071 0 1447", [f"sh ln -sf $TOUCH {BLANK}"],
      f"{PICK_RUN} {BLANK}", [T(10, 20), T(30, 40), T(50, 60), T(70, 80), T(90, 100)],
      [(10, 20), (30, 40), (50, 60), (70, 80), (90, 100)], "status 0", [], "L R M U D"),
+    ("a node path with a backslash and a control character, run through sh", "mt 0 1071 0 1447",
+     [f"sh ln -sf $TOUCH {SLASHED}"], f"{PICK_RUN} {SLASHED}", [T(10, 20), ENTER, ENTER, ENTER, ENTER],
+     [(10, 20), OFF, OFF, OFF, OFF], "status 0", [], "L"),
     # Unplugged while a question waits: it ends, saying so, and prints no line.
     ("mt kind unplugged at the second question", "mt 0 1071 0 1447", [], PICK_RUN,
      [T(100, 200), ["wait p idle", "unplug"]], [(100, 200)], "status 2", [GONE.format("$TOUCH")], ""),
@@ -634,7 +645,7 @@ def pick_scenario(name, screen, before, command, answers, points, end, err, acti
         # What status 1 has to mend here: every point off, or tap_time on the touchpad kind.
         mend = [ALL_OFF] if set(full) == {OFF} else [TAP_TIME_TRAP] if kind == "touchpad" else []
         want += [READY] if end == "status 0" else [MEND] + mend
-        want.append(line(flat(full), BLANK if BLANK in command else "$TOUCH"))
+        want.append(line(flat(full), next((PATHS[p][1] for p in PATHS if p in command), "$TOUCH")))
     stopped = end in ("signal 2", "status 130")
     if stopped:
         # After Ctrl-C or two fingers a touch reaches other readers again.
@@ -647,7 +658,7 @@ def pick_scenario(name, screen, before, command, answers, points, end, err, acti
               questions(asked, keyboard))
     if answers:
         # The screen as named, on one line: "$TOUCH" or the path given.
-        node = EVIL_PATH_SHOWN if EVIL_PATH in command else BLANK.strip("'") if BLANK in command else "$TOUCH"
+        node = next((PATHS[p][0] for p in PATHS if p in command), "$TOUCH")
         sc.expect("the screen picked", lambda d: [x for x in d.lines("out", "p") if x.startswith("Picking the ")],
                   [f'Picking the points on {node} "{shown}" (x {x0}..{x1}, y {y0}..{y1}).'])
     if actions:
@@ -718,6 +729,8 @@ SYS_RO = "mount -o remount,bind,ro /sys"
 TAP_TIME_NAN = "echo abc >/tmp/tap_time && mount --bind /tmp/tap_time /sys/module/mousedev/parameters/tap_time"
 SYS_UNKNOWN = ["  mousedev: unknown: ", "mousedev tap_time: unknown: ", "mice now: unknown: ", "Check these first",
                "Then run as root:"]
+DOUBT_FIX = "says it is; then run tapbridge-setup --fix where /sys is visible (on the host)"
+DOUBT_OFF = "says it is; then keep point 1 off (-1 -1), as the line below has it"
 INPUT_HIDDEN = ("tapbridge-setup: no input devices seen, but not for want of them: cannot read /dev/input: "
                 "Permission denied. Run as root.")
 NOT_MICE = "/dev/input/mice: not mousedev's multiplexer (a character device 13:63): it is "
@@ -725,9 +738,11 @@ FULL = "cannot write to standard output: No space left on device"
 BLIND = [
     # name, screen kind, steps before, command, status, texts it prints (either stream), texts it must not,
     # tap_time afterwards (None: not looked at)
-    ("touchpad kind, /sys hidden: the report", "touchpad", [], unseen(NO_SYS), 1, SYS_UNKNOWN, ["Ready"], None),
+    # Each screen kind's remedy, should mousedev feed it after all: swapped, each would mend nothing.
+    ("touchpad kind, /sys hidden: the report", "touchpad", [], unseen(NO_SYS), 1, SYS_UNKNOWN + [DOUBT_FIX],
+     ["Ready", DOUBT_OFF], None),
     ("direct kind, /sys hidden: the report, point 1 still off", "direct", [], unseen(NO_SYS), 1,
-     SYS_UNKNOWN + [" 0 -1 -1 "], ["Ready"], None),
+     SYS_UNKNOWN + [DOUBT_OFF, " 0 -1 -1 "], ["Ready", DOUBT_FIX], None),
     ("multitouch only, /sys hidden: ready all the same", "mt", [], unseen(NO_SYS), 0,
      ["mousedev takes only devices with ABS_X/ABS_Y", READY], ["Check these first"], None),
     ("touchpad kind, /sys hidden: --fix changes nothing", "touchpad", [], unseen(NO_SYS, " --fix"), 1,
@@ -760,6 +775,9 @@ BLIND = [
      "tapbridge-setup", 1, [NOT_MICE + "a regular file"], ["Ready"], None),
     ("a directory at /dev/input/mice", "mt", ["sh rm /dev/input/mice && mkdir /dev/input/mice"], "tapbridge-setup",
      1, [NOT_MICE + "a directory"], ["Ready"], None),
+    # Another input handler's node: the major alone does not make the multiplexer.
+    ("a link to the touch node at /dev/input/mice", "mt", ["sh ln -sf $TOUCH /dev/input/mice"], "tapbridge-setup", 1,
+     [NOT_MICE + "a character device 13:", ", reached through a symbolic link"], ["Ready", "the wheel works"], None),
     ("a link to /dev/null at /dev/input/mice", "mt", ["sh ln -sf /dev/null /dev/input/mice"], "tapbridge-setup", 1,
      [NOT_MICE + "a character device 1:3, reached through a symbolic link"], ["Ready"], None),
     ("a symbolic link loop at /dev/input/mice", "mt", ["sh ln -sf /dev/input/mice /dev/input/mice"],
@@ -965,8 +983,16 @@ LOG = "/var/log/tapbridge.log"
 NOT_RUNNING, STOPPED_TB = "tapbridge is not running", "tapbridge stopped"
 
 
+REMOTE_LOG = "/var/log/tapbridge-remote.log"
+
+
 def started(who):
     return f"tapbridge started (pid ${who}; errors go to {LOG})"
+
+
+def ended(said, name="tapbridge", variable="LINE", log=LOG):
+    """What start says when the program ended at once: its last words."""
+    return f"{name} ended at once: {said}. Mend {variable} in {INIT} (the log: {log})"
 
 
 def call(action, out, status, err=()):
@@ -981,9 +1007,14 @@ def holds(who):
 
 CLICK, CLICK_NO_TAP = ("click", True), ("click", False)
 RUNS = f"{TAPBRIDGE} $TOUCH 0 " + " ".join(map(str, DEFAULT))
+NO_NODE = "ERROR Opening /dev/input/event: No such file or directory"
+# A copy of tapbridge made for another machine: its ELF header names SPARC.
+FOREIGN = "/tmp/foreign/tapbridge"
+MAKE_FOREIGN = (f"mkdir -p /tmp/foreign && cp {TAPBRIDGE} {FOREIGN} && printf '\\002' | "
+                f"dd of={FOREIGN} bs=1 seek=18 conv=notrunc 2>/dev/null")
 BOOT = [
     # name, screen kind, LINE, FIX_TAP_TIME, what happens in turn: calls of the script, waits, clicks (tapping or
-    # not), tap_time read
+    # not), tap_time read, sh steps, the running tapbridge's DISPLAY; REMOTE_LINE (default empty)
     ("start, status, a click, start again, stop, a click after stop", "mt", RUNS, "no",
      [call("status", [NOT_RUNNING], 3), call("start", [started("tb")], 0), holds("tb"),
       call("status", ["tapbridge is running (pid $tb)"], 0), CLICK,
@@ -992,10 +1023,30 @@ BOOT = [
     ("restart while stopped, then while running: one tapbridge taps", "mt", RUNS, "no",
      [call("restart", [NOT_RUNNING, started("tb1")], 0), holds("tb1"),
       call("restart", [STOPPED_TB, started("tb2")], 0), holds("tb2"), CLICK, call("stop", [STOPPED_TB], 0)]),
+    # Lines that cannot run: start says why, from the log, and fails.
     ("a node that does not exist: the error in the log, not running", "mt",
      RUNS.replace("$TOUCH", "/dev/input/event99"), "no",
-     [call("start", [started("N")], 0), ("log", "ERROR Opening /dev/input/event: No such file or directory"),
+     [call("start", [], 1, [ended(NO_NODE)]), ("log", NO_NODE), call("status", [NOT_RUNNING], 3)]),
+    ("no /dev/input/mice: start fails with tapbridge's words", "mt", RUNS, "no",
+     [("sh", "mv /dev/input/mice /dev/input/mice.away"),
+      call("start", [], 1, [ended("ERROR read mouse device, please run as root: No such file or directory")]),
       call("status", [NOT_RUNNING], 3)]),
+    ("a binary for another machine: start fails", "mt", RUNS.replace(TAPBRIDGE, FOREIGN), "no",
+     [("sh", MAKE_FOREIGN), call("start", [], 1, [ended(f"{FOREIGN} is a program for another machine (Exec format error): use the one made for this device")]),
+      call("status", [NOT_RUNNING], 3)]),
+    # Run as printed, DISPLAY= in front: it is tapbridge that fails, for want of an X server.
+    ("a MODE 1 line with DISPLAY=: tapbridge itself runs, and says there is no display", "mt",
+     f"DISPLAY=:0 {TAPBRIDGE} $TOUCH 1 " + " ".join(map(str, DEFAULT)), "no",
+     [call("start", [], 1, [ended("ERROR Opening XDisplay: Resource temporarily unavailable")]), call("status", [NOT_RUNNING], 3)]),
+    # In touch mode it runs on, with DISPLAY in its environment and its own pid in the pid file.
+    ("a line with DISPLAY= in front: the program's environment has it", "mt", f"DISPLAY=:0 {RUNS}", "no",
+     [call("start", [started("tb")], 0), holds("tb"), ("environ", "DISPLAY=:0"), CLICK,
+      call("stop", [STOPPED_TB], 0)]),
+    ("a REMOTE_LINE that cannot run: tapbridge runs all the same, status and stop name both", "mt", RUNS, "no",
+     [call("start", [started("tb")], 1, [ended(f"{INIT}: exec: line N: /usr/local/bin/tapbridge-remote: not found",
+                                               "tapbridge-remote", "REMOTE_LINE", REMOTE_LOG)]),
+      holds("tb"), call("status", ["tapbridge is running (pid $tb)", "tapbridge-remote is not running"], 3),
+      call("stop", [STOPPED_TB, "tapbridge-remote is not running"], 0)], "/usr/local/bin/tapbridge-remote $MOUSE"),
     ("LINE empty: no start", "mt", "", "no",
      [call("start", [], 1, [f"LINE is empty: put the line that tapbridge-setup printed in {INIT}"]),
       call("status", [NOT_RUNNING], 3)]),
@@ -1005,10 +1056,11 @@ BOOT = [
 ]
 
 
-def boot_scenario(name, kind, runs, fix, events):
+def boot_scenario(name, kind, runs, fix, events, remote=""):
     steps = [f"screen {kind} 0 1071 0 1447",
-             f"sh mkdir -p /var/run /var/log && rm -f /var/run/tapbridge.pid {LOG} && sed -e "
-             f"'s|^LINE=.*|LINE=\"{runs}\"|' -e 's|^FIX_TAP_TIME=.*|FIX_TAP_TIME={fix}|' {INIT_IN_GUEST} >{INIT}"]
+             f"sh mkdir -p /var/run /var/log && rm -f /var/run/tapbridge*.pid {LOG} {REMOTE_LOG} && sed -e "
+             f"'s|^LINE=.*|LINE=\"{runs}\"|' -e 's|^REMOTE_LINE=.*|REMOTE_LINE=\"{remote}\"|' "
+             f"-e 's|^FIX_TAP_TIME=.*|FIX_TAP_TIME={fix}|' {INIT_IN_GUEST} >{INIT}"]
     sc = Scenario(f"boot example: {name}", steps)
     clicks = taps = 0
     for i, event in enumerate(events):
@@ -1018,19 +1070,27 @@ def boot_scenario(name, kind, runs, fix, events):
             # A pid no wait named is N: the tapbridge that died at once.
             sc.expect(f"what {action} printed", lambda d, i=i: [re.sub(r"pid \d+", "pid $N", x)
                                                                 for x in d.lines("out", f"i{i}")], out)
-            program_checks(sc, f"i{i}", err=err, status=f"status {status}")
+            # The shell names the script's line where exec failed: N.
+            sc.expect(f"what {action} said on standard error",
+                      lambda d, i=i: [re.sub(r"\bline \d+:", "line N:", x) for x in d.lines("err", f"i{i}")], err)
+            sc.expect(f"end of {action}", lambda d, i=i: d.exit(f"i{i}"), f"status {status}")
         elif event[0] == "holds":
             steps.append(f"wait {event[1]} holds /dev/input/mice")
         elif event[0] == "log":
             steps.append(f"wait file {LOG} {event[1]}")
         elif event[0] == "tap_time":
             steps.append(TAP_TIME)
+        elif event[0] == "sh":
+            steps.append(f"sh {event[1]}")
+        elif event[0] == "environ":
+            steps.append("sh tr '\\0' '\\n' </proc/$(cat /var/run/tapbridge.pid)/environ | grep '^DISPLAY='")
         else:
             clicks, taps = clicks + 1, taps + event[1]
             steps += ["mouse L1 S L0 S", f"wait mice packets {2 * clicks}"]
             # Room for a tap that should not come: what it waits for is its absence.
             steps += [f"wait touch frames {4 * taps}"] if event[1] else ["pause 500"]
-    sc.expect("tap_time as read", lambda d: d.tagged("sh"), [e[1] for e in events if e[0] == "tap_time"])
+    sc.expect("tap_time and DISPLAY as read", lambda d: d.tagged("sh"),
+              [e[1] for e in events if e[0] in ("tap_time", "environ")])
     sc.expect("packets on /dev/input/mice", lambda d: d.tagged("mice"), ["09 00 00 00", "08 00 00 00"] * clicks)
     return sc.expect("frames on the touch node", Delivered.frames, tap_frames([tuple(DEFAULT[:2])] * taps))
 
@@ -1051,47 +1111,31 @@ def batch_text(scenarios):
     return "".join(f"scenario {sc.name}\n" + "".join(s + "\n" for s in sc.steps) for sc in scenarios)
 
 
-def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--driver", required=True)
-    ap.add_argument("--tapbridge", required=True)
-    ap.add_argument("--setup", required=True)
-    ap.add_argument("--remote", help="tapbridge-remote, for the tables that run it")
-    ap.add_argument("--bound", type=float, default=280, help="seconds the guest may take")
-    ap.add_argument("--skip-missing", action="store_true", default=os.environ.get("TAPBRIDGE_SKIP_MISSING") == "1")
-    ap.add_argument("tables", nargs="*", choices=[[]] + sorted(TABLES), default=[])
-    args = ap.parse_args()
-    arch = vm.arch_of(args.driver)
-    lack = vm.missing(arch)
-    if lack:
-        print(f"{'SKIP' if args.skip_missing else 'FAIL'} kernel ({arch}): missing {', '.join(lack)} "
-              "(bash tools/deps.sh --kernel installs them)")
-        return 77 if args.skip_missing else 1
-    scenarios = [sc for name in (args.tables or TABLES) for sc in TABLES[name]()]
+def verdict(records, scenarios, console, where, accel="", say=print):
+    """Judges the guest's records, (tag, text) as they come, against the
+    scenarios, saying each verdict as it is reached and, last, the count
+    for where. Returns the exit status: 0 only when every scenario ran and
+    passed."""
     by_name = {sc.name: sc for sc in scenarios}
-    if len(by_name) != len(scenarios):
-        raise SystemExit("two scenarios share a name")
-    delivered, current, console, driver_pid = {}, None, [], None
+    delivered, current, driver_pid = {}, None, None
     passed = failed = 0
 
     def judge(d):
         nonlocal passed, failed
         problems = by_name[d.name].problems(d)
-        print(f"{'ok  ' if not problems else 'FAIL'} kernel: {d.name}", flush=True)
+        say(f"{'ok  ' if not problems else 'FAIL'} kernel: {d.name}", flush=True)
         if problems:
             failed += 1
             for p in problems:
-                print(f"     {p}")
-            print("     what the kernel delivered:")
+                say(f"     {p}")
+            say("     what the kernel delivered:")
             for t in d.transcript():
-                print(f"       {t}")
+                say(f"       {t}")
         else:
             passed += 1
 
     try:
-        programs = [args.tapbridge, args.setup] + ([args.remote] if args.remote else [])
-        for tag, text in vm.run(os.path.abspath(args.driver), [os.path.abspath(p) for p in programs],
-                                batch_text(scenarios), args.bound, console, {INIT_IN_GUEST: INIT_SOURCE}):
+        for tag, text in records:
             if tag == "scenario":
                 current = delivered[text] = Delivered(text)
                 current.pids["driver"] = driver_pid
@@ -1101,30 +1145,100 @@ def main():
             elif tag == "pid" and current is None:
                 driver_pid = text.split()[1]
             elif tag == "kernel":
-                print(f"guest: Linux {text}, {vm.accelerator(arch)}", flush=True)
+                say(f"guest: Linux {text}, {accel}", flush=True)
             elif current is not None:
                 current.add(tag, text)
             elif tag == "fail":
-                print(f"FAIL kernel: guest: {text}")
+                say(f"FAIL kernel: guest: {text}")
                 failed += 1
+    except vm.GuestError as e:
+        say(f"FAIL kernel: {e}")
+        if current is not None:
+            say(f"     in scenario {current.name!r}; what the kernel delivered:")
+            for t in current.transcript():
+                say(f"       {t}")
+        say("     the console's last lines:\n" + "\n".join("       " + c for c in console[-15:]))
+        failed += 1
+    missing_runs = [sc.name for sc in scenarios if sc.name not in delivered]
+    for name in missing_runs:
+        say(f"FAIL kernel: {name}: not run")
+    failed += len(missing_runs)
+    say(f"{where}: {passed} passed, {failed} failed")
+    return 1 if failed or not passed else 0
+
+
+def runner_faults():
+    """What is wrong with verdict itself, found on canned streams: a pass
+    among failures, a scenario never run, a guest that broke off or a
+    guest's own failure must each make the tier fail, and good rows alone
+    must pass it. A broken runner would hide every failure of the kernel."""
+    def row(name):
+        return Scenario(f"runner: {name}", []).expect("sh", lambda d: d.tagged("sh"), ["yes"])
+
+    def ran(name, said):
+        return [("scenario", f"runner: {name}"), ("sh", said), ("end", f"runner: {name}")]
+
+    good = ran("good", "yes") + ran("also good", "yes")
+
+    def broken_off():
+        # after every row: only the error itself can fail the run
+        yield from good
+        raise vm.GuestError("canned: the guest broke off")
+
+    rows = [row("good"), row("also good")]
+    cases = [
+        # what, records, scenarios, whether the tier passes
+        ("good rows alone", good, rows, True),
+        ("a known-bad row among good ones", good + ran("bad", "no"), rows + [row("bad")], False),
+        ("a row not run", good, rows + [row("not run")], False),
+        ("a guest's failure outside the rows", good + [("fail", "canned")], rows, False),
+        ("a guest that broke off", broken_off(), rows, False),
+        ("no row at all", [], [], False),
+    ]
+    return len(cases), [f"{what}: exit status {status}, but the tier should {'pass' if ok else 'fail'}"
+                        for what, records, scenarios, ok in cases
+                        if ((status := verdict(records, scenarios, [], "canned", say=lambda *a, **k: None)) == 0) != ok]
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--driver")
+    ap.add_argument("--tapbridge")
+    ap.add_argument("--setup")
+    ap.add_argument("--remote", help="tapbridge-remote, for the tables that run it")
+    ap.add_argument("--bound", type=float, default=280, help="seconds the guest may take")
+    ap.add_argument("--skip-missing", action="store_true", default=os.environ.get("TAPBRIDGE_SKIP_MISSING") == "1")
+    ap.add_argument("--runner-only", action="store_true", help="check the runner's verdict on canned rows, boot nothing")
+    ap.add_argument("tables", nargs="*", choices=[[]] + sorted(TABLES), default=[])
+    args = ap.parse_args()
+    # First the runner itself: if it could pass a failing row, no run of it means anything.
+    checked, faults = runner_faults()
+    for fault in faults:
+        print(f"FAIL kernel: the runner itself is broken: {fault}")
+    if faults or args.runner_only:
+        print(f"kernel runner: {checked - len(faults)} passed, {len(faults)} failed")
+        return 1 if faults else 0
+    if not (args.driver and args.tapbridge and args.setup):
+        ap.error("--driver, --tapbridge and --setup are needed (or --runner-only)")
+    arch = vm.arch_of(args.driver)
+    lack = vm.missing(arch)
+    if lack:
+        print(f"{'SKIP' if args.skip_missing else 'FAIL'} kernel ({arch}): missing {', '.join(lack)} "
+              "(bash tools/deps.sh --kernel installs them)")
+        return 77 if args.skip_missing else 1
+    scenarios = [sc for name in (args.tables or TABLES) for sc in TABLES[name]()]
+    if len({sc.name for sc in scenarios}) != len(scenarios):
+        raise SystemExit("two scenarios share a name")
+    console = []
+    programs = [args.tapbridge, args.setup] + ([args.remote] if args.remote else [])
+    records = vm.run(os.path.abspath(args.driver), [os.path.abspath(p) for p in programs],
+                     batch_text(scenarios), args.bound, console, {INIT_IN_GUEST: INIT_SOURCE})
+    try:
+        return verdict(records, scenarios, console, f"kernel ({arch})", vm.accelerator(arch))
     except KeyboardInterrupt:
         # qemu is already gone: the runner stops it on every way out.
         print(f"kernel ({arch}): interrupted")
         return 130
-    except vm.GuestError as e:
-        print(f"FAIL kernel: {e}")
-        if current is not None:
-            print(f"     in scenario {current.name!r}; what the kernel delivered:")
-            for t in current.transcript():
-                print(f"       {t}")
-        print("     the console's last lines:\n" + "\n".join("       " + c for c in console[-15:]))
-        failed += 1
-    missing_runs = [sc.name for sc in scenarios if sc.name not in delivered]
-    for name in missing_runs:
-        print(f"FAIL kernel: {name}: not run")
-    failed += len(missing_runs)
-    print(f"kernel ({arch}): {passed} passed, {failed} failed")
-    return 1 if failed or not passed else 0
 
 
 if __name__ == "__main__":

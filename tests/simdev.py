@@ -332,8 +332,10 @@ def have(*tools):
     return [t for t in tools if not (os.path.exists(t) if t.startswith("/") else shutil.which(t))]
 
 
-CHROOT_REMEDY = ("in a plain chroot DIR, enter it this way instead: mount --bind DIR DIR; "
-                 "mount -t proc proc DIR/proc; mount -t sysfs sysfs DIR/sys; mount -t devpts devpts DIR/dev/pts; chroot DIR")
+# As the README and tools/quiet.sh write it.
+CHROOT_REMEDY = ("in a plain chroot DIR, enter it from outside, as root: mount --bind DIR DIR && "
+                 "mount -t proc proc DIR/proc && mount -t sysfs sysfs DIR/sys && mount -t devpts devpts DIR/dev/pts && "
+                 "chroot DIR")
 
 
 def sandbox_problem():

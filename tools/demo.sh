@@ -1,11 +1,18 @@
 #!/bin/bash
 # Installs, builds, and runs tapbridge on simulated devices: a scripted mouse
 # on a pty placed at /dev/input/mice and a FIFO as the touch node, printing the
-# taps as an event tester would. Pass --x to drive an Xvfb display instead,
-# --kernel to run it all on a real kernel under qemu.
+# taps as an event tester would.
+#   bash tools/demo.sh           touch mode
+#   bash tools/demo.sh --x       an Xvfb display instead of the touch node
+#   bash tools/demo.sh --kernel  both programs on a real kernel under qemu
 # Set-up output goes to build/demo.log; the terminal gets a line a step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+case "${1:-}" in
+  ""|--x|--kernel) [ $# -le 1 ] || { echo "demo.sh: one option at most (--x or --kernel)" >&2; exit 2; } ;;
+  --help|-h) sed -n '2,8s/^# \{0,1\}//p' "$0"; exit 0 ;;
+  *) echo "demo.sh: unknown option $1 (--x, --kernel, --help)" >&2; exit 2 ;;
+esac
 source tools/quiet.sh
 quiet_log demo
 echo "Setting up (the details go to $TAPBRIDGE_LOG)"
@@ -16,6 +23,7 @@ if [ "${1:-}" = --kernel ]; then
   echo
   exec python3 tools/demo_kernel.py build/default
 fi
+plain_chroot_check demo.sh
 bash tools/deps.sh
 python3 tests/simdev.py  # says in one line why the simulated devices cannot run here, if they cannot
 step "building tapbridge (cmake preset default)" build_preset default

@@ -183,6 +183,26 @@ std::string remote_input(world& w, const std::string& verb, const std::string& r
     return emit(r->device, *events) ? "" : "cannot write to " + r->id + " (unplugged?)";
 }
 
+// The mouse tokens COUNT times, one every MS ms on a schedule kept from the
+// first, so that a slow round does not delay the rest; MS 0 is a burst.
+std::string paced_step(world& w, const std::string& rest)
+{
+    const auto [ms_word, more] = first_word(rest);
+    const auto [count_word, tokens] = first_word(more);
+    const auto ms = parse_number(ms_word);
+    const auto count = parse_number(count_word);
+    const auto events = mouse_events(tokens);
+    if (!ms || !count || *ms < 0 || *count < 1 || !events || tokens.empty())
+        return "paced MS COUNT TOKENS";
+    const long long first = now_ms();
+    for (int i = 0; i < *count; ++i) {
+        collect_for(w, static_cast<int>(std::max(0LL, first + static_cast<long long>(i) * *ms - now_ms())));
+        if (!emit(w.made.mouse, *events))
+            return "cannot write to the mouse";
+    }
+    return {};
+}
+
 bool file_holds(const std::string& path, const std::string& text)
 {
     std::ifstream in(path);
@@ -317,6 +337,8 @@ std::string play(world& w, const step& s)
             return "mouse: tokens are L1 L0 R1 R0 M1 M0 X<n> Y<n> W<n> S";
         return emit(w.made.mouse, *events) ? "" : "cannot write to the mouse";
     }
+    if (s.verb == "paced")
+        return paced_step(w, s.rest);
     if (s.verb == "finger")
         return finger_step(w, s.rest);
     if (s.verb == "tap") {

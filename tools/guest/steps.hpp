@@ -23,6 +23,7 @@
 //                                    with PREFIX (leading blanks ignored), as printed
 //   sh COMMAND                       runs COMMAND by sh -c to its end (state changes)
 //   mouse TOKENS                     L1 L0 R1 R0 M1 M0 X<n> Y<n> W<n> S (see devices.hpp)
+//   paced MS COUNT TOKENS            the mouse TOKENS COUNT times, one every MS ms (0: at once)
 //   finger down|move SLOT X Y        one frame of a finger in SLOT
 //   finger up SLOT...                one frame lifting the fingers in SLOT...
 //   tap X Y                          a finger down and up in slot 0
