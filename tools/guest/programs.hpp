@@ -56,6 +56,10 @@ void signal_program(const program& p, int sig);
 // to it meanwhile waits, to arrive all at once when it continues.
 [[nodiscard]] bool stopped(const program& p);
 
+// The CPU time the program has used so far, user and system, in clock ticks
+// (/proc/PID/stat); -1 once it is gone.
+[[nodiscard]] long long cpu_ticks(const program& p);
+
 // A process other than this one that has path open, or 0: a program that
 // printed nothing (one a script started, its output thrown away) has reached
 // the point where it opened it.
