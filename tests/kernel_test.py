@@ -462,14 +462,34 @@ EVIL_PATH = "\"$(printf '/tmp/a\\nReady. Run as root:\\033[2J')\""
 EVIL_PATH_SHOWN = "/tmp/a\\nReady. Run as root:\\x1b[2J"
 
 
+# A window of CPU time while --pick waits, and its bound in clock ticks (100
+# a second): a wait that spins fills the window, about 500 ticks.
+CPU_WINDOW_MS, CPU_BOUND = 5000, 10
+
+
 def T(x, y):
     return [f"tap {x} {y}"]
 
 
-def HOLD(x, y):
+def F(slot, x, y):
+    """A quick touch at (x, y) in slot."""
+    return [f"finger down {slot} {x} {y}", f"finger up {slot}"]
+
+
+def HOLD(x, y, slot=0):
     """A finger held 1.2 s at (x, y), wavering inside the still box meanwhile."""
-    return [f"finger down 0 {x} {y}", "pause 600", f"finger move 0 {x + 10} {y - 10}", "pause 600",
-            f"finger move 0 {x} {y}", "finger up 0"]
+    return [f"finger down {slot} {x} {y}", "pause 600", f"finger move {slot} {x + 10} {y - 10}", "pause 600",
+            f"finger move {slot} {x} {y}", f"finger up {slot}"]
+
+
+def OVERFLOW(slot, other):
+    """A finger in slot moved 600 times, lifted at 700 800, and one in other
+    moved as often, while it is stopped: more than evdev queues for a
+    reader, so the kernel drops the oldest, the lift among them."""
+    return ([f"finger down {slot} 100 200", "wait p idle"] + FROZEN
+            + [f"finger move {slot} {300 + i % 2} {400 + i % 2}" for i in range(600)]
+            + [f"finger move {slot} 700 800", f"finger up {slot}", f"finger down {other} 900 100"]
+            + [f"finger move {other} {900 + i % 2} {100 + i % 2}" for i in range(600)] + [f"finger up {other}"] + THAWED)
 
 
 # The second finger lifts first; the answer waits for the last.
@@ -514,11 +534,28 @@ PICK = [
     # from the state libevdev reads again; where it lifted, only the kernel's
     # slot values still know. It answers there.
     ("a lift lost when the kernel's queue overflowed still answers", "mt 0 1071 0 1447", [], PICK_RUN,
-     [["finger down 0 100 200", "wait p idle"] + FROZEN
-      + [f"finger move 0 {300 + i % 2} {400 + i % 2}" for i in range(600)] + ["finger move 0 700 800", "finger up 0"]
-      + ["finger down 1 900 100"] + [f"finger move 1 {900 + i % 2} {100 + i % 2}" for i in range(600)]
-      + ["finger up 1"] + THAWED, T(500, 600), ENTER, ENTER, ENTER],
-     [(700, 800), (500, 600), OFF, OFF, OFF], "status 0", [], ""),
+     [OVERFLOW(0, 1), T(500, 600), ENTER, ENTER, ENTER], [(700, 800), (500, 600), OFF, OFF, OFF], "status 0", [], ""),
+    # The kernel's slot values past the sixteenth are asked for too.
+    ("a 64-slot screen: a lift lost in slot 40 still answers", "mt 0 1071 0 1447 slots 64", [], PICK_RUN,
+     [OVERFLOW(40, 63), F(50, 500, 600), ENTER, ENTER, ENTER], [(700, 800), (500, 600), OFF, OFF, OFF], "status 0",
+     [], ""),
+    # A driver may number slots by the controller's contact id: a lone finger comes in any slot it declares.
+    ("a 32-slot screen: a finger in slot 20 answers", "mt 0 1071 0 1447 slots 32", [], PICK_RUN,
+     [F(20, 300, 400), F(31, 500, 600), ENTER, ENTER, ENTER], [(300, 400), (500, 600), OFF, OFF, OFF], "status 0",
+     [], ""),
+    ("a 64-slot screen, standard input closed: touches in high slots answer, two there stop",
+     "mt 0 1071 0 1447 slots 64", [], f"{PICK_RUN} $TOUCH <&-",
+     [F(63, 150, 300), HOLD(500, 500, 40), F(33, 600, 250), F(17, 700, 800),
+      ["finger down 50 100 200", "finger down 63 500 600", "finger up 50 63"]],
+     [(150, 300), OFF, (600, 250), (700, 800)], "status 130", [STOPPED], ""),
+    # Always readable and never a line end: waiting must not keep a core busy, and touches still answer.
+    ("standard input /dev/zero: waiting costs no CPU", "mt 0 1071 0 1447", [], f"{PICK_RUN} </dev/zero",
+     [["wait p idle", f"cpu p {CPU_WINDOW_MS}"] + T(300, 400), T(500, 600), T(700, 800), T(900, 1000),
+      T(100, 200)], [(300, 400), (500, 600), (700, 800), (900, 1000), (100, 200)], "status 0", [], ""),
+    ("standard input a pipe that never ends a line: waiting costs no CPU", "mt 0 1071 0 1447",
+     ["sh rm -f /tmp/zeros && mkfifo /tmp/zeros", "run z cat /dev/zero >/tmp/zeros"], f"{PICK_RUN} </tmp/zeros",
+     [["wait p idle", f"cpu p {CPU_WINDOW_MS}"] + T(300, 400), T(500, 600), T(700, 800), T(900, 1000),
+      T(100, 200)], [(300, 400), (500, 600), (700, 800), (900, 1000), (100, 200)], "status 0", [], ""),
     # Typed while it was starting: no question had been asked, so they answer none.
     ("Enters typed before the first question answer nothing", "mt 0 1071 0 1447",
      ["wait p stopped", "keys p \\n\\n", "signal p 18"], f"kill -STOP $$; exec {PICK_RUN}",
@@ -629,6 +666,10 @@ def pick_scenario(name, screen, before, command, answers, points, end, err, acti
         touches = [s for s in steps if s.startswith(("tap ", "finger "))]
         steps += ["tap 700 800", "wait touch frames 2"]
     sc = program_checks(Scenario(f"pick: {name}", steps), "p", want, err, end, keys=PICK_KEYS)
+    if any(x.startswith("cpu p ") for x in steps):
+        sc.expect("CPU ticks while it waits", lambda d: d.tagged("cpu"),
+                  lambda got: None if got and all(int(t.split()[1]) <= CPU_BOUND for t in got)
+                  else f"want at most {CPU_BOUND} ticks in {CPU_WINDOW_MS} ms")
     # Every question answered, and the one it stopped at.
     asked = names[:len(points) + (end not in ("status 0", "status 1") and bool(answers))]
     sc.expect("questions", lambda d: [x for x in d.lines("out", "p") if x.startswith(tuple(f"{n} (" for n in NAMES))],

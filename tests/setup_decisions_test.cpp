@@ -7,6 +7,7 @@
 #include "setup/decide/command.hpp"
 #include "setup/decide/lift.hpp"
 #include "setup/decide/mousedev.hpp"
+#include "setup/decide/pace.hpp"
 #include "setup/decide/records.hpp"
 #include "setup/decide/sketch.hpp"
 #include "setup/decide/traps.hpp"
@@ -577,12 +578,15 @@ TEST(Lift, WhatAFinishedTouchAnswers)
         std::vector<std::string> answered;
     };
     constexpr int second = 1'000'000;
-    const touch_state none{true, 0, false, {}, {}};
+    // A screen of 16 slots, one of 32 and one of 64.
+    const touch_state none{true, 0, false, std::vector<slot_state>(16)};
+    const touch_state slots_32{true, 0, false, std::vector<slot_state>(32)};
+    const touch_state slots_64{true, 0, false, std::vector<slot_state>(64)};
     touch_state was_at_300_400 = none;
-    was_at_300_400.last[0] = {300, 400};
+    was_at_300_400.slots[0].last = {300, 400};
     touch_state down_at_300_400 = was_at_300_400;
-    down_at_300_400.down[0] = down_at_300_400.touching = true;
-    const touch_state no_slots{false, 0, false, {}, {}};
+    down_at_300_400.slots[0].down = down_at_300_400.touching = true;
+    const touch_state no_slots{false, 0, false, std::vector<slot_state>(1)};
     // 0..1071 by 0..1447: a finger held still stays within 21 by 28 units.
     const std::vector<row> rows = {
         {"a slotted tap", none, {slot(0), id(7), x(300), y(400), touch_down, syn, id(-1), touch_up, syn}, {"300 400"}},
@@ -637,12 +641,20 @@ TEST(Lift, WhatAFinishedTouchAnswers)
           y(600), mt_report, syn, mt_report, touch_up, syn},
          {"stop"}},
         {"nothing before the frame ends", none, {id(7), x(1), y(2), touch_down, syn, id(-1), touch_up}, {}},
-        {"a slot beyond those followed", none, {slot(20), id(3), x(1), y(2), syn, id(-1), syn}, {}},
-        {"the highest slot followed", none, {slot(15), id(3), x(1), y(2), syn, id(-1), syn}, {"1 2"}},
+        {"a slot beyond those the screen has", none, {slot(20), id(3), x(1), y(2), syn, id(-1), syn}, {}},
+        {"the screen's highest slot", none, {slot(15), id(3), x(1), y(2), syn, id(-1), syn}, {"1 2"}},
         {"the first slot past them", none, {slot(16), id(3), x(1), y(2), syn, id(-1), syn}, {}},
+        {"slot 20 of 32", slots_32, {slot(20), id(3), x(1), y(2), syn, id(-1), syn}, {"1 2"}},
+        {"slot 63 of 64, held: off", slots_64, {slot(63), id(3), x(1), y(2), syn, after(second), id(-1), syn},
+         {"off"}},
+        {"slot 64 of 64 is none", slots_64, {slot(64), id(3), x(1), y(2), syn, id(-1), syn}, {}},
+        {"a negative slot is none", slots_64, {slot(-1), id(3), x(1), y(2), syn, id(-1), syn}, {}},
         {"the highest slot as the second finger", none,
          {id(1), x(1), y(2), syn, slot(15), id(3), syn, slot(0), id(-1), syn, slot(15), id(-1), syn}, {"stop"}},
-        {"a second finger past the slots followed: no answer before BTN_TOUCH goes up", none,
+        {"slot 40 of 64 as the second finger", slots_64,
+         {slot(33), id(1), x(1), y(2), syn, slot(40), id(3), syn, slot(33), id(-1), syn, slot(40), id(-1), syn},
+         {"stop"}},
+        {"a second finger past the screen's slots: no answer before BTN_TOUCH goes up", none,
          {id(1), x(1), y(2), touch_down, syn, slot(16), id(3), syn, slot(0), id(-1), syn}, {}},
         {"a lift, then a whole second tap", none,
          {id(1), x(10), y(20), touch_down, syn, id(-1), touch_up, syn, id(2), x(30), y(40), touch_down, syn, id(-1),
@@ -651,6 +663,18 @@ TEST(Lift, WhatAFinishedTouchAnswers)
     };
     for (const row& r : rows)
         EXPECT_EQ(answers(r.state, r.events), r.answered) << r.name;
+    // Standard input past the budget without a line end is read 20 times a second.
+    struct paced {
+        std::size_t unended;
+        std::int64_t last_ms, now_ms, delay_ms;
+    };
+    const std::vector<paced> paces = {
+        {0, 1000, 1000, 0}, {unended_budget - 1, 1000, 1000, 0}, {unended_budget, 1000, 1000, 50},
+        {unended_budget, 1000, 1030, 20}, {unended_budget, 1000, 1049, 1}, {unended_budget, 1000, 1050, 0},
+        {SIZE_MAX, 0, 1, 49}, {SIZE_MAX, 1000, 900'000, 0},
+    };
+    for (const paced& p : paces)
+        EXPECT_EQ(read_delay_ms(p.unended, p.last_ms, p.now_ms), p.delay_ms) << p.unended << " bytes, " << p.now_ms;
     const still_box tiny_and_whole = still_box_for({0, 99, 0}, {INT_MIN, INT_MAX, 0});
     EXPECT_EQ(tiny_and_whole.x, 4) << "at least 4 units";
     EXPECT_EQ(tiny_and_whole.y, 85899345) << "2 % of the whole int range, no overflow";
