@@ -362,6 +362,10 @@ REPORT = [
       merged("previous page (right) and menu (middle)", "0 y 0", "x 0..1, y 0..1"), line([-1, -1] + [0] * 8)], ""),
     ("a resolution: the range says it", "mt 0 1071 0 1447 res 12", [], 0,
      [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, READY, line(DEFAULT)], ""),
+    ("a resolution no screen has: not shown", "mt 0 1071 0 1447 res 2147483647", [], 0,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, READY, line(DEFAULT)], ""),
+    ("a negative resolution: not shown", "mt 0 1071 0 1447 res -5", [], 0,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, READY, line(DEFAULT)], ""),
     *[(f"{kind} kind, a name with a line break and escapes: shown escaped", f"{kind} 0 1071 0 1447 name {name}",
        ["sh echo 0 > /sys/module/mousedev/parameters/tap_time"], 0,
        [RECORDS_NO_TOOL if kind == "direct" else RECORDS_ALL,
@@ -406,10 +410,13 @@ REPORT = [
 
 
 def screen_words(screen):
-    """A screen step's kind, range, resolution text and name as shown."""
+    """A screen step's kind, range, resolution text and name as shown: the
+    resolution only where it makes each axis 1 mm to 10 m long."""
     words = screen.split(" name ", 1)
     kind, x0, x1, y0, y1, *rest = words[0].split()
-    res = f" ({rest[1]} per mm)" if rest[:1] == ["res"] else ""
+    res = int(rest[1]) if rest[:1] == ["res"] else 0
+    believed = res > 0 and all(1 <= (int(b) - int(a)) / res <= 10000 for a, b in [(x0, x1), (y0, y1)])
+    res = f" ({res} per mm)" if believed else ""
     return kind, (x0, x1, y0, y1), res, words[1] if len(words) > 1 else "virtual touch screen"
 
 
@@ -745,6 +752,15 @@ NO_PROC = "mount -t tmpfs none /proc"
 SYS_RO = "mount -o remount,bind,ro /sys"
 # A value the kernel itself would never show there.
 TAP_TIME_NAN = "echo abc >/tmp/tap_time && mount --bind /tmp/tap_time /sys/module/mousedev/parameters/tap_time"
+TAP_TIME_PATH = "/sys/module/mousedev/parameters/tap_time"
+TAP_TIME_FIFO = f"mkfifo /tmp/tap_time_fifo; mount --bind /tmp/tap_time_fifo {TAP_TIME_PATH}"
+UTF8_NAME = r"caf\xc3\xa9\xc2\x9b"
+
+
+def tap_time_file(value):
+    return f"echo {value} >/tmp/tap_time && mount --bind /tmp/tap_time {TAP_TIME_PATH}"
+
+
 SYS_UNKNOWN = ["  mousedev: unknown: ", "mousedev tap_time: unknown: ", "mice now: unknown: ", "Check these first",
                "Then run as root:"]
 INPUT_HIDDEN = ("tapbridge-setup: no input devices seen, but not for want of them: cannot read /dev/input: "
@@ -798,12 +814,62 @@ BLIND = [
     ("--pick to a full disk", "mt", [], "tapbridge-setup --pick $TOUCH >/dev/full", 74, [FULL], [], None),
     ("the report with standard output closed", "mt", [], "tapbridge-setup >&-", 74, ["standard output is closed"],
      [], None),
+    # Nothing under /sys or /proc may make it wait: a FIFO there is refused unopened.
+    ("touchpad kind, a FIFO at tap_time: the report", "touchpad", [], unseen(TAP_TIME_FIFO), 1,
+     [f"mousedev tap_time: unknown: {TAP_TIME_PATH} is a FIFO, not a file of the kernel's", "Check these first"],
+     ["Ready"], None),
+    ("touchpad kind, a FIFO at tap_time: --fix", "touchpad", [], unseen(TAP_TIME_FIFO, " --fix"), 1,
+     [f"{TAP_TIME_PATH} is a FIFO, not a file of the kernel's", "Nothing changed"], ["->"], "200"),
+    ("a FIFO at a process's comm: whether tapbridge runs is unknown", "mt", [],
+     unseen("mkfifo /tmp/comm && mount --bind /tmp/comm /proc/1/comm"), 1,
+     ["tapbridge running: unknown: /proc/1/comm is a FIFO, not a file of the kernel's",
+      "whether tapbridge already runs is unknown"], ["Ready"], None),
+    # A file mounted over tap_time holds a number mousedev never reads.
+    ("touchpad kind, tap_time a plain file holding 7: the report", "touchpad", [], unseen(tap_time_file(7)), 1,
+     [f"mousedev tap_time: unknown: {TAP_TIME_PATH} is not on sysfs", "Check these first"], ["Ready", "7 ms"],
+     None),
+    ("touchpad kind, tap_time a plain file holding 200: --fix writes nothing", "touchpad", [],
+     f"unshare -m sh -c '{tap_time_file(200)} && tapbridge-setup --fix; s=$?; cat /tmp/tap_time; exit $s'", 1,
+     ["is not on sysfs", "Nothing changed", "200"], ["->", "0\n0"], "200"),
+    # The terminal's character set decides what of a name's high bytes can be shown.
+    ("a name with UTF-8 and a C1 control, LANG=C.UTF-8: the letters shown", f"mt name {UTF8_NAME}", [],
+     "LANG=C.UTF-8 tapbridge-setup", 0, ['"caf\u00e9\\xc2\\x9b"', READY], [], None),
+    ("the same name, LC_ALL=C before LANG: every high byte escaped", f"mt name {UTF8_NAME}", [],
+     "LC_ALL=C LANG=C.UTF-8 tapbridge-setup", 0, ['"caf\\xc3\\xa9\\xc2\\x9b"', READY], ["\u00e9"], None),
+    ("the same name, LC_CTYPE=C.UTF-8 before LANG=C: the letters shown", f"mt name {UTF8_NAME}", [],
+     "LC_CTYPE=C.UTF-8 LANG=C tapbridge-setup", 0, ['"caf\u00e9\\xc2\\x9b"', READY], [], None),
+    # Hand-made nodes: a copy with the screen's numbers, and a stale node no driver answers.
+    ("a stray node with the screen's numbers: the kernel's own name is used", "mt", [],
+     "ln $TOUCH /dev/input/event0x; tapbridge-setup; s=$?; rm /dev/input/event0x; exit $s", 0,
+     ['$TOUCH "virtual touch screen"', READY, line(DEFAULT)], ["event0x"], None),
+    ("a stale node no driver answers is no device", "mt", [],
+     "mknod /dev/input/event95 c 13 95; tapbridge-setup; s=$?; rm /dev/input/event95; exit $s", 0,
+     [READY, line(DEFAULT)], ["could not be opened", "event95"], None),
+    # The sketch within the terminal's width: none where even its box does not fit.
+    ("a 20-column terminal: no sketch", "mt", [], "stty cols 20 && tapbridge-setup", 0, [READY], ["Where the points"],
+     None),
+    ("a 30-column terminal: the legend below the box, broken at blanks", "mt", [], "stty cols 30 && tapbridge-setup",
+     0, ["Where the points fall, x", "  +------------------+", "  5 wheel down = next", READY], [], None),
 ]
 
 
+def sketch_width(lines):
+    """The widest line of the sketch: from its heading to the line it ends before."""
+    start = next((i for i, x in enumerate(lines) if x.startswith("Where the points")), len(lines))
+    end = next((i for i, x in enumerate(lines) if i > start and x in (READY, MEND, "Then run as root:")), len(lines))
+    return max([len(x) for x in lines[start:end]] + [0])
+
+
 def blind_scenario(name, kind, before, command, status, says, never, tap_time):
-    steps = [f"screen {kind} 0 1071 0 1447"] + before + [f"run s {command}", "wait s exit"]
+    kind, _, named = kind.partition(" name ")
+    steps = [f"screen {kind} 0 1071 0 1447" + (f" name {named}" if named else "")] + before
+    steps += [f"run s {command}", "wait s exit"]
     sc = Scenario(f"blind spot: {name}", steps + ([TAP_TIME] if tap_time else []))
+    if command.startswith("stty cols "):
+        # The last column stays free: some terminals wrap a line that fills it.
+        cols = int(command.split()[2])
+        sc.expect("the sketch's widest line", lambda d: sketch_width(d.lines("out", "s")),
+                  lambda w: None if w < cols else f"want under {cols} columns")
     sc.expect("end", lambda d: d.exit("s"), f"status {status}")
     printed = lambda d: "\n".join(d.lines("out", "s") + d.lines("err", "s"))  # noqa: E731
     sc.expect("what it printed", printed,

@@ -252,6 +252,41 @@ TEST(Sketch, WherePointsFallInTheBox)
          {{{INT_MAX, INT_MAX}, {0, 0}, point_off, point_off, point_off}}, 32, 8,
          {{{31, 7, 1}, {16, 0, 2}, off, off, off}}, std::nullopt},
     };
+    // Believed resolutions only: an absurd one draws the units' shape.
+    const point_set square_points = default_points({0, 4095, 0}, {0, 4095, 0}, false);
+    EXPECT_EQ(place_points({0, 4095, 40}, {0, 4095, 20}, square_points).columns, 12) << "102 by 205 mm";
+    EXPECT_EQ(place_points({0, 4095, INT_MAX}, {0, 4095, 20}, square_points).columns, 24) << "2147483647 per mm";
+    EXPECT_EQ(place_points({0, 4095, -5}, {0, 4095, 20}, square_points).columns, 24) << "-5 per mm";
+    struct believed {
+        axis_range axis;
+        bool yes;
+    };
+    for (const believed& b : std::vector<believed>{{{0, 1071, 12}, true}, {{0, 1071, 0}, false}, {{0, 1071, -5}, false},
+                                                   {{0, 1071, INT_MAX}, false}, {{0, 1, 1}, true}, {{0, 0, 12}, false},
+                                                   {{0, 100'000, 10}, true}, {{0, 100'001, 10}, false},
+                                                   {{INT_MIN, INT_MAX, 1}, false}})
+        EXPECT_EQ(resolution_believed(b.axis), b.yes) << b.axis.maximum << " by " << b.axis.resolution;
+    // The terminal's width: the legend below the box, broken at blanks, or no sketch at all.
+    const point_set tall_points = default_points(range_x, range_y, true);
+    for (std::size_t columns : {std::size_t{200}, std::size_t{79}, std::size_t{40}, std::size_t{24}, std::size_t{22},
+                                std::size_t{21}, std::size_t{10}, std::size_t{0}}) {
+        const auto lines = sketch_lines(range_x, range_y, tall_points, page_turning, columns);
+        // The tall box is 18 columns inside its border, indented by 2.
+        EXPECT_EQ(lines.empty(), columns < 22) << columns << " columns";
+        EXPECT_EQ(lines.size(), columns >= 79 ? 15u : columns == 40 ? 22u : lines.size()) << columns << " columns";
+        for (const std::string& line : lines)
+            EXPECT_LE(line.size(), std::min(columns, sketch_width)) << columns << " columns: " << line;
+        // Broken or not, the legend says the same.
+        std::string words;
+        for (const std::string& line : lines)
+            for (std::size_t at = line.find_first_not_of(' '); at < line.size(); at = line.find_first_not_of(' ', at)) {
+                const std::size_t end = std::min(line.find(' ', at), line.size());
+                words += line.substr(at, end - at) + ' ';
+                at = end;
+            }
+        EXPECT_EQ(words.find("5 wheel down = next page (910,723)") == std::string::npos, lines.empty())
+            << columns << " columns: " << words;
+    }
     for (const row& r : rows) {
         const sketch_box box = place_points(r.x, r.y, r.points);
         EXPECT_EQ(box.columns, r.columns) << r.name;
@@ -401,7 +436,29 @@ TEST(Text, PrintableAndNumbers)
         {"overlong \xc0\xaf", "overlong \\xc0\\xaf"},
     };
     for (const printed& n : names)
-        EXPECT_EQ(printable(n.text), n.shown) << n.shown;
+        EXPECT_EQ(printable(n.text, true), n.shown) << n.shown;
+    // Where the terminal is not UTF-8, 0x9b alone is CSI: every high byte is escaped.
+    const std::vector<printed> eight_bit = {
+        {"caf\xc3\xa9", "caf\\xc3\\xa9"}, {"\x9b" "1m\xff", "\\x9b" "1m\\xff"}, {"plain\n", "plain\\n"}};
+    for (const printed& n : eight_bit)
+        EXPECT_EQ(printable(n.text, false), n.shown) << n.shown;
+    struct locale {
+        const char* lc_all;
+        const char* lc_ctype;
+        const char* lang;
+        bool utf8;
+    };
+    const std::vector<locale> locales = {
+        {nullptr, nullptr, nullptr, false},           {nullptr, nullptr, "en_US.UTF-8", true},
+        {nullptr, nullptr, "C.utf8", true},           {nullptr, nullptr, "de_DE.utf-8@euro", true},
+        {"C", nullptr, "en_US.UTF-8", false},         {"", nullptr, "en_US.UTF-8", true},
+        {nullptr, "C.UTF-8", "C", true},              {nullptr, "ru_RU.KOI8-R", "en_US.UTF-8", false},
+        {"POSIX", "C.UTF-8", "C.UTF-8", false},       {nullptr, nullptr, "de_DE", false},
+        {nullptr, nullptr, "en_US.UTF-16", false},    {nullptr, "", "C.UTF-8", true},
+    };
+    for (const locale& l : locales)
+        EXPECT_EQ(utf8_locale(l.lc_all, l.lc_ctype, l.lang), l.utf8)
+            << (l.lc_all ? l.lc_all : "-") << ' ' << (l.lc_ctype ? l.lc_ctype : "-") << ' ' << (l.lang ? l.lang : "-");
     struct number {
         std::string text;
         std::optional<unsigned int> tap_time;
