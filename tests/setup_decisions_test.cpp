@@ -720,15 +720,15 @@ TEST(Lift, WhatAFinishedTouchAnswers)
     };
     for (const row& r : rows)
         EXPECT_EQ(answers(r.state, r.events), r.answered) << r.name;
-    // Standard input past the budget without a line end is read 20 times a second.
+    // Standard input past the budget without a line end is read ten times a second.
     struct paced {
         std::size_t unended;
         std::int64_t last_ms, now_ms, delay_ms;
     };
     const std::vector<paced> paces = {
-        {0, 1000, 1000, 0}, {unended_budget - 1, 1000, 1000, 0}, {unended_budget, 1000, 1000, 50},
-        {unended_budget, 1000, 1030, 20}, {unended_budget, 1000, 1049, 1}, {unended_budget, 1000, 1050, 0},
-        {SIZE_MAX, 0, 1, 49}, {SIZE_MAX, 1000, 900'000, 0},
+        {0, 1000, 1000, 0}, {unended_budget - 1, 1000, 1000, 0}, {unended_budget, 1000, 1000, 100},
+        {unended_budget, 1000, 1030, 70}, {unended_budget, 1000, 1099, 1}, {unended_budget, 1000, 1100, 0},
+        {SIZE_MAX, 0, 1, 99}, {SIZE_MAX, 1000, 900'000, 0},
     };
     for (const paced& p : paces)
         EXPECT_EQ(read_delay_ms(p.unended, p.last_ms, p.now_ms), p.delay_ms) << p.unended << " bytes, " << p.now_ms;

@@ -11,10 +11,12 @@
 // it comes, so that a long line and then its end are taken at once.
 constexpr std::size_t unended_budget = std::size_t{16} << 20;
 
-// Past the budget it is read at most once in this many milliseconds (20
-// times a second): a line end or the end of input is still found, a tenth
-// of a second late at worst, and waiting costs next to nothing.
-constexpr std::int64_t paced_read_ms = 50;
+// Past the budget it is read at most once in this many milliseconds (ten
+// times a second), this many bytes at a time: a line end or the end of
+// input is still found, a tenth of a second late, if slowly (40 KiB a
+// second), and waiting costs next to nothing, even emulated.
+constexpr std::int64_t paced_read_ms = 100;
+constexpr std::size_t paced_read_bytes = 4096;
 
 // How many milliseconds to wait before standard input may be read again: 0
 // for now. unended counts the bytes read since the last line end, last_ms

@@ -174,7 +174,7 @@ void read_keyboard(pending_input& in)
 {
     // A pipe's whole buffer at once: a long line goes by in few reads.
     static char chunk[64 * 1024];
-    const ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
+    const ssize_t n = read(STDIN_FILENO, chunk, in.unended < unended_budget ? sizeof chunk : paced_read_bytes);
     in.last_read_ms = monotonic_ms();
     if (n > 0) {
         const char* end = chunk + n;
