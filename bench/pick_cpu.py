@@ -6,8 +6,9 @@ usage: pick_cpu.py --driver PATH --setup PATH [--window MS]
 Boots the kernel tier's guest (tools/vm.py) for the driver's architecture and
 has --pick wait on a touch screen with standard input that never ends a line
 (/dev/zero, and a pipe fed from it), and with standard input closed; prints
-the clock ticks (100 a second) it used in each window. A wait that spins
-fills the window: about window/10 ticks.
+the CPU it used in each window, in clock ticks (100 a second, sampled at
+each timer interrupt) and in ms as the scheduler counts it. A wait that
+spins fills the window: about window/10 ticks.
 """
 import argparse
 import os
@@ -39,7 +40,8 @@ def main():
         if tag == "scenario":
             current = text
         elif tag == "cpu":
-            print(f"{arch}: standard input {current}: {text.split()[1]} ticks in {args.window} ms", flush=True)
+            _, ticks, ms = text.split()
+            print(f"{arch}: standard input {current}: {ticks} ticks, {ms} ms on CPU in {args.window} ms", flush=True)
         elif tag == "fail":
             print(f"{arch}: standard input {current}: {text}", flush=True)
 

@@ -13,7 +13,7 @@
 // started stopped, the devices removed and the kernel state put back. A step
 // that fails ends its scenario early. Records, one a line: "scenario NAME",
 // "node touch|mouse PATH", "pid ID N", "step VERB REST", "touch ...", "mice
-// ...", "out ID LINE", "err ID LINE", "sh LINE", "cpu ID TICKS", "exit ID
+// ...", "out ID LINE", "err ID LINE", "sh LINE", "cpu ID TICKS MS", "exit ID
 // status|signal N", "fail WHY", "end NAME".
 
 #include "report.hpp"

@@ -231,6 +231,14 @@ long long cpu_ticks(const program& p)
     return fields.size() > 12 ? std::stoll(fields[11]) + std::stoll(fields[12]) : -1;
 }
 
+long long cpu_ns(const program& p)
+{
+    long long ns = -1;
+    if (!p.ended)
+        std::ifstream("/proc/" + std::to_string(p.pid) + "/schedstat") >> ns;
+    return ns;
+}
+
 pid_t holder_of(const std::string& path)
 {
     namespace fs = std::filesystem;

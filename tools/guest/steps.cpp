@@ -220,12 +220,14 @@ std::string play(world& w, const step& s)
         const auto ms = parse_number(text);
         if (!find_program(w, id) || !ms || *ms < 0)
             return "cpu ID MS: ID must be a program of this scenario";
-        const long long before = cpu_ticks(*find_program(w, id));
+        const long long ticks = cpu_ticks(*find_program(w, id));
+        const long long ns = cpu_ns(*find_program(w, id));
         collect_for(w, *ms);
-        const long long after = cpu_ticks(*find_program(w, id));
-        if (before < 0 || after < 0)
-            return "cpu: " + id + " ended during the window";
-        record("cpu", id + ' ' + std::to_string(after - before));
+        const long long ticks_after = cpu_ticks(*find_program(w, id));
+        const long long ns_after = cpu_ns(*find_program(w, id));
+        if (ticks < 0 || ns < 0 || ticks_after < 0 || ns_after < 0)
+            return "cpu: " + id + " ended during the window, or /proc does not say";
+        record("cpu", id + ' ' + std::to_string(ticks_after - ticks) + ' ' + std::to_string((ns_after - ns) / 1'000'000));
         return {};
     }
     if (s.verb == "keys" || s.verb == "stop" || s.verb == "signal") {

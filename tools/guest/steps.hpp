@@ -30,8 +30,9 @@
 //   wait ID holds PATH               until a process other than the driver has PATH open;
 //                                    its pid is recorded as ID's
 //   wait file PATH TEXT              until the file PATH holds TEXT
-//   cpu ID MS                        records "cpu ID TICKS": the CPU time ID used in the
-//                                    next MS ms, in clock ticks (utime + stime)
+//   cpu ID MS                        records "cpu ID TICKS CPU_MS": the CPU time ID used in
+//                                    the next MS ms, in clock ticks (utime + stime, sampled)
+//                                    and in ms as the scheduler counts it (schedstat)
 //   signal ID SIGNAL                 sends SIGNAL, and goes on at once
 //   stop ID [SIGNAL]                 sends SIGNAL (default 15) and waits for the end
 //
