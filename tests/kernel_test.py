@@ -626,6 +626,9 @@ PICK = [
     # Only line ends matter: a line of megabytes is no burden.
     ("8 MB typed without a line end, then the end", "mt 0 1071 0 1447", [],
      f"head -c 8000000 /dev/zero | {PICK_RUN}", [[]], [], "status 64", [ENDED], ""),
+    # Past 16 MiB without a line end the input is read slowly, yet still read: the Enters after it answer.
+    ("16 MiB and 8 KiB without a line end, then five Enters", "mt 0 1071 0 1447", [],
+     f"{{ head -c 16785408 /dev/zero; printf '\\n\\n\\n\\n\\n'; }} | {PICK_RUN}", [], [OFF] * 5, "status 1", [], ""),
     # Its reader gone at the first question: no one can read the next, so it lets the screen go at once.
     ("standard output a pipe closed after the first question", "touchpad 0 1071 0 1447", [],
      f"sh -c '{{ {PICK_RUN}; echo $? >/tmp/status; }} | head -c 1 >/dev/null; exit $(cat /tmp/status)'", [], [],
