@@ -491,14 +491,16 @@ def HOLD(x, y, slot=0):
             f"finger move {slot} {x} {y}", f"finger up {slot}"]
 
 
-def OVERFLOW(slot, other):
-    """A finger in slot moved 600 times, lifted at 700 800, and one in other
-    moved as often, while it is stopped: more than evdev queues for a
-    reader, so the kernel drops the oldest, the lift among them."""
+def OVERFLOW(slot, other, moves=600):
+    """A finger in slot moved moves times, lifted at 700 800, and one in
+    other moved as often, while it is stopped: more than evdev queues for a
+    reader (its queue grows with the slots: 512 events for 10, 4096 for 64),
+    so the kernel drops the oldest, the lift among them."""
     return ([f"finger down {slot} 100 200", "wait p idle"] + FROZEN
-            + [f"finger move {slot} {300 + i % 2} {400 + i % 2}" for i in range(600)]
+            + [f"finger move {slot} {300 + i % 2} {400 + i % 2}" for i in range(moves)]
             + [f"finger move {slot} 700 800", f"finger up {slot}", f"finger down {other} 900 100"]
-            + [f"finger move {other} {900 + i % 2} {100 + i % 2}" for i in range(600)] + [f"finger up {other}"] + THAWED)
+            + [f"finger move {other} {900 + i % 2} {100 + i % 2}" for i in range(moves)] + [f"finger up {other}"]
+            + THAWED)
 
 
 # The second finger lifts first; the answer waits for the last.
@@ -546,7 +548,7 @@ PICK = [
      [OVERFLOW(0, 1), T(500, 600), ENTER, ENTER, ENTER], [(700, 800), (500, 600), OFF, OFF, OFF], "status 0", [], ""),
     # The kernel's slot values past the sixteenth are asked for too.
     ("a 64-slot screen: a lift lost in slot 40 still answers", "mt 0 1071 0 1447 slots 64", [], PICK_RUN,
-     [OVERFLOW(40, 63), F(50, 500, 600), ENTER, ENTER, ENTER], [(700, 800), (500, 600), OFF, OFF, OFF], "status 0",
+     [OVERFLOW(40, 63, 1500), F(50, 500, 600), ENTER, ENTER, ENTER], [(700, 800), (500, 600), OFF, OFF, OFF], "status 0",
      [], ""),
     # A driver may number slots by the controller's contact id: a lone finger comes in any slot it declares.
     ("a 32-slot screen: a finger in slot 20 answers", "mt 0 1071 0 1447 slots 32", [], PICK_RUN,
