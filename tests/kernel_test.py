@@ -368,6 +368,10 @@ REPORT = [
       merged("previous page (right) and menu (middle)", "0 y 0", "x 0..1, y 0..1"), line([-1, -1] + [0] * 8)], ""),
     ("a resolution: the range says it", "mt 0 1071 0 1447 res 12", [], 0,
      [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, READY, line(DEFAULT)], ""),
+    ("a resolution no screen has: not shown", "mt 0 1071 0 1447 res 2147483647", [], 0,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, READY, line(DEFAULT)], ""),
+    ("a negative resolution: not shown", "mt 0 1071 0 1447 res -5", [], 0,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, *SYSTEM, READY, line(DEFAULT)], ""),
     *[(f"{kind} kind, a name with a line break and escapes: shown escaped", f"{kind} 0 1071 0 1447 name {name}",
        ["sh echo 0 > /sys/module/mousedev/parameters/tap_time"], 0,
        [RECORDS_NO_TOOL if kind == "direct" else RECORDS_ALL,
@@ -418,10 +422,13 @@ REPORT = [
 
 
 def screen_words(screen):
-    """A screen step's kind, range, resolution text and name as shown."""
+    """A screen step's kind, range, resolution text and name as shown: the
+    resolution only where it makes each axis 1 mm to 10 m long."""
     words = screen.split(" name ", 1)
     kind, x0, x1, y0, y1, *rest = words[0].split()
-    res = f" ({rest[1]} per mm)" if rest[:1] == ["res"] else ""
+    res = int(rest[1]) if rest[:1] == ["res"] else 0
+    believed = res > 0 and all(1 <= (int(b) - int(a)) / res <= 10000 for a, b in [(x0, x1), (y0, y1)])
+    res = f" ({res} per mm)" if believed else ""
     return kind, (x0, x1, y0, y1), res, words[1] if len(words) > 1 else "virtual touch screen"
 
 
@@ -477,14 +484,38 @@ EVIL_PATH = "\"$(printf '/tmp/a\\nReady. Run as root:\\033[2J')\""
 EVIL_PATH_SHOWN = "/tmp/a\\nReady. Run as root:\\x1b[2J"
 
 
+# A window while --pick waits, and a bound on the CPU it may use meanwhile,
+# in ms as the scheduler counts it: a wait that spins fills the window, 20
+# times the bound. (Emulated, the armhf guest spends up to 160 ms reading a
+# pipe ten times a second.)
+CPU_WINDOW_MS, CPU_BOUND_MS = 5000, 250
+
+
 def T(x, y):
     return [f"tap {x} {y}"]
 
 
-def HOLD(x, y):
+def F(slot, x, y):
+    """A quick touch at (x, y) in slot."""
+    return [f"finger down {slot} {x} {y}", f"finger up {slot}"]
+
+
+def HOLD(x, y, slot=0):
     """A finger held 1.2 s at (x, y), wavering inside the still box meanwhile."""
-    return [f"finger down 0 {x} {y}", "pause 600", f"finger move 0 {x + 10} {y - 10}", "pause 600",
-            f"finger move 0 {x} {y}", "finger up 0"]
+    return [f"finger down {slot} {x} {y}", "pause 600", f"finger move {slot} {x + 10} {y - 10}", "pause 600",
+            f"finger move {slot} {x} {y}", f"finger up {slot}"]
+
+
+def OVERFLOW(slot, other, moves=600):
+    """A finger in slot moved moves times, lifted at 700 800, and one in
+    other moved as often, while it is stopped: more than evdev queues for a
+    reader (its queue grows with the slots: 512 events for 10, 4096 for 64),
+    so the kernel drops the oldest, the lift among them."""
+    return ([f"finger down {slot} 100 200", "wait p idle"] + FROZEN
+            + [f"finger move {slot} {300 + i % 2} {400 + i % 2}" for i in range(moves)]
+            + [f"finger move {slot} 700 800", f"finger up {slot}", f"finger down {other} 900 100"]
+            + [f"finger move {other} {900 + i % 2} {100 + i % 2}" for i in range(moves)] + [f"finger up {other}"]
+            + THAWED)
 
 
 # The second finger lifts first; the answer waits for the last.
@@ -534,11 +565,28 @@ PICK = [
     # from the state libevdev reads again; where it lifted, only the kernel's
     # slot values still know. It answers there.
     ("a lift lost when the kernel's queue overflowed still answers", "mt 0 1071 0 1447", [], PICK_RUN,
-     [["finger down 0 100 200", "wait p idle"] + FROZEN
-      + [f"finger move 0 {300 + i % 2} {400 + i % 2}" for i in range(600)] + ["finger move 0 700 800", "finger up 0"]
-      + ["finger down 1 900 100"] + [f"finger move 1 {900 + i % 2} {100 + i % 2}" for i in range(600)]
-      + ["finger up 1"] + THAWED, T(500, 600), ENTER, ENTER, ENTER],
-     [(700, 800), (500, 600), OFF, OFF, OFF], "status 0", [], ""),
+     [OVERFLOW(0, 1), T(500, 600), ENTER, ENTER, ENTER], [(700, 800), (500, 600), OFF, OFF, OFF], "status 0", [], ""),
+    # The kernel's slot values past the sixteenth are asked for too.
+    ("a 64-slot screen: a lift lost in slot 40 still answers", "mt 0 1071 0 1447 slots 64", [], PICK_RUN,
+     [OVERFLOW(40, 63, 1500), F(50, 500, 600), ENTER, ENTER, ENTER], [(700, 800), (500, 600), OFF, OFF, OFF], "status 0",
+     [], ""),
+    # A driver may number slots by the controller's contact id: a lone finger comes in any slot it declares.
+    ("a 32-slot screen: a finger in slot 20 answers", "mt 0 1071 0 1447 slots 32", [], PICK_RUN,
+     [F(20, 300, 400), F(31, 500, 600), ENTER, ENTER, ENTER], [(300, 400), (500, 600), OFF, OFF, OFF], "status 0",
+     [], ""),
+    ("a 64-slot screen, standard input closed: touches in high slots answer, two there stop",
+     "mt 0 1071 0 1447 slots 64", [], f"{PICK_RUN} $TOUCH <&-",
+     [F(63, 150, 300), HOLD(500, 500, 40), F(33, 600, 250), F(17, 700, 800),
+      ["finger down 50 100 200", "finger down 63 500 600", "finger up 50 63"]],
+     [(150, 300), OFF, (600, 250), (700, 800)], "status 130", [STOPPED], ""),
+    # Always readable and never a line end: waiting must not keep a core busy, and touches still answer.
+    ("standard input /dev/zero: waiting costs no CPU", "mt 0 1071 0 1447", [], f"{PICK_RUN} </dev/zero",
+     [["wait p idle", f"cpu p {CPU_WINDOW_MS}"] + T(300, 400), T(500, 600), T(700, 800), T(900, 1000),
+      T(100, 200)], [(300, 400), (500, 600), (700, 800), (900, 1000), (100, 200)], "status 0", [], ""),
+    ("standard input a pipe that never ends a line: waiting costs no CPU", "mt 0 1071 0 1447",
+     ["sh rm -f /tmp/zeros && mkfifo /tmp/zeros", "run z cat /dev/zero >/tmp/zeros"], f"{PICK_RUN} </tmp/zeros",
+     [["wait p idle", f"cpu p {CPU_WINDOW_MS}"] + T(300, 400), T(500, 600), T(700, 800), T(900, 1000),
+      T(100, 200)], [(300, 400), (500, 600), (700, 800), (900, 1000), (100, 200)], "status 0", [], ""),
     # Typed while it was starting: no question had been asked, so they answer none.
     ("Enters typed before the first question answer nothing", "mt 0 1071 0 1447",
      ["wait p stopped", "keys p \\n\\n", "signal p 18"], f"kill -STOP $$; exec {PICK_RUN}",
@@ -603,6 +651,9 @@ PICK = [
     # Only line ends matter: a line of megabytes is no burden.
     ("8 MB typed without a line end, then the end", "mt 0 1071 0 1447", [],
      f"head -c 8000000 /dev/zero | {PICK_RUN}", [[]], [], "status 64", [ENDED], ""),
+    # Past 16 MiB without a line end the input is read slowly, yet still read: the Enters after it answer.
+    ("16 MiB and 8 KiB without a line end, then five Enters", "mt 0 1071 0 1447", [],
+     f"{{ head -c 16785408 /dev/zero; printf '\\n\\n\\n\\n\\n'; }} | {PICK_RUN}", [], [OFF] * 5, "status 1", [], ""),
     # Its reader gone at the first question: no one can read the next, so it lets the screen go at once.
     ("standard output a pipe closed after the first question", "touchpad 0 1071 0 1447", [],
      f"sh -c '{{ {PICK_RUN}; echo $? >/tmp/status; }} | head -c 1 >/dev/null; exit $(cat /tmp/status)'", [], [],
@@ -652,6 +703,10 @@ def pick_scenario(name, screen, before, command, answers, points, end, err, acti
         touches = [s for s in steps if s.startswith(("tap ", "finger "))]
         steps += ["tap 700 800", "wait touch frames 2"]
     sc = program_checks(Scenario(f"pick: {name}", steps), "p", want, err, end, keys=PICK_KEYS)
+    if any(x.startswith("cpu p ") for x in steps):
+        sc.expect("CPU while it waits (ID, ticks, ms)", lambda d: d.tagged("cpu"),
+                  lambda got: None if got and all(int(t.split()[2]) <= CPU_BOUND_MS for t in got)
+                  else f"want at most {CPU_BOUND_MS} ms in {CPU_WINDOW_MS} ms")
     # Every question answered, and the one it stopped at.
     asked = names[:len(points) + (end not in ("status 0", "status 1") and bool(answers))]
     sc.expect("questions", lambda d: [x for x in d.lines("out", "p") if x.startswith(tuple(f"{n} (" for n in NAMES))],
@@ -727,6 +782,15 @@ NO_PROC = "mount -t tmpfs none /proc"
 SYS_RO = "mount -o remount,bind,ro /sys"
 # A value the kernel itself would never show there.
 TAP_TIME_NAN = "echo abc >/tmp/tap_time && mount --bind /tmp/tap_time /sys/module/mousedev/parameters/tap_time"
+TAP_TIME_PATH = "/sys/module/mousedev/parameters/tap_time"
+TAP_TIME_FIFO = f"mkfifo /tmp/tap_time_fifo; mount --bind /tmp/tap_time_fifo {TAP_TIME_PATH}"
+UTF8_NAME = r"caf\xc3\xa9\xc2\x9b"
+
+
+def tap_time_file(value):
+    return f"echo {value} >/tmp/tap_time && mount --bind /tmp/tap_time {TAP_TIME_PATH}"
+
+
 SYS_UNKNOWN = ["  mousedev: unknown: ", "mousedev tap_time: unknown: ", "mice now: unknown: ", "Check these first",
                "Then run as root:"]
 DOUBT_FIX = "says it is; then run tapbridge-setup --fix where /sys is visible (on the host)"
@@ -787,12 +851,62 @@ BLIND = [
     ("--pick to a full disk", "mt", [], "tapbridge-setup --pick $TOUCH >/dev/full", 74, [FULL], [], None),
     ("the report with standard output closed", "mt", [], "tapbridge-setup >&-", 74, ["standard output is closed"],
      [], None),
+    # Nothing under /sys or /proc may make it wait: a FIFO there is refused unopened.
+    ("touchpad kind, a FIFO at tap_time: the report", "touchpad", [], unseen(TAP_TIME_FIFO), 1,
+     [f"mousedev tap_time: unknown: {TAP_TIME_PATH} is a FIFO, not a file of the kernel's", "Check these first"],
+     ["Ready"], None),
+    ("touchpad kind, a FIFO at tap_time: --fix", "touchpad", [], unseen(TAP_TIME_FIFO, " --fix"), 1,
+     [f"{TAP_TIME_PATH} is a FIFO, not a file of the kernel's", "Nothing changed"], ["->"], "200"),
+    ("a FIFO at a process's comm: whether tapbridge runs is unknown", "mt", [],
+     unseen("mkfifo /tmp/comm && mount --bind /tmp/comm /proc/1/comm"), 1,
+     ["tapbridge running: unknown: /proc/1/comm is a FIFO, not a file of the kernel's",
+      "whether tapbridge already runs is unknown"], ["Ready"], None),
+    # A file mounted over tap_time holds a number mousedev never reads.
+    ("touchpad kind, tap_time a plain file holding 7: the report", "touchpad", [], unseen(tap_time_file(7)), 1,
+     [f"mousedev tap_time: unknown: {TAP_TIME_PATH} is not on sysfs", "Check these first"], ["Ready", "7 ms"],
+     None),
+    ("touchpad kind, tap_time a plain file holding 200: --fix writes nothing", "touchpad", [],
+     f"unshare -m sh -c '{tap_time_file(200)} && tapbridge-setup --fix; s=$?; cat /tmp/tap_time; exit $s'", 1,
+     ["is not on sysfs", "Nothing changed", "200"], ["->", "0\n0"], "200"),
+    # The terminal's character set decides what of a name's high bytes can be shown.
+    ("a name with UTF-8 and a C1 control, LANG=C.UTF-8: the letters shown", f"mt name {UTF8_NAME}", [],
+     "LANG=C.UTF-8 tapbridge-setup", 0, ['"caf\u00e9\\xc2\\x9b"', READY], [], None),
+    ("the same name, LC_ALL=C before LANG: every high byte escaped", f"mt name {UTF8_NAME}", [],
+     "LC_ALL=C LANG=C.UTF-8 tapbridge-setup", 0, ['"caf\\xc3\\xa9\\xc2\\x9b"', READY], ["\u00e9"], None),
+    ("the same name, LC_CTYPE=C.UTF-8 before LANG=C: the letters shown", f"mt name {UTF8_NAME}", [],
+     "LC_CTYPE=C.UTF-8 LANG=C tapbridge-setup", 0, ['"caf\u00e9\\xc2\\x9b"', READY], [], None),
+    # Hand-made nodes: a copy with the screen's numbers, and a stale node no driver answers.
+    ("a stray node with the screen's numbers: the kernel's own name is used", "mt", [],
+     "ln $TOUCH /dev/input/event0x; tapbridge-setup; s=$?; rm /dev/input/event0x; exit $s", 0,
+     ['$TOUCH "virtual touch screen"', READY, line(DEFAULT)], ["event0x"], None),
+    ("a stale node no driver answers is no device", "mt", [],
+     "mknod /dev/input/event95 c 13 95; tapbridge-setup; s=$?; rm /dev/input/event95; exit $s", 0,
+     [READY, line(DEFAULT)], ["could not be opened", "event95"], None),
+    # The sketch within the terminal's width: none where even its box does not fit.
+    ("a 20-column terminal: no sketch", "mt", [], "stty cols 20 && tapbridge-setup", 0, [READY], ["Where the points"],
+     None),
+    ("a 30-column terminal: the legend below the box, broken at blanks", "mt", [], "stty cols 30 && tapbridge-setup",
+     0, ["Where the points fall, x", "  +------------------+", "  5 wheel down = next", READY], [], None),
 ]
 
 
+def sketch_width(lines):
+    """The widest line of the sketch: from its heading to the line it ends before."""
+    start = next((i for i, x in enumerate(lines) if x.startswith("Where the points")), len(lines))
+    end = next((i for i, x in enumerate(lines) if i > start and x in (READY, MEND, "Then run as root:")), len(lines))
+    return max([len(x) for x in lines[start:end]] + [0])
+
+
 def blind_scenario(name, kind, before, command, status, says, never, tap_time):
-    steps = [f"screen {kind} 0 1071 0 1447"] + before + [f"run s {command}", "wait s exit"]
+    kind, _, named = kind.partition(" name ")
+    steps = [f"screen {kind} 0 1071 0 1447" + (f" name {named}" if named else "")] + before
+    steps += [f"run s {command}", "wait s exit"]
     sc = Scenario(f"blind spot: {name}", steps + ([TAP_TIME] if tap_time else []))
+    if command.startswith("stty cols "):
+        # The last column stays free: some terminals wrap a line that fills it.
+        cols = int(command.split()[2])
+        sc.expect("the sketch's widest line", lambda d: sketch_width(d.lines("out", "s")),
+                  lambda w: None if w < cols else f"want under {cols} columns")
     sc.expect("end", lambda d: d.exit("s"), f"status {status}")
     printed = lambda d: "\n".join(d.lines("out", "s") + d.lines("err", "s"))  # noqa: E731
     sc.expect("what it printed", printed,

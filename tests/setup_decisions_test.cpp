@@ -7,6 +7,7 @@
 #include "setup/decide/command.hpp"
 #include "setup/decide/lift.hpp"
 #include "setup/decide/mousedev.hpp"
+#include "setup/decide/pace.hpp"
 #include "setup/decide/records.hpp"
 #include "setup/decide/remotes.hpp"
 #include "setup/decide/sketch.hpp"
@@ -362,6 +363,41 @@ TEST(Sketch, WherePointsFallInTheBox)
          {{{INT_MAX, INT_MAX}, {0, 0}, point_off, point_off, point_off}}, 32, 8,
          {{{31, 7, 1}, {16, 0, 2}, off, off, off}}, std::nullopt},
     };
+    // Believed resolutions only: an absurd one draws the units' shape.
+    const point_set square_points = default_points({0, 4095, 0}, {0, 4095, 0}, false);
+    EXPECT_EQ(place_points({0, 4095, 40}, {0, 4095, 20}, square_points).columns, 12) << "102 by 205 mm";
+    EXPECT_EQ(place_points({0, 4095, INT_MAX}, {0, 4095, 20}, square_points).columns, 24) << "2147483647 per mm";
+    EXPECT_EQ(place_points({0, 4095, -5}, {0, 4095, 20}, square_points).columns, 24) << "-5 per mm";
+    struct believed {
+        axis_range axis;
+        bool yes;
+    };
+    for (const believed& b : std::vector<believed>{{{0, 1071, 12}, true}, {{0, 1071, 0}, false}, {{0, 1071, -5}, false},
+                                                   {{0, 1071, INT_MAX}, false}, {{0, 1, 1}, true}, {{0, 0, 12}, false},
+                                                   {{0, 100'000, 10}, true}, {{0, 100'001, 10}, false},
+                                                   {{INT_MIN, INT_MAX, 1}, false}})
+        EXPECT_EQ(resolution_believed(b.axis), b.yes) << b.axis.maximum << " by " << b.axis.resolution;
+    // The terminal's width: the legend below the box, broken at blanks, or no sketch at all.
+    const point_set tall_points = default_points(range_x, range_y, true);
+    for (std::size_t columns : {std::size_t{200}, std::size_t{79}, std::size_t{40}, std::size_t{24}, std::size_t{22},
+                                std::size_t{21}, std::size_t{10}, std::size_t{0}}) {
+        const auto lines = sketch_lines(range_x, range_y, tall_points, page_turning, columns);
+        // The tall box is 18 columns inside its border, indented by 2.
+        EXPECT_EQ(lines.empty(), columns < 22) << columns << " columns";
+        EXPECT_EQ(lines.size(), columns >= 79 ? 15u : columns == 40 ? 22u : lines.size()) << columns << " columns";
+        for (const std::string& line : lines)
+            EXPECT_LE(line.size(), std::min(columns, sketch_width)) << columns << " columns: " << line;
+        // Broken or not, the legend says the same.
+        std::string words;
+        for (const std::string& line : lines)
+            for (std::size_t at = line.find_first_not_of(' '); at < line.size(); at = line.find_first_not_of(' ', at)) {
+                const std::size_t end = std::min(line.find(' ', at), line.size());
+                words += line.substr(at, end - at) + ' ';
+                at = end;
+            }
+        EXPECT_EQ(words.find("5 wheel down = next page (910,723)") == std::string::npos, lines.empty())
+            << columns << " columns: " << words;
+    }
     for (const row& r : rows) {
         const sketch_box box = place_points(r.x, r.y, r.points);
         EXPECT_EQ(box.columns, r.columns) << r.name;
@@ -532,7 +568,29 @@ TEST(Text, PrintableAndNumbers)
         {"overlong \xc0\xaf", "overlong \\xc0\\xaf"},
     };
     for (const printed& n : names)
-        EXPECT_EQ(printable(n.text), n.shown) << n.shown;
+        EXPECT_EQ(printable(n.text, true), n.shown) << n.shown;
+    // Where the terminal is not UTF-8, 0x9b alone is CSI: every high byte is escaped.
+    const std::vector<printed> eight_bit = {
+        {"caf\xc3\xa9", "caf\\xc3\\xa9"}, {"\x9b" "1m\xff", "\\x9b" "1m\\xff"}, {"plain\n", "plain\\n"}};
+    for (const printed& n : eight_bit)
+        EXPECT_EQ(printable(n.text, false), n.shown) << n.shown;
+    struct locale {
+        const char* lc_all;
+        const char* lc_ctype;
+        const char* lang;
+        bool utf8;
+    };
+    const std::vector<locale> locales = {
+        {nullptr, nullptr, nullptr, false},           {nullptr, nullptr, "en_US.UTF-8", true},
+        {nullptr, nullptr, "C.utf8", true},           {nullptr, nullptr, "de_DE.utf-8@euro", true},
+        {"C", nullptr, "en_US.UTF-8", false},         {"", nullptr, "en_US.UTF-8", true},
+        {nullptr, "C.UTF-8", "C", true},              {nullptr, "ru_RU.KOI8-R", "en_US.UTF-8", false},
+        {"POSIX", "C.UTF-8", "C.UTF-8", false},       {nullptr, nullptr, "de_DE", false},
+        {nullptr, nullptr, "en_US.UTF-16", false},    {nullptr, "", "C.UTF-8", true},
+    };
+    for (const locale& l : locales)
+        EXPECT_EQ(utf8_locale(l.lc_all, l.lc_ctype, l.lang), l.utf8)
+            << (l.lc_all ? l.lc_all : "-") << ' ' << (l.lc_ctype ? l.lc_ctype : "-") << ' ' << (l.lang ? l.lang : "-");
     struct number {
         std::string text;
         std::optional<unsigned int> tap_time;
@@ -709,12 +767,15 @@ TEST(Lift, WhatAFinishedTouchAnswers)
         std::vector<std::string> answered;
     };
     constexpr int second = 1'000'000;
-    const touch_state none{true, 0, false, {}, {}};
+    // A screen of 16 slots, one of 32 and one of 64.
+    const touch_state none{true, 0, false, std::vector<slot_state>(16)};
+    const touch_state slots_32{true, 0, false, std::vector<slot_state>(32)};
+    const touch_state slots_64{true, 0, false, std::vector<slot_state>(64)};
     touch_state was_at_300_400 = none;
-    was_at_300_400.last[0] = {300, 400};
+    was_at_300_400.slots[0].last = {300, 400};
     touch_state down_at_300_400 = was_at_300_400;
-    down_at_300_400.down[0] = down_at_300_400.touching = true;
-    const touch_state no_slots{false, 0, false, {}, {}};
+    down_at_300_400.slots[0].down = down_at_300_400.touching = true;
+    const touch_state no_slots{false, 0, false, std::vector<slot_state>(1)};
     // 0..1071 by 0..1447: a finger held still stays within 21 by 28 units.
     const std::vector<row> rows = {
         {"a slotted tap", none, {slot(0), id(7), x(300), y(400), touch_down, syn, id(-1), touch_up, syn}, {"300 400"}},
@@ -769,12 +830,20 @@ TEST(Lift, WhatAFinishedTouchAnswers)
           y(600), mt_report, syn, mt_report, touch_up, syn},
          {"stop"}},
         {"nothing before the frame ends", none, {id(7), x(1), y(2), touch_down, syn, id(-1), touch_up}, {}},
-        {"a slot beyond those followed", none, {slot(20), id(3), x(1), y(2), syn, id(-1), syn}, {}},
-        {"the highest slot followed", none, {slot(15), id(3), x(1), y(2), syn, id(-1), syn}, {"1 2"}},
+        {"a slot beyond those the screen has", none, {slot(20), id(3), x(1), y(2), syn, id(-1), syn}, {}},
+        {"the screen's highest slot", none, {slot(15), id(3), x(1), y(2), syn, id(-1), syn}, {"1 2"}},
         {"the first slot past them", none, {slot(16), id(3), x(1), y(2), syn, id(-1), syn}, {}},
+        {"slot 20 of 32", slots_32, {slot(20), id(3), x(1), y(2), syn, id(-1), syn}, {"1 2"}},
+        {"slot 63 of 64, held: off", slots_64, {slot(63), id(3), x(1), y(2), syn, after(second), id(-1), syn},
+         {"off"}},
+        {"slot 64 of 64 is none", slots_64, {slot(64), id(3), x(1), y(2), syn, id(-1), syn}, {}},
+        {"a negative slot is none", slots_64, {slot(-1), id(3), x(1), y(2), syn, id(-1), syn}, {}},
         {"the highest slot as the second finger", none,
          {id(1), x(1), y(2), syn, slot(15), id(3), syn, slot(0), id(-1), syn, slot(15), id(-1), syn}, {"stop"}},
-        {"a second finger past the slots followed: no answer before BTN_TOUCH goes up", none,
+        {"slot 40 of 64 as the second finger", slots_64,
+         {slot(33), id(1), x(1), y(2), syn, slot(40), id(3), syn, slot(33), id(-1), syn, slot(40), id(-1), syn},
+         {"stop"}},
+        {"a second finger past the screen's slots: no answer before BTN_TOUCH goes up", none,
          {id(1), x(1), y(2), touch_down, syn, slot(16), id(3), syn, slot(0), id(-1), syn}, {}},
         {"a lift, then a whole second tap", none,
          {id(1), x(10), y(20), touch_down, syn, id(-1), touch_up, syn, id(2), x(30), y(40), touch_down, syn, id(-1),
@@ -783,6 +852,18 @@ TEST(Lift, WhatAFinishedTouchAnswers)
     };
     for (const row& r : rows)
         EXPECT_EQ(answers(r.state, r.events), r.answered) << r.name;
+    // Standard input past the budget without a line end is read ten times a second.
+    struct paced {
+        std::size_t unended;
+        std::int64_t last_ms, now_ms, delay_ms;
+    };
+    const std::vector<paced> paces = {
+        {0, 1000, 1000, 0}, {unended_budget - 1, 1000, 1000, 0}, {unended_budget, 1000, 1000, 100},
+        {unended_budget, 1000, 1030, 70}, {unended_budget, 1000, 1099, 1}, {unended_budget, 1000, 1100, 0},
+        {SIZE_MAX, 0, 1, 99}, {SIZE_MAX, 1000, 900'000, 0},
+    };
+    for (const paced& p : paces)
+        EXPECT_EQ(read_delay_ms(p.unended, p.last_ms, p.now_ms), p.delay_ms) << p.unended << " bytes, " << p.now_ms;
     const still_box tiny_and_whole = still_box_for({0, 99, 0}, {INT_MIN, INT_MAX, 0});
     EXPECT_EQ(tiny_and_whole.x, 4) << "at least 4 units";
     EXPECT_EQ(tiny_and_whole.y, 85899345) << "2 % of the whole int range, no overflow";

@@ -1,6 +1,7 @@
 #include "input/event_nodes.hpp"
 
 #include "input/device_numbers.hpp"
+#include "input/sysfs.hpp"
 #include "text/printable.hpp"
 
 #include <algorithm>
@@ -49,9 +50,20 @@ found_list<std::string> event_nodes(const std::string& dir)
     closedir(d);
     const auto order = [](const entry& e) { return std::make_tuple(minor(e.rdev), e.link, e.path); };
     std::sort(entries.begin(), entries.end(), [&](const entry& a, const entry& b) { return order(a) < order(b); });
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        if (i == 0 || entries[i].rdev != entries[i - 1].rdev)
-            nodes.items.push_back(entries[i].path);
+    // Of the nodes of one device, the one by the kernel's own name: a stray
+    // copy (event0x, made by hand) would otherwise go into the command line.
+    for (std::size_t first = 0, end = 0; first < entries.size(); first = end) {
+        while (end < entries.size() && entries[end].rdev == entries[first].rdev)
+            ++end;
+        std::size_t chosen = first;
+        if (end - first > 1) {
+            const std::string kernel_path = kernel_node_path(entries[first].rdev);
+            for (std::size_t i = first; i < end; ++i)
+                if (!entries[i].link && entries[i].path == kernel_path)
+                    chosen = i;
+        }
+        nodes.items.push_back(entries[chosen].path);
+    }
     if (nodes.any.state != tri::unknown)
         nodes.any = known(!nodes.items.empty());
     return nodes;

@@ -1,11 +1,11 @@
 #include "input/processes.hpp"
 
+#include "input/kernel_file.hpp"
 #include "input/sysfs.hpp"
 #include "text/parse.hpp"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <linux/magic.h>
@@ -42,19 +42,27 @@ found_list<process> result(const found_list<int>& pids, std::vector<process> fou
     return {known(!found.empty()), std::move(found)};
 }
 
-std::string command_name(int pid)
+// The process's name, as /proc/PID/comm gives it; why empty when it could
+// not be read, and not because the process ended.
+struct named {
+    std::string name;
+    std::string why;
+};
+
+named command_name(int pid)
 {
-    std::FILE* comm = std::fopen(("/proc/" + std::to_string(pid) + "/comm").c_str(), "r");
-    if (!comm)
-        return {};
+    const std::string path = "/proc/" + std::to_string(pid) + "/comm";
     // Read whole: a name may hold a line break of its own (a program file
     // can be named so), and only the one the kernel adds ends it.
-    char name[64];
-    std::string text(name, std::fread(name, 1, sizeof name, comm));
-    std::fclose(comm);
+    const kernel_file comm = read_kernel_file(path, 64);
+    if (comm.error == ENOENT || comm.error == ESRCH)
+        return {};
+    if (comm.error != 0)
+        return {{}, kernel_file_problem(path, comm, "read")};
+    std::string text = comm.text;
     if (text.ends_with('\n'))
         text.pop_back();
-    return text;
+    return {text, {}};
 }
 
 // The character devices the process has open: stat follows each
@@ -95,7 +103,7 @@ std::vector<found_list<process>> holders_of_each(const std::vector<dev_t>& rdevs
             if (std::find(open.begin(), open.end(), rdevs[i]) == open.end())
                 continue;
             if (name.empty())
-                name = command_name(pid);
+                name = command_name(pid).name;
             holders[i].push_back({pid, name});
         }
     }
@@ -109,8 +117,13 @@ found_list<process> processes_named(std::string_view name)
 {
     const found_list<int> pids = other_pids();
     std::vector<process> found;
-    for (int pid : pids.items)
-        if (command_name(pid) == name)
+    for (int pid : pids.items) {
+        const named n = command_name(pid);
+        // A name that cannot be read may be this one: not "none".
+        if (!n.why.empty())
+            return {unknown(n.why), {}};
+        if (n.name == name)
             found.push_back({pid, std::string(name)});
+    }
     return result(pids, std::move(found));
 }

@@ -1,7 +1,9 @@
 #include "input/sysfs.hpp"
 
+#include "input/kernel_file.hpp"
 #include "text/parse.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -57,4 +59,18 @@ probed fed_by_mousedev(dev_t rdev)
         fed = fed || is_mouse_handler(entry->d_name);
     closedir(d);
     return known(fed);
+}
+
+std::string kernel_node_path(dev_t rdev)
+{
+    const kernel_file uevent = read_kernel_file(sys_dir(rdev) + "/uevent", 4096);
+    constexpr std::string_view key = "DEVNAME=";
+    std::string_view text = uevent.error == 0 ? std::string_view(uevent.text) : std::string_view();
+    while (!text.empty()) {
+        const std::string_view line = text.substr(0, text.find('\n'));
+        text.remove_prefix(std::min(text.size(), line.size() + 1));
+        if (line.starts_with(key) && line.size() > key.size())
+            return "/dev/" + std::string(line.substr(key.size()));
+    }
+    return {};
 }

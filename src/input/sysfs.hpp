@@ -17,3 +17,8 @@
 // Whether the input device behind the event node rdev has a mouseN
 // handler: mousedev then merges its events into /dev/input/mice.
 [[nodiscard]] probed fed_by_mousedev(dev_t rdev);
+
+// The path the kernel gives the character device rdev under /dev
+// ("/dev/input/event2", from DEVNAME in its uevent), or empty when /sys does
+// not say.
+[[nodiscard]] std::string kernel_node_path(dev_t rdev);

@@ -10,6 +10,7 @@
 #include "setup/speak/learn.hpp"
 #include "setup/speak/pick.hpp"
 #include "setup/speak/report.hpp"
+#include "text/printable.hpp"
 
 #include <cstdio>
 #include <libevdev/libevdev.h>
@@ -73,10 +74,12 @@ constexpr const char* help =
     "      incomplete, and the error is on standard error\n"
     "  130 --pick stopped by two fingers: no command line (a shell shows 130 for Ctrl-C too)\n";
 
+// The word as given may hold anything a shell can pass: escaped, it can
+// neither break the line nor steer the terminal.
 int usage_error(const char* what, std::string_view word)
 {
-    std::fprintf(stderr, "tapbridge-setup: %s '%.*s'\n%sTry tapbridge-setup --help.\n", what,
-                 static_cast<int>(word.size()), word.data(), usage);
+    std::fprintf(stderr, "tapbridge-setup: %s '%s'\n%sTry tapbridge-setup --help.\n", what, printable(word).c_str(),
+                 usage);
     return status_usage;
 }
 

@@ -1,6 +1,7 @@
 #include "text/printable.hpp"
 
 #include <cstdint>
+#include <cstdlib>
 
 namespace {
 
@@ -39,15 +40,20 @@ std::size_t printable_utf8(std::string_view text)
     return length;
 }
 
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 } // namespace
 
-std::string printable(std::string_view text)
+std::string printable(std::string_view text, bool utf8)
 {
     static constexpr char hex[] = "0123456789abcdef";
     std::string out;
     for (std::size_t i = 0; i < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x80) {
+        if (c >= 0x80 && utf8) {
             if (const std::size_t n = printable_utf8(text.substr(i)); n > 0) {
                 out.append(text.substr(i, n));
                 i += n;
@@ -74,3 +80,28 @@ std::string printable(std::string_view text)
     return out;
 }
 
+bool utf8_locale(const char* lc_all, const char* lc_ctype, const char* lang)
+{
+    std::string_view name;
+    for (const char* value : {lc_all, lc_ctype, lang})
+        if (value && *value) {
+            name = value;
+            break;
+        }
+    // language[_territory][.codeset][@modifier]; the codeset's case and
+    // dashes do not count ("UTF-8", "utf8").
+    const auto dot = name.find('.');
+    if (dot == std::string_view::npos)
+        return false;
+    std::string codeset;
+    for (char c : name.substr(dot + 1, name.find('@', dot) - dot - 1))
+        if (c != '-' && c != '_')
+            codeset += lower(c);
+    return codeset == "utf8";
+}
+
+std::string printable(std::string_view text)
+{
+    static const bool utf8 = utf8_locale(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));
+    return printable(text, utf8);
+}

@@ -40,7 +40,7 @@ libevdev* screen_description(const screen_shape& shape)
     libevdev_enable_event_code(device, EV_KEY, BTN_TOUCH, nullptr);
     if (shape.kind != screen_kind::direct)
         libevdev_enable_event_code(device, EV_KEY, BTN_TOOL_FINGER, nullptr);
-    enable_axis(device, ABS_MT_SLOT, 0, slot_count - 1);
+    enable_axis(device, ABS_MT_SLOT, 0, shape.slots - 1);
     enable_axis(device, ABS_MT_TRACKING_ID, 0, max_tracking_id);
     enable_axis(device, ABS_MT_POSITION_X, shape.x.minimum, shape.x.maximum, shape.resolution);
     enable_axis(device, ABS_MT_POSITION_Y, shape.y.minimum, shape.y.maximum, shape.resolution);
@@ -161,7 +161,8 @@ std::optional<std::vector<tap_event>> mouse_events(std::string_view tokens)
 
 std::string make_devices(const screen_shape& shape, devices& made)
 {
-    made = {nullptr, nullptr, {}, {}, shape, {}};
+    const auto slots = static_cast<std::size_t>(std::max(shape.slots, 0));
+    made = {nullptr, nullptr, {}, {}, shape, {std::vector<bool>(slots), std::vector<int>(slots), std::vector<int>(slots), 0}};
     if (std::string error = create(mouse_description(), made.mouse, made.mouse_node); !error.empty())
         return error;
     return create(screen_description(shape), made.screen, made.screen_node);

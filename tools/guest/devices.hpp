@@ -4,7 +4,6 @@
 
 #include "tap/touch.hpp"
 
-#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,18 +30,21 @@ struct screen_shape {
     axis_span y;
     int resolution;   // units per mm on both position axes; 0: none given
     std::string name; // as the driver names the device
+    int slots;        // ABS_MT_SLOT 0..slots-1
 };
 
 // The name a screen gets unless a scenario gives another.
 constexpr const char* default_screen_name = "virtual touch screen";
 
-constexpr int slot_count = 10; // ABS_MT_SLOT 0..9
+// The slots a screen has unless a scenario gives another number.
+constexpr int default_slot_count = 10;
 
-// Where the fingers are, as a type-B multitouch driver keeps it.
+// Where the fingers are, as a type-B multitouch driver keeps it: one entry
+// a slot the screen declares.
 struct fingers {
-    std::array<bool, slot_count> down;
-    std::array<int, slot_count> x;
-    std::array<int, slot_count> y;
+    std::vector<bool> down;
+    std::vector<int> x;
+    std::vector<int> y;
     int next_id; // tracking ids count up, as drivers hand them out
 };
 

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <grp.h>
+#include <sstream>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -185,15 +186,26 @@ void signal_program(const program& p, int sig)
 
 namespace {
 
-// The process's state letter (S sleeping, T stopped, ...); 0 when gone.
-char state_of(pid_t pid)
+// The fields of /proc/PID/stat after the command name, which may hold
+// blanks: "PID (NAME) S ...". Empty when the process is gone.
+std::vector<std::string> stat_fields(pid_t pid)
 {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
     std::getline(stat, line);
-    // The state follows the command name, which may hold blanks: "PID (NAME) S ...".
     const auto name_end = line.rfind(')');
-    return name_end == std::string::npos || name_end + 2 >= line.size() ? 0 : line[name_end + 2];
+    std::istringstream rest(name_end == std::string::npos ? std::string() : line.substr(name_end + 1));
+    std::vector<std::string> fields;
+    for (std::string field; rest >> field;)
+        fields.push_back(field);
+    return fields;
+}
+
+// The process's state letter (S sleeping, T stopped, ...); 0 when gone.
+char state_of(pid_t pid)
+{
+    const auto fields = stat_fields(pid);
+    return fields.empty() ? 0 : fields[0][0];
 }
 
 } // namespace
@@ -210,6 +222,21 @@ bool waiting_for_input(const program& p)
 bool stopped(const program& p)
 {
     return !p.ended && state_of(p.pid) == 'T';
+}
+
+long long cpu_ticks(const program& p)
+{
+    // utime and stime, fields 14 and 15 of the whole line, 12 and 13 after the name.
+    const auto fields = p.ended ? std::vector<std::string>() : stat_fields(p.pid);
+    return fields.size() > 12 ? std::stoll(fields[11]) + std::stoll(fields[12]) : -1;
+}
+
+long long cpu_ns(const program& p)
+{
+    long long ns = -1;
+    if (!p.ended)
+        std::ifstream("/proc/" + std::to_string(p.pid) + "/schedstat") >> ns;
+    return ns;
 }
 
 pid_t holder_of(const std::string& path)

@@ -56,6 +56,15 @@ void signal_program(const program& p, int sig);
 // to it meanwhile waits, to arrive all at once when it continues.
 [[nodiscard]] bool stopped(const program& p);
 
+// The CPU time the program has used so far, user and system, in clock ticks
+// (/proc/PID/stat); -1 once it is gone.
+[[nodiscard]] long long cpu_ticks(const program& p);
+
+// The same in nanoseconds, as the scheduler counts it (/proc/PID/schedstat):
+// exact, where ticks are sampled at each timer interrupt and charge a whole
+// tick to whatever runs then. -1 once it is gone.
+[[nodiscard]] long long cpu_ns(const program& p);
+
 // A process other than this one that has path open, or 0: a program that
 // printed nothing (one a script started, its output thrown away) has reached
 // the point where it opened it.

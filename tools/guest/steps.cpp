@@ -13,7 +13,7 @@ namespace {
 
 std::string make_screen(world& w, const std::string& rest)
 {
-    constexpr const char* usage = "screen KIND XMIN XMAX YMIN YMAX [res N] [name TEXT], once";
+    constexpr const char* usage = "screen KIND XMIN XMAX YMIN YMAX [res N] [slots N] [name TEXT], once";
     auto [first, after] = first_word(rest);
     const auto kind = kind_named(first);
     std::vector<int> numbers;
@@ -25,12 +25,16 @@ std::string make_screen(world& w, const std::string& rest)
     }
     screen_shape shape{};
     shape.name = default_screen_name;
-    if (auto [word, tail] = first_word(after); word == "res") {
+    shape.slots = default_slot_count;
+    for (int* value : {&shape.resolution, &shape.slots}) {
+        auto [word, tail] = first_word(after);
+        if (word != (value == &shape.resolution ? "res" : "slots"))
+            continue;
         auto [number, more] = first_word(tail);
         const auto n = parse_number(number);
-        if (!n)
+        if (!n || (value == &shape.slots && *n < 1))
             return usage;
-        shape.resolution = *n;
+        *value = *n;
         after = more;
     }
     if (auto [word, tail] = first_word(after); word == "name" && !tail.empty()) {
@@ -127,8 +131,8 @@ std::string finger_step(world& w, const std::string& rest)
     const bool up = !words.empty() && words[0] == "up";
     const bool placed = !words.empty() && (words[0] == "down" || words[0] == "move");
     const auto slots_end = numbers.end() - (placed && numbers.size() == 3 ? 2 : 0);
-    const bool slots_ok = !numbers.empty() && std::all_of(numbers.begin(), slots_end, [](int n) {
-        return n >= 0 && n < slot_count;
+    const bool slots_ok = !numbers.empty() && std::all_of(numbers.begin(), slots_end, [&](int n) {
+        return n >= 0 && n < w.made.shape.slots;
     });
     if (numbers.size() + 1 != words.size() || (!up && !placed) || (placed && numbers.size() != 3) || !slots_ok)
         return "finger down|move SLOT X Y, or finger up SLOT...";
@@ -277,6 +281,21 @@ std::string play(world& w, const step& s)
         if (!ms || *ms < 0)
             return "pause MS";
         collect_for(w, *ms);
+        return {};
+    }
+    if (s.verb == "cpu") {
+        const auto [id, text] = first_word(s.rest);
+        const auto ms = parse_number(text);
+        if (!find_program(w, id) || !ms || *ms < 0)
+            return "cpu ID MS: ID must be a program of this scenario";
+        const long long ticks = cpu_ticks(*find_program(w, id));
+        const long long ns = cpu_ns(*find_program(w, id));
+        collect_for(w, *ms);
+        const long long ticks_after = cpu_ticks(*find_program(w, id));
+        const long long ns_after = cpu_ns(*find_program(w, id));
+        if (ticks < 0 || ns < 0 || ticks_after < 0 || ns_after < 0)
+            return "cpu: " + id + " ended during the window, or /proc does not say";
+        record("cpu", id + ' ' + std::to_string(ticks_after - ticks) + ' ' + std::to_string((ns_after - ns) / 1'000'000));
         return {};
     }
     if (s.verb == "keys" || s.verb == "stop" || s.verb == "signal") {

@@ -1,9 +1,9 @@
 // The steps of a scenario, in the driver's step language, one a line:
 //
-//   screen KIND XMIN XMAX YMIN YMAX [res N] [name TEXT]
+//   screen KIND XMIN XMAX YMIN YMAX [res N] [slots N] [name TEXT]
 //                                    a mouse and a touch screen (mt, touchpad, direct),
-//                                    N units per mm on both axes, TEXT its name (escapes
-//                                    as in keys)
+//                                    N units per mm on both axes, slots 0..N-1 (10
+//                                    unless given), TEXT its name (escapes as in keys)
 //   unplug                           removes the touch screen, as a cable pulled out
 //   remote ID KIND [phys TEXT] [name TEXT]
 //                                    a remote (keyboard, consumer, gamepad, combo, fullkbd:
@@ -44,6 +44,9 @@
 //   wait ID holds PATH               until a process other than the driver has PATH open;
 //                                    its pid is recorded as ID's
 //   wait file PATH TEXT              until the file PATH holds TEXT
+//   cpu ID MS                        records "cpu ID TICKS CPU_MS": the CPU time ID used in
+//                                    the next MS ms, in clock ticks (utime + stime, sampled)
+//                                    and in ms as the scheduler counts it (schedstat)
 //   signal ID SIGNAL                 sends SIGNAL, and goes on at once
 //   stop ID [SIGNAL]                 sends SIGNAL (default 15) and waits for the end
 //

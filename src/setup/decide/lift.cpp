@@ -5,14 +5,12 @@
 
 namespace {
 
-bool slot_followable(std::int32_t slot)
+// The slot's state, or null for a slot the screen does not have.
+slot_state* slot_of(touch_state& s, std::int32_t slot)
 {
-    return slot >= 0 && static_cast<std::size_t>(slot) < followed_slots;
-}
-
-std::size_t index_of(std::int32_t slot)
-{
-    return static_cast<std::size_t>(slot);
+    if (slot < 0 || static_cast<std::size_t>(slot) >= s.slots.size())
+        return nullptr;
+    return &s.slots[static_cast<std::size_t>(slot)];
 }
 
 void begin_contact(lift_tracker& t)
@@ -25,10 +23,10 @@ void begin_contact(lift_tracker& t)
 // A tracking id begins or ends the contact in the current slot.
 void track_id(lift_tracker& t, std::int32_t id)
 {
-    const bool followable = slot_followable(t.now.slot);
-    if (followable)
-        t.now.down[index_of(t.now.slot)] = id >= 0;
-    if (id >= 0 && t.followed < 0 && followable)
+    slot_state* slot = slot_of(t.now, t.now.slot);
+    if (slot)
+        slot->down = id >= 0;
+    if (id >= 0 && t.followed < 0 && slot)
         begin_contact(t);
     else if (id >= 0 && t.followed_down && t.now.slot != t.followed)
         t.other_began = true;
@@ -48,11 +46,10 @@ void track_axis(lift_tracker& t, const tap_event& e)
         break;
     case ABS_MT_POSITION_X:
     case ABS_MT_POSITION_Y:
-        if (!slot_followable(t.now.slot))
-            break;
-        (e.code == ABS_MT_POSITION_X ? t.now.last[index_of(t.now.slot)].x : t.now.last[index_of(t.now.slot)].y) =
-            e.value;
-        t.placed = true;
+        if (slot_state* slot = slot_of(t.now, t.now.slot)) {
+            (e.code == ABS_MT_POSITION_X ? slot->last.x : slot->last.y) = e.value;
+            t.placed = true;
+        }
         break;
     default:
         break;
@@ -66,7 +63,7 @@ void track_touch(lift_tracker& t, bool touching)
     t.now.touching = touching;
     if (t.now.tracking_ids)
         return;
-    if (touching && t.followed < 0 && slot_followable(t.now.slot))
+    if (touching && t.followed < 0 && slot_of(t.now, t.now.slot))
         begin_contact(t);
     else if (!touching && t.followed_down)
         t.lifting = true;
@@ -74,7 +71,7 @@ void track_touch(lift_tracker& t, bool touching)
 
 bool all_lifted(const touch_state& s)
 {
-    return !s.touching && std::none_of(s.down.begin(), s.down.end(), [](bool down) { return down; });
+    return !s.touching && std::none_of(s.slots.begin(), s.slots.end(), [](const slot_state& c) { return c.down; });
 }
 
 bool strayed(still_box still, point from, point to)
@@ -92,7 +89,7 @@ std::optional<contact> end_frame(lift_tracker& t, std::int64_t time_us)
     t.placed = false;
     if (t.followed < 0)
         return std::nullopt;
-    const point at = t.now.last[index_of(t.followed)];
+    const point at = slot_of(t.now, t.followed)->last;
     if (t.beginning) {
         t.came_down = at;
         t.began_us = time_us;

@@ -8,13 +8,10 @@
 #include "setup/decide/layout.hpp"
 #include "tap/touch.hpp"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-
-// Slots beyond these are not followed; a finger there is ignored.
-constexpr std::size_t followed_slots = 16;
+#include <vector>
 
 // A finger held still at least this long leaves the point off. Kernel event
 // time, in microseconds.
@@ -31,16 +28,25 @@ struct still_box {
 // by a few units, a finger that means a point moves further.
 [[nodiscard]] still_box still_box_for(axis_range x, axis_range y);
 
+// One slot's contact, as libevdev keeps it.
+struct slot_state {
+    // Its last position: the kernel sends a value only when it changes, so
+    // a finger that comes down where the last one was brings none.
+    point last;
+    bool down; // a contact in the slot
+};
+
 // The screen's contacts at one moment, as libevdev keeps them.
 struct touch_state {
     bool tracking_ids;  // contacts begin and end with ABS_MT_TRACKING_ID (slots);
                         // else with BTN_TOUCH, one SYN_MT_REPORT per contact
     std::int32_t slot;  // the slot the next ABS_MT values belong to
     bool touching;      // BTN_TOUCH: some finger is down
-    // Each slot's last position: the kernel sends a value only when it
-    // changes, so a finger that comes down where the last one was brings none.
-    std::array<point, followed_slots> last;
-    std::array<bool, followed_slots> down; // a contact in the slot
+    // Every slot the screen declares (ABS_MT_SLOT 0..maximum), one for a
+    // screen without slots. A driver may number its slots by the
+    // controller's contact id, so a single finger can come in any of them;
+    // a slot past these is none the kernel keeps.
+    std::vector<slot_state> slots;
 };
 
 struct lift_tracker {

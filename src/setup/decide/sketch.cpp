@@ -28,7 +28,7 @@ extent box_for(axis_range x, axis_range y)
 {
     double width = static_cast<double>(span_of(x));
     double height = static_cast<double>(span_of(y));
-    if (x.resolution > 0 && y.resolution > 0) {
+    if (resolution_believed(x) && resolution_believed(y)) {
         width /= x.resolution;
         height /= y.resolution;
     }
@@ -52,6 +52,34 @@ int cell_of(axis_range axis, std::int32_t value, int cells)
         return 0;
     const std::int64_t offset = std::clamp<std::int64_t>(std::int64_t{value} - axis.minimum, 0, span);
     return static_cast<int>((offset * (cells - 1) * 2 + span) / (2 * span));
+}
+
+// text in lines of at most width, broken at blanks, the lines after the
+// first indented by two more; a word too long for a line of its own is cut.
+std::vector<std::string> broken(const std::string& text, const std::string& indent, std::size_t width)
+{
+    const std::string more = indent + "  ";
+    const std::size_t room = std::max<std::size_t>(width - std::min(width, more.size()), 1);
+    std::vector<std::string> words;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t blank = std::min(text.find(' ', at), text.size());
+        for (std::size_t cut = at; cut < blank; cut += room)
+            words.push_back(text.substr(cut, std::min(room, blank - cut)));
+        at = blank + 1;
+    }
+    std::vector<std::string> lines;
+    std::string line = indent;
+    for (const std::string& word : words) {
+        const bool empty = line.size() == (lines.empty() ? indent.size() : more.size());
+        if (!empty && line.size() + 1 + word.size() > width) {
+            lines.push_back(line);
+            line = more + word;
+        } else {
+            line += (empty ? "" : " ") + word;
+        }
+    }
+    lines.push_back(line);
+    return lines;
 }
 
 std::string button_name(const role_set& roles, std::size_t i)
@@ -139,20 +167,32 @@ std::optional<std::size_t> stand_in(const role_set& roles, const point_set& poin
     return std::nullopt;
 }
 
-std::vector<std::string> sketch_lines(axis_range x, axis_range y, const point_set& points, const role_set& roles)
+bool resolution_believed(axis_range axis)
 {
+    if (axis.resolution <= 0)
+        return false;
+    const double mm = static_cast<double>(span_of(axis)) / axis.resolution;
+    return mm >= plausible_min_mm && mm <= plausible_max_mm;
+}
+
+std::vector<std::string> sketch_lines(axis_range x, axis_range y, const point_set& points, const role_set& roles,
+                                      std::size_t columns)
+{
+    const std::size_t width = std::min(columns, sketch_width);
     const sketch_box box = place_points(x, y, points);
     const std::vector<std::string> picture = box_lines(box);
     const std::vector<std::string> legend = legend_lines(box, points, roles);
     const std::string indent = "  ";
     const std::string gap = "  ";
     const std::size_t box_width = picture.front().size();
+    if (indent.size() + box_width > width)
+        return {};
     std::size_t widest = 0;
     for (const std::string& line : legend)
         widest = std::max(widest, line.size());
 
-    std::vector<std::string> lines{"Where the points fall, x growing to the right and y downwards:"};
-    if (indent.size() + box_width + gap.size() + widest <= sketch_width) {
+    std::vector<std::string> lines = broken("Where the points fall, x growing to the right and y downwards:", "", width);
+    if (indent.size() + box_width + gap.size() + widest <= width) {
         for (std::size_t k = 0; k < std::max(picture.size(), legend.size()); ++k) {
             std::string line = indent + (k < picture.size() ? picture[k] : std::string(box_width, ' '));
             if (k < legend.size())
@@ -164,6 +204,7 @@ std::vector<std::string> sketch_lines(axis_range x, axis_range y, const point_se
     for (const std::string& line : picture)
         lines.push_back(indent + line);
     for (const std::string& line : legend)
-        lines.push_back(indent + line);
+        for (const std::string& part : broken(line, indent, width))
+            lines.push_back(part);
     return lines;
 }

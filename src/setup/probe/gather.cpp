@@ -19,8 +19,11 @@ system_facts gather_facts(bool probe_grabs, bool probe_x)
     std::vector<dev_t> other_numbers;
     for (const std::string& path : nodes.items) {
         input_node node = open_input(path);
-        // Another input handler on a dynamic minor: not an event device.
-        if (node.outcome == open_outcome::not_input)
+        // Another input handler on a dynamic minor: not an event device. A
+        // stale node no driver answers (ENXIO), or one gone since it was
+        // listed: no device either.
+        if (node.outcome == open_outcome::not_input || node.outcome == open_outcome::no_driver ||
+            node.outcome == open_outcome::missing)
             continue;
         ++facts.devices;
         if (node.outcome != open_outcome::ok) {

@@ -1,15 +1,14 @@
 #include "setup/probe/kernel_state.hpp"
 
 #include "input/device_numbers.hpp"
+#include "input/kernel_file.hpp"
 #include "input/node_check.hpp"
 #include "input/sysfs.hpp"
 #include "mouse/mouse.hpp"
 #include "text/parse.hpp"
 #include "text/printable.hpp"
 
-#include <array>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
@@ -17,11 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::string cannot_read(const std::string& path, int error)
-{
-    return "cannot read " + path + ": " + std::strerror(error);
-}
 
 mice_facts mice_failure(int error)
 {
@@ -41,32 +35,25 @@ tap_time_fact read_tap_time()
 {
     if (const auto why = not_on("/sys/module", SYSFS_MAGIC, "sysfs"))
         return {unknown(*why), 0};
-    const int fd = open(tap_time_path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT)
+    const kernel_file file = read_kernel_file(tap_time_path, 32);
+    if (file.error == ENOENT && file.what.empty())
         return {known(false), 0};
-    if (fd < 0)
-        return {unknown(cannot_read(tap_time_path, errno)), 0};
-    std::array<char, 32> text{};
-    const ssize_t n = read(fd, text.data(), text.size());
-    const int error = errno;
-    close(fd);
-    if (n < 0)
-        return {unknown(cannot_read(tap_time_path, error)), 0};
-    const std::string_view value(text.data(), static_cast<std::size_t>(n));
-    if (const auto ms = parse_unsigned(value))
-        return {known(true), *ms};
-    return {unknown(std::string(tap_time_path) + " holds \"" + printable(value) + "\", not a number"), 0};
+    if (file.error != 0)
+        return {unknown(kernel_file_problem(tap_time_path, file, "read")), 0};
+    const auto ms = parse_unsigned(file.text);
+    if (!ms)
+        return {unknown(std::string(tap_time_path) + " holds \"" + printable(file.text) + "\", not a number"), 0};
+    // A file mounted over the parameter may hold a number too, which
+    // mousedev never reads: only sysfs' own file tells what tap_time is.
+    if (const auto why = not_on(tap_time_path, SYSFS_MAGIC, "sysfs"))
+        return {unknown(*why), 0};
+    return {known(true), *ms};
 }
 
-int write_tap_time_zero()
+kernel_file write_tap_time_zero()
 {
-    const int fd = open(tap_time_path, O_WRONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
     // A sysfs attribute takes the whole value in one write.
-    const int result = write(fd, "0\n", 2) == 2 ? 0 : errno;
-    close(fd);
-    return result;
+    return write_kernel_file(tap_time_path, "0\n");
 }
 
 mice_facts probe_mice()

@@ -1,6 +1,7 @@
 // mousedev's tap_time, what /dev/input/mice is, and /dev/uinput.
 #pragma once
 
+#include "input/kernel_file.hpp"
 #include "setup/facts.hpp"
 
 #include <optional>
@@ -13,8 +14,8 @@ constexpr const char* tap_time_path = "/sys/module/mousedev/parameters/tap_time"
 // tap_time in milliseconds; present is no without mousedev.
 [[nodiscard]] tap_time_fact read_tap_time();
 
-// Writes 0 to tap_time; returns 0 or the errno of the failure.
-[[nodiscard]] int write_tap_time_zero();
+// Writes 0 to tap_time; error is 0, or says why it failed.
+[[nodiscard]] kernel_file write_tap_time_zero();
 
 // What /dev/input/mice is and how it opens for this user. Opening it
 // read-write and closing it again changes nothing: the IntelliMouse switch

@@ -4,6 +4,7 @@
 #include "setup/decide/traps.hpp"
 #include "setup/probe/kernel_state.hpp"
 #include "setup/speak/explain.hpp"
+#include "text/printable.hpp"
 
 #include <cerrno>
 #include <cstdio>
@@ -35,12 +36,37 @@ std::string write_advice(int error)
     return "Boot with mousedev.tap_time=0 on the kernel command line instead";
 }
 
+// Why tap_time does not read back as 0 after the write, or empty when it does.
+std::string not_zero_now()
+{
+    const tap_time_fact now = read_tap_time();
+    if (now.present.state == tri::yes && now.ms == 0)
+        return {};
+    const kernel_file back = read_kernel_file(tap_time_path, 32);
+    if (back.error != 0)
+        return kernel_file_problem(tap_time_path, back, "read back");
+    if (now.present.state == tri::unknown)
+        return "it reads back as \"" + printable(back.text) + "\" (" + now.present.why + ')';
+    return "it reads back as \"" + printable(back.text) + '"';
+}
+
 int write_zero(const system_facts& facts)
 {
     const std::string screens = screens_of(facts, echo_kind::touchpad_clicks);
-    if (const int error = write_tap_time_zero(); error != 0) {
-        std::fprintf(stderr, "tapbridge-setup: cannot write 0 to %s: %s. %s.\n", tap_time_path, std::strerror(error),
-                     write_advice(error).c_str());
+    if (const kernel_file written = write_tap_time_zero(); !written.what.empty()) {
+        std::fprintf(stderr, "tapbridge-setup: %s; nothing was written. Boot with mousedev.tap_time=0 on the kernel "
+                     "command line instead.\n", kernel_file_problem(tap_time_path, written, "write").c_str());
+        return status_traps;
+    } else if (written.error != 0) {
+        std::fprintf(stderr, "tapbridge-setup: cannot write 0 to %s: %s. %s.\n", tap_time_path,
+                     std::strerror(written.error), write_advice(written.error).c_str());
+        return status_traps;
+    }
+    // Done only when it reads back as written: a write can be taken and
+    // change nothing.
+    if (const std::string why = not_zero_now(); !why.empty()) {
+        std::fprintf(stderr, "tapbridge-setup: wrote 0 to %s, but %s: mousedev's tap_time is not 0. Boot with "
+                     "mousedev.tap_time=0 on the kernel command line instead.\n", tap_time_path, why.c_str());
         return status_traps;
     }
     std::printf("mousedev tap_time: %s -> 0. Touches on %s no longer come back as left clicks.\n",

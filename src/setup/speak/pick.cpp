@@ -4,6 +4,7 @@
 #include "input/processes.hpp"
 #include "setup/decide/choose.hpp"
 #include "setup/decide/lift.hpp"
+#include "setup/decide/pace.hpp"
 #include "setup/probe/describe.hpp"
 #include "setup/speak/explain.hpp"
 #include "setup/speak/output.hpp"
@@ -20,6 +21,7 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -50,21 +52,23 @@ std::int64_t event_time_us(const input_event& ev)
 // resync ends, before the slot the resync starts from.
 void feed_kernel_positions(libevdev* device, lift_tracker& tracker, std::int64_t time_us)
 {
-    const int slots = std::min(libevdev_get_num_slots(device), static_cast<int>(followed_slots));
-    if (slots <= 0)
+    // The ioctl's size field holds at most 14 bits: the code and this many values.
+    constexpr std::size_t most_slots = ((1u << _IOC_SIZEBITS) - 1) / sizeof(std::int32_t) - 1;
+    const auto slots = std::min<std::size_t>(tracker.now.slots.size(), most_slots);
+    if (libevdev_get_num_slots(device) <= 0 || slots == 0)
         return;
-    struct {
-        std::uint32_t code;
-        std::int32_t values[followed_slots];
-    } x{ABS_MT_POSITION_X, {}}, y{ABS_MT_POSITION_Y, {}};
+    // EVIOCGMTSLOTS fills a __u32 code followed by one __s32 a slot.
+    std::vector<std::int32_t> x(slots + 1, ABS_MT_POSITION_X);
+    std::vector<std::int32_t> y(slots + 1, ABS_MT_POSITION_Y);
     const int fd = libevdev_get_fd(device);
-    if (ioctl(fd, EVIOCGMTSLOTS(sizeof x), &x) < 0 || ioctl(fd, EVIOCGMTSLOTS(sizeof y), &y) < 0)
+    const std::size_t size = x.size() * sizeof x[0];
+    if (ioctl(fd, EVIOCGMTSLOTS(size), x.data()) < 0 || ioctl(fd, EVIOCGMTSLOTS(size), y.data()) < 0)
         return;
     const std::int32_t slot = tracker.now.slot;
-    for (int s = 0; s < slots; ++s) {
-        (void)track(tracker, {EV_ABS, ABS_MT_SLOT, s}, time_us);
-        (void)track(tracker, {EV_ABS, ABS_MT_POSITION_X, x.values[s]}, time_us);
-        (void)track(tracker, {EV_ABS, ABS_MT_POSITION_Y, y.values[s]}, time_us);
+    for (std::size_t s = 0; s < slots; ++s) {
+        (void)track(tracker, {EV_ABS, ABS_MT_SLOT, static_cast<std::int32_t>(s)}, time_us);
+        (void)track(tracker, {EV_ABS, ABS_MT_POSITION_X, x[s + 1]}, time_us);
+        (void)track(tracker, {EV_ABS, ABS_MT_POSITION_Y, y[s + 1]}, time_us);
     }
     (void)track(tracker, {EV_ABS, ABS_MT_SLOT, slot}, time_us);
 }
@@ -106,17 +110,19 @@ lift_tracker tracker_now(const libevdev* device, const touch_screen& screen)
     state.tracking_ids = libevdev_has_event_code(device, EV_ABS, ABS_MT_TRACKING_ID);
     state.touching = libevdev_get_event_value(device, EV_KEY, BTN_TOUCH) != 0;
     const still_box still = still_box_for(screen.x, screen.y);
+    // Every slot libevdev keeps: all the screen declares.
     const int slots = libevdev_get_num_slots(device);
-    if (slots < 0) {
-        state.last[0] = {libevdev_get_event_value(device, EV_ABS, ABS_MT_POSITION_X),
-                         libevdev_get_event_value(device, EV_ABS, ABS_MT_POSITION_Y)};
+    if (slots <= 0) {
+        state.slots = {{{libevdev_get_event_value(device, EV_ABS, ABS_MT_POSITION_X),
+                         libevdev_get_event_value(device, EV_ABS, ABS_MT_POSITION_Y)},
+                        false}};
         return start_tracking(state, still);
     }
-    for (unsigned s = 0; s < static_cast<unsigned>(slots) && s < followed_slots; ++s) {
-        state.last[s] = {libevdev_get_slot_value(device, s, ABS_MT_POSITION_X),
-                         libevdev_get_slot_value(device, s, ABS_MT_POSITION_Y)};
-        state.down[s] = libevdev_get_slot_value(device, s, ABS_MT_TRACKING_ID) >= 0;
-    }
+    state.slots.resize(static_cast<std::size_t>(slots));
+    for (unsigned s = 0; s < static_cast<unsigned>(slots); ++s)
+        state.slots[s] = {{libevdev_get_slot_value(device, s, ABS_MT_POSITION_X),
+                           libevdev_get_slot_value(device, s, ABS_MT_POSITION_Y)},
+                          libevdev_get_slot_value(device, s, ABS_MT_TRACKING_ID) >= 0};
     state.slot = libevdev_get_current_slot(device);
     return start_tracking(state, still);
 }
@@ -141,7 +147,16 @@ struct pending_input {
     bool ended;                      // standard input has ended
     std::size_t lines;               // lines typed and not yet taken
     std::optional<contact> finished; // a touch read with a line that answered first
+    std::size_t unended;             // bytes read since the last line end
+    std::int64_t last_read_ms;       // when standard input was last read
 };
+
+std::int64_t monotonic_ms()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1'000'000;
+}
 
 // Takes one typed line; true when there was one.
 bool take_line(std::size_t& lines)
@@ -157,12 +172,27 @@ bool take_line(std::size_t& lines)
 // not kept, and a huge line costs no memory and no time.
 void read_keyboard(pending_input& in)
 {
-    char chunk[256];
-    const ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
-    if (n > 0)
-        in.lines += static_cast<std::size_t>(std::count(chunk, chunk + n, '\n'));
-    else if (n == 0 || errno != EINTR)
+    // A pipe's whole buffer at once: a long line goes by in few reads.
+    static char chunk[64 * 1024];
+    const ssize_t n = read(STDIN_FILENO, chunk, in.unended < unended_budget ? sizeof chunk : paced_read_bytes);
+    in.last_read_ms = monotonic_ms();
+    if (n > 0) {
+        const char* end = chunk + n;
+        const char* rest = chunk;
+        while (const void* line_end = std::memchr(rest, '\n', static_cast<std::size_t>(end - rest))) {
+            ++in.lines;
+            rest = static_cast<const char*>(line_end) + 1;
+            in.unended = 0;
+        }
+        in.unended += static_cast<std::size_t>(end - rest);
+    } else if (n < 0 && errno == EAGAIN) {
+        // Readable, and yet nothing there (another reader of a shared,
+        // non-blocking input took it): nothing ended, but such an input
+        // could say so for ever, so it is read at the slow pace.
+        in.unended = std::max(in.unended, unended_budget);
+    } else if (n == 0 || errno != EINTR) {
         in.ended = true;
+    }
 }
 
 // Touches made before a question can be read are no answer to it, and a
@@ -192,12 +222,15 @@ answer wait_for_answer(libevdev* device, lift_tracker& tracker, pending_input& i
             return {answer_kind::off, {}, 0};
         if (in.ended)
             return {answer_kind::input_ended, {}, 0};
-        // A negative descriptor is left out by poll. Standard output is
-        // asked for nothing, so it reports only an error or a hang-up: a
-        // pipe whose reader went away, where no question can be read.
-        pollfd fds[3] = {{in.keyboard ? STDIN_FILENO : -1, POLLIN, 0}, {libevdev_get_fd(device), POLLIN, 0},
+        // A negative descriptor is left out by poll: standard input while
+        // it is closed, or paced and not due yet. Standard output is asked
+        // for nothing, so it reports only an error or a hang-up: a pipe
+        // whose reader went away, where no question can be read.
+        const std::int64_t delay = read_delay_ms(in.unended, in.last_read_ms, monotonic_ms());
+        const bool keyboard_now = in.keyboard && delay == 0;
+        pollfd fds[3] = {{keyboard_now ? STDIN_FILENO : -1, POLLIN, 0}, {libevdev_get_fd(device), POLLIN, 0},
                          {STDOUT_FILENO, 0, 0}};
-        if (poll(fds, 3, -1) < 0) {
+        if (poll(fds, 3, in.keyboard && delay > 0 ? static_cast<int>(delay) : -1) < 0) {
             if (errno == EINTR)
                 continue;
             return {answer_kind::device_lost, {}, errno};
@@ -297,7 +330,7 @@ picked ask_points(libevdev* device, const touch_screen& screen, const std::optio
                   bool keyboard)
 {
     point_set points{};
-    pending_input in{keyboard, false, 0, std::nullopt};
+    pending_input in{keyboard, false, 0, std::nullopt, 0, 0};
     // Keys pressed before the first question answer nothing: a terminal
     // would otherwise hand them to it as a finished line.
     if (keyboard && isatty(STDIN_FILENO))

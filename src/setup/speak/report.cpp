@@ -24,7 +24,7 @@ namespace {
 std::string axis_text(const char* name, axis_range axis)
 {
     std::string text = range_text(name, axis);
-    if (axis.resolution != 0)
+    if (resolution_believed(axis))
         text += " (" + std::to_string(axis.resolution) + " per mm)";
     return text;
 }
