@@ -1017,6 +1017,11 @@ LEARN = [
      [["press p KEY_SPACE"], ["press p KEY_B"], []],
      ["next page (left): KEY_SPACE", "previous page (right): KEY_B", "menu (middle): skipped"], "status 0", [],
      "--map KEY_SPACE=left --map KEY_B=right PT", {}),
+    ("standard input /dev/zero: waiting costs no CPU, and presses still answer", ["p keyboard name PT"], [],
+     f"{LEARNING} $P </dev/zero", [["wait l idle", f"cpu l {CPU_WINDOW_MS}", "press p KEY_PAGEDOWN"],
+                                   ["press p KEY_PAGEUP"], ["press p KEY_ESC"]],
+     ["next page (left): KEY_PAGEDOWN", "previous page (right): KEY_PAGEUP", "menu (middle): KEY_ESC"], "status 0",
+     [], "--map KEY_PAGEDOWN=left --map KEY_PAGEUP=right --map KEY_ESC=middle PT", {}),
     ("every question skipped: no line, status 2", ["p keyboard name PT"], [], f"{LEARNING} $P", [SKIP, SKIP, SKIP],
      ["next page (left): skipped", "previous page (right): skipped", "menu (middle): skipped"], "status 2",
      ["tapbridge-setup: no button was pressed; no command line printed."], None, {}),
@@ -1043,6 +1048,10 @@ def learn_scenario(name, remotes, before, command, answers, answered, end, err, 
         steps += [f"wait l text {question}press"] + answer
     steps.append("wait l exit")
     sc = program_checks(Scenario(f"remotes: --learn: {name}", steps), "l", err=err, status=end)
+    if any(x.startswith("cpu l ") for x in steps):
+        sc.expect("CPU while it waits (ID, ticks, ms)", lambda d: d.tagged("cpu"),
+                  lambda got: None if got and all(int(t.split()[2]) <= CPU_BOUND_MS for t in got)
+                  else f"want at most {CPU_BOUND_MS} ms in {CPU_WINDOW_MS} ms")
     sc.expect("the questions", lambda d: [x for x in d.lines("out", "l") if x.startswith(tuple(QUESTIONS))],
               [q + (ASKED_FIRST if i == 0 else ASKED_LATER) for i, q in enumerate(QUESTIONS[:len(answers)])])
     sc.expect("the answers", lambda d: [x.strip() for x in d.lines("out", "l") if x.startswith("  ")

@@ -134,10 +134,11 @@ heard wait_for_press(std::vector<held_device>& held, const input_device* remote,
             return {heard::skipped, nullptr, {}, 0};
         // Standard output is asked for nothing: it reports only an error or
         // a hang-up, a reader gone away.
-        std::vector<pollfd> fds{{in.keyboard && !in.ended ? STDIN_FILENO : -1, POLLIN, 0}, {STDOUT_FILENO, 0, 0}};
+        int wait_ms = static_cast<int>(left.count());
+        std::vector<pollfd> fds{{typed_fd(in, wait_ms), POLLIN, 0}, {STDOUT_FILENO, 0, 0}};
         for (const held_device& h : held)
             fds.push_back({h.device ? h.node.fd : -1, POLLIN, 0});
-        const int n = poll(fds.data(), fds.size(), static_cast<int>(left.count()));
+        const int n = poll(fds.data(), fds.size(), wait_ms);
         if (n < 0 && errno != EINTR)
             return {heard::lost, nullptr, {}, errno};
         if (n <= 0)
@@ -200,7 +201,7 @@ void settle_remote(std::vector<held_device>& held, const input_device& remote)
 learnt ask_buttons(std::vector<held_device>& held, const input_device* given, bool keyboard)
 {
     learnt result{status_ready, {}, given};
-    typed_lines in{keyboard, false, 0};
+    typed_lines in{keyboard, false, 0, 0, 0};
     forget_typed(in);
     for (std::size_t q = 0; q < learned_buttons.size(); ++q) {
         const int button = learned_buttons[q];

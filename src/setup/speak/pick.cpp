@@ -4,11 +4,11 @@
 #include "input/processes.hpp"
 #include "setup/decide/choose.hpp"
 #include "setup/decide/lift.hpp"
-#include "setup/decide/pace.hpp"
 #include "setup/probe/describe.hpp"
 #include "setup/speak/explain.hpp"
 #include "setup/speak/output.hpp"
 #include "setup/speak/show_sketch.hpp"
+#include "setup/speak/typed_lines.hpp"
 #include "text/printable.hpp"
 
 #include <algorithm>
@@ -19,7 +19,6 @@
 #include <linux/input.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 #include <vector>
 
@@ -143,57 +142,9 @@ answer answer_of(const contact& c)
 
 // What the keyboard and the screen gave that no question has taken yet.
 struct pending_input {
-    bool keyboard;                   // standard input is read at all
-    bool ended;                      // standard input has ended
-    std::size_t lines;               // lines typed and not yet taken
+    typed_lines typed;
     std::optional<contact> finished; // a touch read with a line that answered first
-    std::size_t unended;             // bytes read since the last line end
-    std::int64_t last_read_ms;       // when standard input was last read
 };
-
-std::int64_t monotonic_ms()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return std::int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1'000'000;
-}
-
-// Takes one typed line; true when there was one.
-bool take_line(std::size_t& lines)
-{
-    if (lines == 0)
-        return false;
-    --lines;
-    return true;
-}
-
-// Reads what standard input has; at its end, or on an error, in.ended.
-// Only the line ends count: what is typed on a line never answers, so it is
-// not kept, and a huge line costs no memory and no time.
-void read_keyboard(pending_input& in)
-{
-    // A pipe's whole buffer at once: a long line goes by in few reads.
-    static char chunk[64 * 1024];
-    const ssize_t n = read(STDIN_FILENO, chunk, in.unended < unended_budget ? sizeof chunk : paced_read_bytes);
-    in.last_read_ms = monotonic_ms();
-    if (n > 0) {
-        const char* end = chunk + n;
-        const char* rest = chunk;
-        while (const void* line_end = std::memchr(rest, '\n', static_cast<std::size_t>(end - rest))) {
-            ++in.lines;
-            rest = static_cast<const char*>(line_end) + 1;
-            in.unended = 0;
-        }
-        in.unended += static_cast<std::size_t>(end - rest);
-    } else if (n < 0 && errno == EAGAIN) {
-        // Readable, and yet nothing there (another reader of a shared,
-        // non-blocking input took it): nothing ended, but such an input
-        // could say so for ever, so it is read at the slow pace.
-        in.unended = std::max(in.unended, unended_budget);
-    } else if (n == 0 || errno != EINTR) {
-        in.ended = true;
-    }
-}
 
 // Touches made before a question can be read are no answer to it, and a
 // finger already down then is not followed. Settled before the question is
@@ -218,19 +169,18 @@ answer wait_for_answer(libevdev* device, lift_tracker& tracker, pending_input& i
         return answer_of(*done);
     }
     for (;;) {
-        if (take_line(in.lines))
+        if (take_line(in.typed))
             return {answer_kind::off, {}, 0};
-        if (in.ended)
+        if (in.typed.ended)
             return {answer_kind::input_ended, {}, 0};
         // A negative descriptor is left out by poll: standard input while
         // it is closed, or paced and not due yet. Standard output is asked
         // for nothing, so it reports only an error or a hang-up: a pipe
         // whose reader went away, where no question can be read.
-        const std::int64_t delay = read_delay_ms(in.unended, in.last_read_ms, monotonic_ms());
-        const bool keyboard_now = in.keyboard && delay == 0;
-        pollfd fds[3] = {{keyboard_now ? STDIN_FILENO : -1, POLLIN, 0}, {libevdev_get_fd(device), POLLIN, 0},
+        int wait_ms = -1;
+        pollfd fds[3] = {{typed_fd(in.typed, wait_ms), POLLIN, 0}, {libevdev_get_fd(device), POLLIN, 0},
                          {STDOUT_FILENO, 0, 0}};
-        if (poll(fds, 3, in.keyboard && delay > 0 ? static_cast<int>(delay) : -1) < 0) {
+        if (poll(fds, 3, wait_ms) < 0) {
             if (errno == EINTR)
                 continue;
             return {answer_kind::device_lost, {}, errno};
@@ -245,8 +195,8 @@ answer wait_for_answer(libevdev* device, lift_tracker& tracker, pending_input& i
         if (fds[2].revents & (POLLERR | POLLHUP))
             return {answer_kind::output_lost, {}, EPIPE};
         if (fds[0].revents)
-            read_keyboard(in);
-        if (take_line(in.lines)) {
+            read_typed(in.typed);
+        if (take_line(in.typed)) {
             in.finished = finished;
             return {answer_kind::off, {}, 0};
         }
@@ -330,11 +280,8 @@ picked ask_points(libevdev* device, const touch_screen& screen, const std::optio
                   bool keyboard)
 {
     point_set points{};
-    pending_input in{keyboard, false, 0, std::nullopt, 0, 0};
-    // Keys pressed before the first question answer nothing: a terminal
-    // would otherwise hand them to it as a finished line.
-    if (keyboard && isatty(STDIN_FILENO))
-        tcflush(STDIN_FILENO, TCIFLUSH);
+    pending_input in{{keyboard, false, 0, 0, 0}, std::nullopt};
+    forget_typed(in.typed);
     bool first = true;
     for (std::size_t i = 0; i < point_count; ++i) {
         const button_role& role = page_turning[i];

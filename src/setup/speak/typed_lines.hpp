@@ -3,16 +3,25 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 struct typed_lines {
-    bool keyboard;     // standard input is read at all
-    bool ended;        // it has ended, or failed
-    std::size_t lines; // line ends typed and not yet taken
+    bool keyboard;             // standard input is read at all
+    bool ended;                // it has ended, or failed
+    std::size_t lines;         // line ends typed and not yet taken
+    std::size_t unended;       // bytes read since the last line end
+    std::int64_t last_read_ms; // when standard input was last read
 };
+
+[[nodiscard]] std::int64_t monotonic_ms();
 
 // Keys typed before the first question answer nothing: a terminal would
 // hand them to it as a finished line.
 void forget_typed(const typed_lines& in);
+
+// Standard input for poll now, or -1: closed, ended, or paced and not due
+// yet (then wait_ms is how long until it is; else it is left as it was).
+[[nodiscard]] int typed_fd(const typed_lines& in, int& wait_ms);
 
 // One read of standard input, when poll says it is readable.
 void read_typed(typed_lines& in);
