@@ -201,9 +201,12 @@ std::string wait_step(world& w, const std::string& rest)
     if (id == "mice" && what == "packets" && count)
         return wait_until(w, [&] { return w.packets >= *count; }, wait_bound_ms) ? "" : "too few packets on /dev/input/mice";
     if (what == "holds" && !value.empty()) {
+        // $REMOTE: the node the remote has now.
+        const remote_device* r = value.starts_with('$') ? find_remote(w, value.substr(1)) : nullptr;
+        const std::string path = r ? r->node : value;
         pid_t holder = 0;
-        if (!wait_until(w, [&] { return (holder = holder_of(value)) != 0; }, wait_bound_ms, 20))
-            return "no process opened " + value;
+        if (!wait_until(w, [&] { return (holder = holder_of(path)) != 0; }, wait_bound_ms, 20))
+            return "no process opened " + path;
         // Named like a program of the scenario, so that its pid reads as $ID.
         record("pid", id + ' ' + std::to_string(holder));
         return {};

@@ -40,8 +40,9 @@
 //   wait ID stopped                  until ID is stopped (after signal ID 19)
 //   wait ID seen N                   until remote ID's second reader got N events (not
 //                                    counting SYN_REPORTs)
-//   wait ID holds PATH               until a process other than the driver has PATH open;
-//                                    its pid is recorded as ID's
+//   wait ID holds PATH               until a process other than the driver has PATH open
+//                                    ($REMOTE: the node remote REMOTE has now); its pid is
+//                                    recorded as ID's
 //   wait file PATH TEXT              until the file PATH holds TEXT
 //   signal ID SIGNAL                 sends SIGNAL, and goes on at once
 //   stop ID [SIGNAL]                 sends SIGNAL (default 15) and waits for the end
