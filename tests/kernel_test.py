@@ -896,7 +896,7 @@ KB = "left on KEY_PAGEDOWN KEY_RIGHT KEY_DOWN KEY_SPACE KEY_ENTER, right on KEY_
 MEDIA = "left on KEY_VOLUMEDOWN KEY_NEXTSONG, right on KEY_VOLUMEUP KEY_PREVIOUSSONG, middle on KEY_PLAYPAUSE"
 PAD = ("left on BTN_TR ABS_HAT0X+ ABS_HAT0Y+, right on BTN_TL ABS_HAT0X- ABS_HAT0Y-, middle on BTN_START "
        "BTN_SELECT")
-COMBO = "left on KEY_PAGEDOWN KEY_VOLUMEDOWN KEY_ENTER, right on KEY_PAGEUP KEY_VOLUMEUP"
+COMBO = "left on KEY_PAGEDOWN KEY_ENTER KEY_VOLUMEDOWN, right on KEY_PAGEUP KEY_VOLUMEUP"
 OWN = "; its own mouse buttons and wheel as themselves"
 FULL = ("left on KEY_PAGEDOWN KEY_RIGHT KEY_DOWN KEY_SPACE KEY_ENTER KEY_VOLUMEDOWN KEY_NEXTSONG KEY_FORWARD, right "
         "on KEY_PAGEUP KEY_LEFT KEY_UP KEY_VOLUMEUP KEY_PREVIOUSSONG KEY_BACK, middle on KEY_MENU KEY_COMPOSE "
@@ -977,8 +977,8 @@ REMOTES = [
      dict(out=[attached("$R", "Page Turner BT-1", KB), detached("$R", "Page Turner BT-1"),
                attached("$R'", "Page Turner BT-1", KB), STOPPED_RM])),
     ("unplugged and replugged twice in quick succession: one tap a press", [PAGE_TURNER], "'Page Turner BT-1'",
-     ["press r KEY_PAGEDOWN >1", "unplug r", "replug r", "unplug r", "replug r", "wait rm holds $r",
-      "press r KEY_PAGEUP >2"], dict(out=None)),
+     ["press r KEY_PAGEDOWN >1", "unplug r", "replug r", "unplug r", "replug r",
+      'wait rm text attached $r "Page Turner BT-1"', "press r KEY_PAGEUP >2"], dict(out=None)),
     ("one remote of two nodes, by the name of one: both taken", [
         "r keyboard phys bt-1/input0 name Page Turner BT-1", "c consumer phys bt-1/input1 name Page Turner BT-1 Media"],
      "'Page Turner BT-1'", ["press c KEY_VOLUMEUP >2", "press r KEY_PAGEDOWN >1"],
@@ -1023,8 +1023,8 @@ REMOTES = [
     ("a remote another process grabbed", [PAGE_TURNER], "'Page Turner BT-1'", [],
      dict(out=[], err=['tapbridge-remote: $R "Page Turner BT-1" is grabbed by another process (open by pid $driver '
                        '(tapbridge-guest), pid $g (tapbridge-guest)), which takes all its presses; stop that program '
-                       'first'], status="status 75", before=["run g /guest/tapbridge-guest --grab $R",
-                                                              "wait g text grabbed"])),
+                       'first'], status="status 75", attach=False, before=["run g /guest/tapbridge-guest --grab $R",
+                                                                            "wait g text grabbed"])),
     ("two tapbridge-remote on one remote: the second ends, the first taps once", [PAGE_TURNER],
      "--no-grab 'Page Turner BT-1'", ["run rm2 tapbridge-remote 'Page Turner BT-1'", "wait rm2 exit",
                                       "press r KEY_PAGEDOWN >1"],
@@ -1035,9 +1035,19 @@ REMOTES = [
      ["press r KEY_PAGEDOWN >1", "stop rm 2", VM_SYS, "press r KEY_PAGEUP", "wait r seen 2"],
      dict(out=[attached("$R", "Page Turner BT-1", KB), STOPPED_RM.replace("SIGTERM", "SIGINT")], sh=["none"],
           seen=["r EV_KEY KEY_PAGEUP 1", "r EV_KEY KEY_PAGEUP 0"])),
+    ("SIGTERM ends it: the grab released, the virtual mouse gone", [PAGE_TURNER], "'Page Turner BT-1'",
+     ["press r KEY_PAGEUP >2", "stop rm", VM_SYS, "press r KEY_PAGEDOWN", "wait r seen 2"],
+     dict(out=[attached("$R", "Page Turner BT-1", KB), STOPPED_RM], sh=["none"],
+          seen=["r EV_KEY KEY_PAGEDOWN 1", "r EV_KEY KEY_PAGEDOWN 0"])),
+    # Stopped while 100 presses overflow evdev's queue: the key that went down first is lost with it, and
+    # comes back only from the state libevdev reads again. It taps once.
+    ("a key pressed in an overflow of the kernel's queue taps once", [PAGE_TURNER], "'Page Turner BT-1'",
+     ["signal rm 19", "wait rm stopped", "key r KEY_PAGEDOWN 1", *["press r KEY_B"] * 100, "signal rm 18 >1",
+      "key r KEY_PAGEDOWN 0", "press r KEY_UP >2"], {}),
     ("no REMOTE", [], "", [], usage("no REMOTE given: its event node, its name or its unique id, as tapbridge-setup "
                                     "prints them")),
-    ("an unknown option, escaped", [], "--grab\$'\\e[2J' x", [], usage("unknown option '--grab\\x1b[2J'")),
+    ("an unknown option, escaped", [], "\"$(printf -- '--grab\\033[2J')\" x", [],
+     usage("unknown option '--grab\\x1b[2J'")),
     ("two remotes", [], "a b", [], usage("one remote only: 'a' and 'b' (run one tapbridge-remote for each)")),
     ("--map without =", [], "--map KEY_ENTER x", [],
      usage("--map 'KEY_ENTER': give CODE=BUTTON, for instance --map KEY_PAGEDOWN=left")),
@@ -1068,7 +1078,7 @@ def remote_scenario(name, remotes, args, actions, more):
         leading = next((i for i, x in enumerate(out) if not x.startswith("attached")), len(out))
         steps.append(f"wait rm lines {1 + leading}")
     else:
-        steps.append("wait rm holds $r")
+        steps.append("wait rm lines 2")
     taps, lines = [], 0
     for action in actions:
         step, _, button = action.partition(" >")

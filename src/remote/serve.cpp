@@ -104,9 +104,16 @@ found_list<process> other_servers(dev_t rdev)
     return holders;
 }
 
+std::string grabbed_text(const candidate& c)
+{
+    return device_text(c) + " is grabbed by another process (open by " + process_list(holders_of(c.rdev)) +
+           "), which takes all its presses; stop that program first";
+}
+
 // Takes one node: 0, or at start the status that ends the program (later
-// a line says why it is left alone).
-int attach(server& s, const candidate& c, bool at_start)
+// a line says why it is left alone). dry: only whether it could be taken,
+// before anything is made.
+int attach(server& s, const candidate& c, bool at_start, bool dry)
 {
     const auto refuse = [&](int status, const std::string& why) {
         if (at_start) {
@@ -123,11 +130,14 @@ int attach(server& s, const candidate& c, bool at_start)
     input_node node = open_input(c.path);
     if (node.outcome != open_outcome::ok)
         return 0; // gone since the scan: its removal is no news
+    if (dry) {
+        const bool grabbed = s.args.grab && grabbed_by_other(node);
+        close_input(node);
+        return grabbed ? refuse(status_busy, grabbed_text(c)) : 0;
+    }
     if (s.args.grab && libevdev_grab(node.device, LIBEVDEV_GRAB) != 0) {
         close_input(node);
-        return refuse(status_busy, device_text(c) + " is grabbed by another process (open by " +
-                                       process_list(holders_of(c.rdev)) +
-                                       "), which takes all its presses; stop that program first");
+        return refuse(status_busy, grabbed_text(c));
     }
     taken_node taken{c.path, c.rdev, node.fd, node.device, c.id.name, s.args.grab, {}};
     for (unsigned axis = ABS_HAT0X; axis <= ABS_HAT3Y; ++axis)
@@ -139,8 +149,9 @@ int attach(server& s, const candidate& c, bool at_start)
 }
 
 // Looks for the remote and takes what of it is not taken yet. Returns 0,
-// or at start the status that ends the program.
-int take(server& s, bool at_start, std::vector<candidate> all)
+// or at start the status that ends the program. dry: only decides, at
+// start, whether it ends.
+int take(server& s, bool at_start, const std::vector<candidate>& all, bool dry = false)
 {
     std::erase_if(s.refused, [&](const std::string& key) {
         return std::none_of(all.begin(), all.end(), [&](const candidate& c) { return node_key(c) == key; });
@@ -157,7 +168,7 @@ int take(server& s, bool at_start, std::vector<candidate> all)
     const std::string named = '"' + printable(s.want.given) + '"';
     switch (p.kind) {
     case pick_kind::absent:
-        if (at_start)
+        if (at_start && !dry)
             line("waiting for " + named + ": not there yet; it is taken as soon as it appears");
         return 0;
     case pick_kind::several: return end_or_say(status_no_remote, several_text(s, all, p));
@@ -185,7 +196,7 @@ int take(server& s, bool at_start, std::vector<candidate> all)
             s.refused.push_back(node_key(c));
             line(device_text(c) + " left alone: " + misfit_text(s, fit, c));
         } else if (fit.take[i]) {
-            if (const int status = attach(s, c, at_start))
+            if (const int status = attach(s, c, at_start, dry))
                 return status;
         }
     }
@@ -396,9 +407,9 @@ int serve(const remote_args& args)
     } else {
         found = scan_nodes();
     }
-    // What is no remote ends it before a virtual mouse comes and goes.
-    if (const pick p = pick_remote(s.want, found); p.kind != pick_kind::found && p.kind != pick_kind::absent)
-        return take(s, true, found);
+    // What would end it at start ends it before a virtual mouse comes and goes.
+    if (const int status = take(s, true, found, true))
+        return status;
     s.mouse = make_virtual_mouse();
     if (!s.mouse.device) {
         if (s.mouse.error == ENOENT || s.mouse.error == ENODEV)
@@ -409,7 +420,7 @@ int serve(const remote_args& args)
         return status_no_uinput;
     }
     line("virtual mouse " + printable(s.mouse.node) + " made: tapbridge reads its clicks through /dev/input/mice");
-    if (const int status = take(s, true, std::move(found))) {
+    if (const int status = take(s, true, found)) {
         shut_down(s);
         return status;
     }

@@ -147,7 +147,7 @@ std::string remote_step(world& w, const std::string& rest)
     const auto kind = remote_kind_named(word);
     if (id.empty() || !kind || find_remote(w, id))
         return usage;
-    remote_device remote{id, *kind, "remote " + id, {}, nullptr, nullptr, {}, -1, 0};
+    remote_device remote{id, *kind, "remote " + id, {}, nullptr, {}, {}, -1, 0};
     if (auto [key, tail] = first_word(after); key == "phys") {
         auto [text, later] = first_word(tail);
         remote.phys = unescape(text);
@@ -181,6 +181,15 @@ std::string remote_input(world& w, const std::string& verb, const std::string& r
                                : verb + (verb == "press" ? " REMOTE CODE" : " REMOTE CODE VALUE") +
                                      ", the remote made by a remote step";
     return emit(r->device, *events) ? "" : "cannot write to " + r->id + " (unplugged?)";
+}
+
+// text with each $ID of a remote replaced by the node it has now.
+std::string with_nodes(const world& w, std::string text)
+{
+    for (const remote_device& r : w.remotes)
+        for (std::size_t at; (at = text.find('$' + r.id)) != std::string::npos;)
+            text.replace(at, r.id.size() + 1, r.node);
+    return text;
 }
 
 bool file_holds(const std::string& path, const std::string& text)
@@ -227,7 +236,7 @@ std::string wait_step(world& w, const std::string& rest)
     if (what == "lines" && count)
         done = wait_until(w, [&] { return p()->out_lines >= *count; }, wait_bound_ms);
     else if (what == "text" && !value.empty())
-        done = wait_until(w, [&, text = unescape(value)] { return p()->text.find(text) != std::string::npos; },
+        done = wait_until(w, [&, text = with_nodes(w, unescape(value))] { return p()->text.find(text) != std::string::npos; },
                           wait_bound_ms);
     else if (what == "idle")
         done = wait_until(w, [&] { return waiting_for_input(*p()); }, wait_bound_ms, 10);

@@ -30,7 +30,8 @@
 //                                    \x04 Ctrl-D)
 //   pause MS                         paces input (a held button, a long touch)
 //   wait ID lines N                  until ID printed N whole lines on standard output
-//   wait ID text TEXT                until ID printed TEXT, on either stream
+//   wait ID text TEXT                until ID printed TEXT, on either stream; $REMOTE in it:
+//                                    the node remote REMOTE has now
 //   wait ID idle                     until ID sleeps in poll or select: waiting for input,
 //                                    all it does before that done (a question asked and
 //                                    the touches made before it taken away)
