@@ -35,16 +35,16 @@ step "soak script, smoke run" python3 bench/soak.py --binary build/ci/tapbridge 
 # SHA256SUMS listing every other file with the right sum; and systemd finds
 # nothing to say about its unit, pointed at the unpacked program (it warns
 # about a misspelt key or a bad value but still succeeds).
-ARCHIVE_FILES="bin/tapbridge bin/tapbridge-setup share/doc/tapbridge/README.md
+ARCHIVE_FILES="bin/tapbridge bin/tapbridge-remote bin/tapbridge-setup share/doc/tapbridge/README.md
 share/doc/tapbridge/examples/tapbridge.init share/doc/tapbridge/examples/tapbridge.service
-share/man/man1/tapbridge-setup.1 share/man/man1/tapbridge.1"
+share/man/man1/tapbridge-remote.1 share/man/man1/tapbridge-setup.1 share/man/man1/tapbridge.1"
 check_archive() (
   dir=$(mktemp -d)
   trap 'rm -rf "$dir"' EXIT
   tar tzvf "$1" && tar xzf "$1" -C "$dir" && cd "$dir/tapbridge" && sha256sum -c SHA256SUMS || exit 1
   diff <(printf '%s\n' $ARCHIVE_FILES) <(find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort) || exit 1
   diff <(printf '%s\n' $ARCHIVE_FILES) <(cut -c67- SHA256SUMS) || exit 1
-  test -x bin/tapbridge && test -x bin/tapbridge-setup || exit 1
+  test -x bin/tapbridge && test -x bin/tapbridge-setup && test -x bin/tapbridge-remote || exit 1
   sed "s|/opt/tapbridge/|$dir/tapbridge/|" share/doc/tapbridge/examples/tapbridge.service >"$dir/tapbridge.service"
   said=$(systemd-analyze verify "$dir/tapbridge.service" 2>&1) || { echo "$said"; exit 1; }
   echo "$said"
@@ -53,7 +53,7 @@ check_archive() (
 step "making the release archive (cpack preset armv7)" cpack --preset armv7
 archive=$(ls build/armv7/tapbridge-*-armv7.tar.gz)
 step "checking $archive" check_archive "$archive"
-for program in tapbridge tapbridge-setup; do
+for program in tapbridge tapbridge-setup tapbridge-remote; do
   echo "device binary $program: $(stat -c %s "build/armv7/$program") bytes;" \
     "$(file -b "build/armv7/$program" | sed 's/, BuildID\[[^]]*\]=[0-9a-f]*//');" \
     "$(readelf -h "build/armv7/$program" | sed -n 's/^ *Flags: *[^,]*, //p')"
