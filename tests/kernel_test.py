@@ -398,6 +398,12 @@ REPORT = [
       MEND, f"  - another process holds a grab on $TOUCH (open by pid $driver (tapbridge-guest), pid $g ({EVIL_COMM})): "
       "injected taps reach only the grabber. Fine if that is the device's own UI; otherwise stop it.", line(DEFAULT)],
      ""),
+    ("the only mouse grabbed by another process: its clicks never reach tapbridge", "mt 0 1071 0 1447",
+     ["run g /guest/tapbridge-guest --grab $MOUSE", "wait g text grabbed"], 1,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, MICE_RW, "mice now: virtual mouse ($MOUSE, grabbed: none of its clicks reach "
+      "tapbridge)", NONE_RUNNING, MEND, "  - the mouse $MOUSE \"virtual mouse\" is grabbed by another process (open "
+      "by pid $g (tapbridge-guest)): mousedev gets none of its clicks, so tapbridge never sees them. Stop that "
+      "program, or use another mouse.", line(DEFAULT)], ""),
     ("a user who may read the screen and /dev/input/mice only", "mt 0 1071 0 1447",
      ["sh chmod 644 $TOUCH /dev/input/mice"], 1,
      [RECORDS_ALL, NOT_FED, "  open by:  no other process that this user can see (root sees all)", NO_GRAB,
@@ -422,6 +428,9 @@ def report_scenario(name, screen, before, status, lines, actions, uid=None, pipe
     # The screen's block: its name and range as made, and who has it open.
     kind, (x0, x1, y0, y1), res, shown = screen_words(screen)
     lines = [f'$TOUCH "{shown}"', f"  range:    x {x0}..{x1}{res}, y {y0}..{y1}{res}"] + lines
+    if kind != "mt":
+        # mousedev feeds both other kinds: "mice now" names the screen too.
+        lines = [x + f", {shown} ($TOUCH, a touch screen)" if x == SYSTEM[1] else x for x in lines]
     best = next(i for i, x in enumerate(lines) if x.startswith("Layout (page turning)") or x in (READY, MEND))
     lines = lines[:best] + [f'Best screen: $TOUCH "{shown}"'] + lines[best:]
     if not any(x.startswith("  open by:") for x in lines):
@@ -776,6 +785,146 @@ def blind_scenario(name, kind, before, command, status, says, never, tap_time):
     return sc
 
 
+# --- tapbridge-setup and remotes: the report's remotes, --learn ---------------------------
+
+REMOTE_PROGRAM = "/usr/local/bin/tapbridge-remote"
+PAGE_TURNER = ("  pages:    next page (left): KEY_PAGEDOWN, KEY_RIGHT, KEY_DOWN, KEY_SPACE, KEY_ENTER; previous page "
+               "(right): KEY_PAGEUP, KEY_LEFT, KEY_UP")
+SHUTTER = ("  pages:    next page (left): KEY_VOLUMEDOWN, KEY_NEXTSONG; previous page (right): KEY_VOLUMEUP, "
+           "KEY_PREVIOUSSONG; menu (middle): KEY_PLAYPAUSE")
+GAMEPAD = ("  pages:    next page (left): BTN_TR, ABS_HAT0X+, ABS_HAT0Y+; previous page (right): BTN_TL, ABS_HAT0X-, "
+           "ABS_HAT0Y-; menu (middle): BTN_START, BTN_SELECT")
+WRITABLE = "/dev/uinput: writable: tapbridge-remote can make its virtual mouse"
+
+
+def remote_block(node, name, pages, run, held="none", mouse=False):
+    return [f'{node} "{name}"', "  id:       none", pages] + (
+        ["  mouse:    a mouse too: while tapbridge-remote holds it, its own buttons and wheel go on through the "
+         "virtual mouse"] if mouse else []) + [f"  held:     {held}"] + ([f"  run:      {REMOTE_PROGRAM} {run}"]
+                                                                           if run else [])
+
+
+REMOTE_REPORT = [
+    # name, remotes (ID KIND [phys P] [name N]), steps before, the blocks of the remotes in the report, the rest
+    # of the report that must be there (lines, in order)
+    ("three kinds of remote, each with the codes that turn pages and its line",
+     ["p keyboard name Page Turner BT-1", "v consumer name Shutter", "g gamepad name Pad"], [],
+     remote_block("$P", "Page Turner BT-1", PAGE_TURNER, "'Page Turner BT-1'")
+     + remote_block("$V", "Shutter", SHUTTER, "Shutter") + remote_block("$G", "Pad", GAMEPAD, "Pad"),
+     [WRITABLE, READY]),
+    ("a remote that is also a mouse: fed into /dev/input/mice, and its mouse said",
+     ["c combo name Combo"], [],
+     remote_block("$C", "Combo", "  pages:    next page (left): KEY_PAGEDOWN, KEY_ENTER, KEY_VOLUMEDOWN; previous page "
+                  "(right): KEY_PAGEUP, KEY_VOLUMEUP", "Combo", mouse=True),
+     ["mice now: virtual mouse ($MOUSE), Combo ($C)", WRITABLE, READY]),
+    ("two remotes of one name on two ports: the line names each by its node",
+     ["a keyboard phys usb-1/input0 name Twin", "b keyboard phys usb-2/input0 name Twin"], [],
+     remote_block("$A", "Twin", PAGE_TURNER, "$A") + remote_block("$B", "Twin", PAGE_TURNER, "$B"), [READY]),
+    ("one remote's two parts on one port: one name for both",
+     ["a keyboard phys usb-1/input0 name Duo", "b consumer phys usb-1/input1 name Duo"], [],
+     remote_block("$A", "Duo", PAGE_TURNER, "Duo") + remote_block("$B", "Duo", SHUTTER, "Duo"), [READY]),
+    ("a remote grabbed by another process: who holds it; tapbridge's own line still Ready",
+     ["p keyboard name Page Turner BT-1"], ["run g /guest/tapbridge-guest --grab $P", "wait g text grabbed"],
+     remote_block("$P", "Page Turner BT-1", PAGE_TURNER, "'Page Turner BT-1'",
+                  "by another process (open by pid $driver (tapbridge-guest), pid $g (tapbridge-guest)), which takes "
+                  "every key: tapbridge-remote "
+                  "cannot take it while that program holds it"), [READY]),
+    ("no /dev/uinput: said, and tapbridge's own line still Ready", ["p keyboard name PT"],
+     ["sh mv /dev/uinput /dev/uinput.away"], remote_block("$P", "PT", PAGE_TURNER, "PT"),
+     ["/dev/uinput: missing: tapbridge-remote cannot make its virtual mouse. Load uinput (modprobe uinput), or use a "
+      "kernel with CONFIG_INPUT_UINPUT", READY]),
+]
+
+
+def in_order(wanted):
+    """A judge: every line of wanted in the output, in that order."""
+    def judge(lines):
+        at = 0
+        for w in wanted:
+            if w not in lines[at:]:
+                return f"no {w!r} after line {at}"
+            at = lines.index(w, at) + 1
+        return None
+    return judge
+
+
+def remote_report_scenario(name, remotes, before, blocks, rest):
+    steps = ["screen mt 0 1071 0 1447"] + [f"remote {r}" for r in remotes] + before + ["run s tapbridge-setup",
+                                                                                          "wait s exit"]
+    sc = Scenario(f"remotes: the report: {name}", steps)
+    sc.expect("end of the report", lambda d: d.exit("s"), "status 0")
+    sc.expect("the remotes", lambda d: d.lines("out", "s"), in_order(blocks))
+    return sc.expect("the rest", lambda d: d.lines("out", "s"), in_order(rest))
+
+
+LEARNING = "tapbridge-setup --learn"
+SKIP = ["keys l \\n"]
+ASKED_FIRST = "press the remote's button for it; Enter, or 10 s without a press, skips it"
+ASKED_LATER = "press its button; Enter or 10 s: skip"
+LEARN = [
+    # name, remotes, steps before, command, answers (steps, each taken once its question shows), what it answered,
+    # end, standard error, the line printed (None: none), events the remotes' second readers saw
+    ("a page turner by its node: two keys, Enter skips the menu", ["p keyboard name Page Turner BT-1"], [],
+     f"{LEARNING} $P", [["key p KEY_PAGEDOWN 1", "key p KEY_PAGEDOWN 2", "key p KEY_PAGEDOWN 0"],
+                        ["press p KEY_PAGEUP"], SKIP],
+     ["next page (left): KEY_PAGEDOWN", "previous page (right): KEY_PAGEUP", "menu (middle): skipped"], "status 0",
+     [], "--map KEY_PAGEDOWN=left --map KEY_PAGEUP=right 'Page Turner BT-1'", {"p": 0}),
+    ("without a node: the first remote to answer is the remote, the others let go at once",
+     ["p keyboard name Page Turner BT-1", "v consumer name Shutter"], [], LEARNING,
+     [["press v KEY_VOLUMEDOWN"], ["press p KEY_PAGEUP", "wait p seen 2", "press v KEY_VOLUMEUP"], SKIP],
+     ["the remote: $V \"Shutter\"", "next page (left): KEY_VOLUMEDOWN", "previous page (right): KEY_VOLUMEUP",
+      "menu (middle): skipped"], "status 0", [], "--map KEY_VOLUMEDOWN=left --map KEY_VOLUMEUP=right Shutter",
+     {"p": 2, "v": 0}),
+    ("a gamepad's hat and buttons; a code already taken is said, not taken twice", ["g gamepad name Pad"], [],
+     f"{LEARNING} $G", [["hat g ABS_HAT0X 1", "hat g ABS_HAT0X 0"],
+                        ["hat g ABS_HAT0X 1", "wait l text already", "press g BTN_TL"], ["hat g ABS_HAT0Y -1"]],
+     ["next page (left): ABS_HAT0X+", "ABS_HAT0X+ already gives next page (left): press another button, or skip",
+      "previous page (right): BTN_TL", "menu (middle): ABS_HAT0Y-"], "status 0", [],
+     "--map ABS_HAT0X+=left --map BTN_TL=right --map ABS_HAT0Y-=middle Pad", {"g": 0}),
+    ("standard input closed: 10 s without a press skips", ["p keyboard name PT"], [], f"{LEARNING} $P <&-",
+     [["press p KEY_SPACE"], ["press p KEY_B"], []],
+     ["next page (left): KEY_SPACE", "previous page (right): KEY_B", "menu (middle): skipped"], "status 0", [],
+     "--map KEY_SPACE=left --map KEY_B=right PT", {}),
+    ("every question skipped: no line, status 2", ["p keyboard name PT"], [], f"{LEARNING} $P", [SKIP, SKIP, SKIP],
+     ["next page (left): skipped", "previous page (right): skipped", "menu (middle): skipped"], "status 2",
+     ["tapbridge-setup: no button was pressed; no command line printed."], None, {}),
+    ("no /dev/uinput: the line, and what to mend first", ["p keyboard name PT"],
+     ["sh mv /dev/uinput /dev/uinput.away"], f"{LEARNING} $P", [["press p KEY_PAGEDOWN"], SKIP, SKIP],
+     ["next page (left): KEY_PAGEDOWN", "previous page (right): skipped", "menu (middle): skipped"], "status 1", [],
+     "--map KEY_PAGEDOWN=left PT", {}),
+    ("the remote unplugged while a question waits", ["p keyboard name PT"], [], f"{LEARNING} $P",
+     [["press p KEY_PAGEDOWN"], ["wait l idle", "unplug p"]], ["next page (left): KEY_PAGEDOWN"], "status 2",
+     ["tapbridge-setup: $P \"PT\" went away (unplugged, asleep or out of range); no command line printed."], None, {}),
+    ("a remote grabbed by another process", ["p keyboard name PT"],
+     ["run g /guest/tapbridge-guest --grab $P", "wait g text grabbed"], f"{LEARNING} $P", [], [], "status 2",
+     ["tapbridge-setup: $P \"PT\" is grabbed by another process, which takes every key (open by pid $driver "
+      "(tapbridge-guest), pid $g (tapbridge-guest)). Stop that program and try again."], None, {}),
+    ("the touch screen is never a remote", [], [], f"{LEARNING} $TOUCH", [], [], "status 2",
+     ["tapbridge-setup: $TOUCH is a touch screen, never a remote; give a remote's event node."], None, {}),
+]
+QUESTIONS = ["next page (left): ", "previous page (right): ", "menu (middle): "]
+
+
+def learn_scenario(name, remotes, before, command, answers, answered, end, err, line, seen):
+    steps = ["screen mt 0 1071 0 1447"] + [f"remote {r}" for r in remotes] + before + [f"run l {command}"]
+    for question, answer in zip(QUESTIONS, answers):
+        steps += [f"wait l text {question}press"] + answer
+    steps.append("wait l exit")
+    sc = program_checks(Scenario(f"remotes: --learn: {name}", steps), "l", err=err, status=end)
+    sc.expect("the questions", lambda d: [x for x in d.lines("out", "l") if x.startswith(tuple(QUESTIONS))],
+              [q + (ASKED_FIRST if i == 0 else ASKED_LATER) for i, q in enumerate(QUESTIONS[:len(answers)])])
+    sc.expect("the answers", lambda d: [x.strip() for x in d.lines("out", "l") if x.startswith("  ")
+                                        and not x.startswith(f"  {REMOTE_PROGRAM}") and not x.startswith("  - ")],
+              answered)
+    last = lambda d: (d.lines("out", "l") or [""])[-1]  # noqa: E731
+    no_line = lambda v: "a line printed" if v.startswith(f"  {REMOTE_PROGRAM}") else None  # noqa: E731
+    sc.expect("the line", last, f"  {REMOTE_PROGRAM} {line}" if line else no_line)
+    for rid, count in seen.items():
+        # Held, the remote's keys reach no other reader; let go, they do again.
+        sc.expect(f"what {rid}'s second reader saw", lambda d, rid=rid: len([t for t in d.tagged("seen") if t.split()[0] == rid]), count)
+    return sc
+
+
 # --- tapbridge's own corners on the kernel ---------------------------------------
 
 NOTICE = ["Failed to open /dev/input/mice for writing"]
@@ -888,7 +1037,6 @@ def boot_scenario(name, kind, runs, fix, events):
 
 # --- tapbridge-remote: a remote's presses as taps ----------------------------
 
-REMOTE = "/usr/local/bin/tapbridge-remote"
 TB_PTS = f"run tb tapbridge $TOUCH 0 {' '.join(map(str, PTS))}"
 VM_LINE = "virtual mouse $VM made: tapbridge reads its clicks through /dev/input/mice"
 # What the remote kinds of the driver click on with the default map.
@@ -898,7 +1046,7 @@ PAD = ("left on BTN_TR ABS_HAT0X+ ABS_HAT0Y+, right on BTN_TL ABS_HAT0X- ABS_HAT
        "BTN_SELECT")
 COMBO = "left on KEY_PAGEDOWN KEY_ENTER KEY_VOLUMEDOWN, right on KEY_PAGEUP KEY_VOLUMEUP"
 OWN = "; its own mouse buttons and wheel as themselves"
-FULL = ("left on KEY_PAGEDOWN KEY_RIGHT KEY_DOWN KEY_SPACE KEY_ENTER KEY_VOLUMEDOWN KEY_NEXTSONG KEY_FORWARD, right "
+FULLKBD = ("left on KEY_PAGEDOWN KEY_RIGHT KEY_DOWN KEY_SPACE KEY_ENTER KEY_VOLUMEDOWN KEY_NEXTSONG KEY_FORWARD, right "
         "on KEY_PAGEUP KEY_LEFT KEY_UP KEY_VOLUMEUP KEY_PREVIOUSSONG KEY_BACK, middle on KEY_MENU KEY_COMPOSE "
         "KEY_PLAYPAUSE")
 STOPPED_RM = "stopped by SIGTERM: the remote let go, the virtual mouse removed"
@@ -919,19 +1067,19 @@ def gone(status, text):
     return dict(out=[], err=[f"tapbridge-remote: {text}"], status=f"status {status}", attach=False)
 
 
-def usage(text):
+def misuse(text):
     return gone(64, text) | dict(err=[f"tapbridge-remote: {text}", "Usage: tapbridge-remote [--no-grab] [--map "
                                       "CODE=BUTTON]... REMOTE", "       tapbridge-remote --help | --version",
                                       "Try tapbridge-remote --help."])
 
 
-PAGE_TURNER = "r keyboard name Page Turner BT-1"
+TURNER = "r keyboard name Page Turner BT-1"
 HELD = ["key r KEY_PAGEDOWN 1 >1", "key r KEY_PAGEDOWN 2", "key r KEY_PAGEDOWN 2", "key r KEY_PAGEDOWN 0"]
 REMOTES = [
     # name, remotes made before it starts, its arguments, actions (">N": taps button N, waited for), what else:
     # out (standard output after the virtual mouse's line; default: the attach line, then the stop), err, status,
     # seen (what the remote's second reader got), before/after (steps), sh (what sh steps printed)
-    ("a page turner: its keys tap once a press; autorepeat, releases, letters nothing", [PAGE_TURNER],
+    ("a page turner: its keys tap once a press; autorepeat, releases, letters nothing", [TURNER],
      "'Page Turner BT-1'", ["press r KEY_PAGEDOWN >1", "press r KEY_PAGEUP >2", "press r KEY_RIGHT >1",
                             "press r KEY_LEFT >2", "press r KEY_B", "press r KEY_ESC", *HELD, "press r KEY_SPACE >1",
                             "press r KEY_ENTER >1", "press r KEY_UP >2", "press r KEY_DOWN >1"],
@@ -946,22 +1094,22 @@ REMOTES = [
       "hat g ABS_HAT0X 1 >1", "hat g ABS_HAT0X 0", "hat g ABS_HAT0X -1 >2", "hat g ABS_HAT0X 1 >1",
       "hat g ABS_HAT0X 0", "hat g ABS_HAT0Y -1 >2", "hat g ABS_HAT0Y 0", "press g BTN_SELECT >3"],
      dict(out=[attached("$G", "Pad", PAD), STOPPED_RM])),
-    ("--map replaces the defaults: a letter and a number, the wheel", [PAGE_TURNER],
+    ("--map replaces the defaults: a letter and a number, the wheel", [TURNER],
      "--map KEY_B=wheel-down --map 49=wheel-up --map=KEY_PAGEUP=middle 'Page Turner BT-1'",
      ["press r KEY_PAGEDOWN", "press r KEY_B >5", "press r KEY_N >4", "press r KEY_PAGEUP >3"],
      dict(out=[attached("$R", "Page Turner BT-1", "middle on KEY_PAGEUP, wheel-up on KEY_N, wheel-down on KEY_B"),
                STOPPED_RM])),
-    ("--no-grab: the second reader sees every event, and each press still taps once", [PAGE_TURNER],
+    ("--no-grab: the second reader sees every event, and each press still taps once", [TURNER],
      "--no-grab 'Page Turner BT-1'", ["press r KEY_PAGEDOWN >1", *HELD, "press r KEY_B"],
      dict(out=[attached("$R", "Page Turner BT-1", KB, False), STOPPED_RM],
           seen=[f"r EV_KEY {c} {v}" for c, v in [("KEY_PAGEDOWN", 1), ("KEY_PAGEDOWN", 0), ("KEY_PAGEDOWN", 1),
                                                 ("KEY_PAGEDOWN", 2), ("KEY_PAGEDOWN", 2), ("KEY_PAGEDOWN", 0),
                                                 ("KEY_B", 1), ("KEY_B", 0)]])),
     ("absent at start: waiting, then taken as it appears", [], "'Page Turner BT-1'",
-     ["wait rm lines 2", f"remote {PAGE_TURNER}", "wait rm lines 3", "press r KEY_PAGEDOWN >1"],
+     ["wait rm lines 2", f"remote {TURNER}", "wait rm lines 3", "press r KEY_PAGEDOWN >1"],
      dict(out=['waiting for "Page Turner BT-1": not there yet; it is taken as soon as it appears',
                attached("$R", "Page Turner BT-1", KB), STOPPED_RM], seen=[])),
-    ("unplugged and back under another node: taps resume, the same virtual mouse all along", [PAGE_TURNER],
+    ("unplugged and back under another node: taps resume, the same virtual mouse all along", [TURNER],
      "'Page Turner BT-1'", [VM_SYS, "press r KEY_PAGEDOWN >1", "unplug r", "wait rm lines 3", "replug r",
                             "wait rm lines 4", "press r KEY_PAGEUP >2", VM_SYS],
      dict(out=[attached("$R", "Page Turner BT-1", KB), detached("$R", "Page Turner BT-1"),
@@ -971,19 +1119,19 @@ REMOTES = [
       "press c KEY_VOLUMEDOWN >1"],
      dict(out=[attached("$C", "Shutter", MEDIA), detached("$C", "Shutter"), attached("$C'", "Shutter", MEDIA),
                STOPPED_RM])),
-    ("removed in the middle of a press: no tap from its end, the next press taps", [PAGE_TURNER],
+    ("removed in the middle of a press: no tap from its end, the next press taps", [TURNER],
      "'Page Turner BT-1'", ["key r KEY_PAGEDOWN 1 >1", "unplug r", "wait rm lines 3", "replug r", "wait rm lines 4",
                             "key r KEY_PAGEDOWN 0", "press r KEY_PAGEUP >2"],
      dict(out=[attached("$R", "Page Turner BT-1", KB), detached("$R", "Page Turner BT-1"),
                attached("$R'", "Page Turner BT-1", KB), STOPPED_RM])),
-    ("unplugged and replugged twice in quick succession: one tap a press", [PAGE_TURNER], "'Page Turner BT-1'",
+    ("unplugged and replugged twice in quick succession: one tap a press", [TURNER], "'Page Turner BT-1'",
      ["press r KEY_PAGEDOWN >1", "unplug r", "replug r", "unplug r", "replug r",
       'wait rm text attached $r "Page Turner BT-1"', "press r KEY_PAGEUP >2"], dict(out=None)),
     ("one remote of two nodes, by the name of one: both taken", [
         "r keyboard phys bt-1/input0 name Page Turner BT-1", "c consumer phys bt-1/input1 name Page Turner BT-1 Media"],
      "'Page Turner BT-1'", ["press c KEY_VOLUMEUP >2", "press r KEY_PAGEDOWN >1"],
      dict(out=[attached("$R", "Page Turner BT-1", KB), attached("$C", "Page Turner BT-1 Media", MEDIA), STOPPED_RM])),
-    ("beside a real mouse: each taps once", [PAGE_TURNER], "'Page Turner BT-1'",
+    ("beside a real mouse: each taps once", [TURNER], "'Page Turner BT-1'",
      ["press r KEY_PAGEDOWN >1", "mouse R1 S R0 S >2", "press r KEY_PAGEUP >2", "mouse W-1 S >5"], {}),
     ("a remote that is also a mouse, grabbed: its keys, buttons and wheel once each", ["k combo name Combo"], "Combo",
      ["press k KEY_PAGEDOWN >1", "mouse k R1 S R0 S >2", "mouse k W1 S >4", "mouse k X5 S", "press k KEY_A"],
@@ -997,7 +1145,7 @@ REMOTES = [
               'each press would tap twice; leave out --no-grab, or map another code')),
     ("a full keyboard: page keys tap, letters and digits never", ["f fullkbd name Keyboard"], "Keyboard",
      ["press f KEY_A", "press f KEY_1", "press f KEY_PAGEDOWN >1", "press f KEY_Q", "press f KEY_VOLUMEUP >2",
-      "press f KEY_MENU >3"], dict(out=[attached("$F", "Keyboard", FULL), STOPPED_RM])),
+      "press f KEY_MENU >3"], dict(out=[attached("$F", "Keyboard", FULLKBD), STOPPED_RM])),
     ("a --map code the remote does not declare", ["g gamepad name Pad"], "--map KEY_PAGEDOWN=left Pad", [],
      gone(65, '--map KEY_PAGEDOWN: $G "Pad" does not declare KEY_PAGEDOWN, so it never sends it; tapbridge-setup '
               'lists the codes that it declares')),
@@ -1017,47 +1165,47 @@ REMOTES = [
     ("a node that is no input device", [], "/dev/null", [],
      gone(66, "/dev/null is not an input event device (a character device 1:3): give the remote's event node, name "
               "or unique id, as tapbridge-setup prints them")),
-    ("no /dev/uinput", [PAGE_TURNER], "'Page Turner BT-1'", [],
+    ("no /dev/uinput", [TURNER], "'Page Turner BT-1'", [],
      gone(69, "no /dev/uinput: load it (modprobe uinput), or use a kernel with CONFIG_INPUT_UINPUT")
      | dict(before=["sh mv /dev/uinput /tmp/uinput.away"])),
-    ("a remote another process grabbed", [PAGE_TURNER], "'Page Turner BT-1'", [],
+    ("a remote another process grabbed", [TURNER], "'Page Turner BT-1'", [],
      dict(out=[], err=['tapbridge-remote: $R "Page Turner BT-1" is grabbed by another process (open by pid $driver '
                        '(tapbridge-guest), pid $g (tapbridge-guest)), which takes all its presses; stop that program '
                        'first'], status="status 75", attach=False, before=["run g /guest/tapbridge-guest --grab $R",
                                                                             "wait g text grabbed"])),
-    ("two tapbridge-remote on one remote: the second ends, the first taps once", [PAGE_TURNER],
+    ("two tapbridge-remote on one remote: the second ends, the first taps once", [TURNER],
      "--no-grab 'Page Turner BT-1'", ["run rm2 tapbridge-remote 'Page Turner BT-1'", "wait rm2 exit",
                                       "press r KEY_PAGEDOWN >1"],
      dict(out=[attached("$R", "Page Turner BT-1", KB, False), STOPPED_RM],
           more=[("rm2", [], ['tapbridge-remote: another tapbridge-remote already serves $R "Page Turner BT-1" (pid $rm '
                              '(tapbridge-remot)); one is enough'], "status 75")])),
-    ("SIGINT ends it: the grab released, the virtual mouse gone", [PAGE_TURNER], "'Page Turner BT-1'",
+    ("SIGINT ends it: the grab released, the virtual mouse gone", [TURNER], "'Page Turner BT-1'",
      ["press r KEY_PAGEDOWN >1", "stop rm 2", VM_SYS, "press r KEY_PAGEUP", "wait r seen 2"],
      dict(out=[attached("$R", "Page Turner BT-1", KB), STOPPED_RM.replace("SIGTERM", "SIGINT")], sh=["none"],
           seen=["r EV_KEY KEY_PAGEUP 1", "r EV_KEY KEY_PAGEUP 0"])),
-    ("SIGTERM ends it: the grab released, the virtual mouse gone", [PAGE_TURNER], "'Page Turner BT-1'",
+    ("SIGTERM ends it: the grab released, the virtual mouse gone", [TURNER], "'Page Turner BT-1'",
      ["press r KEY_PAGEUP >2", "stop rm", VM_SYS, "press r KEY_PAGEDOWN", "wait r seen 2"],
      dict(out=[attached("$R", "Page Turner BT-1", KB), STOPPED_RM], sh=["none"],
           seen=["r EV_KEY KEY_PAGEDOWN 1", "r EV_KEY KEY_PAGEDOWN 0"])),
     # Stopped while 100 presses overflow evdev's queue: the key that went down first is lost with it, and
     # comes back only from the state libevdev reads again. It taps once.
-    ("a key pressed in an overflow of the kernel's queue taps once", [PAGE_TURNER], "'Page Turner BT-1'",
+    ("a key pressed in an overflow of the kernel's queue taps once", [TURNER], "'Page Turner BT-1'",
      ["signal rm 19", "wait rm stopped", "key r KEY_PAGEDOWN 1", *["press r KEY_B"] * 100, "signal rm 18 >1",
       "key r KEY_PAGEDOWN 0", "press r KEY_UP >2"], {}),
-    ("no REMOTE", [], "", [], usage("no REMOTE given: its event node, its name or its unique id, as tapbridge-setup "
+    ("no REMOTE", [], "", [], misuse("no REMOTE given: its event node, its name or its unique id, as tapbridge-setup "
                                     "prints them")),
     ("an unknown option, escaped", [], "\"$(printf -- '--grab\\033[2J')\" x", [],
-     usage("unknown option '--grab\\x1b[2J'")),
-    ("two remotes", [], "a b", [], usage("one remote only: 'a' and 'b' (run one tapbridge-remote for each)")),
+     misuse("unknown option '--grab\\x1b[2J'")),
+    ("two remotes", [], "a b", [], misuse("one remote only: 'a' and 'b' (run one tapbridge-remote for each)")),
     ("--map without =", [], "--map KEY_ENTER x", [],
-     usage("--map 'KEY_ENTER': give CODE=BUTTON, for instance --map KEY_PAGEDOWN=left")),
+     misuse("--map 'KEY_ENTER': give CODE=BUTTON, for instance --map KEY_PAGEDOWN=left")),
     ("--map with an unknown code", [], "--map KEY_NOSUCH=left x", [],
-     usage("--map 'KEY_NOSUCH=left': no such code; give the kernel's name of a key or button (KEY_ENTER, BTN_TR), a "
+     misuse("--map 'KEY_NOSUCH=left': no such code; give the kernel's name of a key or button (KEY_ENTER, BTN_TR), a "
            "hat end (ABS_HAT0X+, ABS_HAT0X-) or a key's number (115)")),
     ("--map with an unknown button", [], "--map KEY_ENTER=up x", [],
-     usage("--map 'KEY_ENTER=up': no such button; give left, right, middle, wheel-up or wheel-down")),
+     misuse("--map 'KEY_ENTER=up': no such button; give left, right, middle, wheel-up or wheel-down")),
     ("--map of one code twice", [], "--map KEY_ENTER=left --map 28=right x", [],
-     usage("--map '28=right': that code is mapped already; give each code once")),
+     misuse("--map '28=right': that code is mapped already; give each code once")),
     ("not root", [], "x", [], gone(77, "run it as root: it grabs input devices and makes a virtual mouse through "
                                       "/dev/uinput") | dict(uid=1000)),
 ]
@@ -1121,6 +1269,7 @@ TABLES = {
     "fix": lambda: [fix_scenario(*row) for row in FIX],
     "blind": lambda: [blind_scenario(*row) for row in BLIND],
     "boot": lambda: [boot_scenario(*row) for row in BOOT],
+    "learn": lambda: [remote_report_scenario(*row) for row in REMOTE_REPORT] + [learn_scenario(*row) for row in LEARN],
     "remote": lambda: [remote_scenario(*row) for row in REMOTES],
 }
 
@@ -1134,7 +1283,7 @@ def main():
     ap.add_argument("--driver", required=True)
     ap.add_argument("--tapbridge", required=True)
     ap.add_argument("--setup", required=True)
-    ap.add_argument("--remote", required=True)
+    ap.add_argument("--remote", help="tapbridge-remote, for the tables that run it")
     ap.add_argument("--bound", type=float, default=280, help="seconds the guest may take")
     ap.add_argument("--skip-missing", action="store_true", default=os.environ.get("TAPBRIDGE_SKIP_MISSING") == "1")
     ap.add_argument("tables", nargs="*", choices=[[]] + sorted(TABLES), default=[])
@@ -1167,9 +1316,8 @@ def main():
             passed += 1
 
     try:
-        for tag, text in vm.run(os.path.abspath(args.driver), [os.path.abspath(args.tapbridge),
-                                                                os.path.abspath(args.setup),
-                                                                os.path.abspath(args.remote)],
+        programs = [args.tapbridge, args.setup] + ([args.remote] if args.remote else [])
+        for tag, text in vm.run(os.path.abspath(args.driver), [os.path.abspath(p) for p in programs],
                                 batch_text(scenarios), args.bound, console, {INIT_IN_GUEST: INIT_SOURCE}):
             if tag == "scenario":
                 current = delivered[text] = Delivered(text)

@@ -10,6 +10,7 @@
 #include "setup/decide/lift.hpp"
 #include "setup/decide/mousedev.hpp"
 #include "setup/decide/records.hpp"
+#include "setup/decide/remotes.hpp"
 #include "setup/decide/sketch.hpp"
 #include "setup/decide/traps.hpp"
 #include "tap/point.hpp"
@@ -87,11 +88,29 @@ touch_screen screen(const input_caps& caps, bool fed, bool grabbed = false, axis
     return screen(caps, known(fed), grabbed, x, y);
 }
 
-system_facts facts_with(std::vector<touch_screen> screens, tap_time_fact tap_time = ms(200),
-                        mice_access mice = mice_access::read_write, found_list<process> tapbridges = {known(false), {}})
+const input_caps mouse_caps = caps_of({{EV_KEY, BTN_LEFT}, {EV_KEY, BTN_RIGHT}, {EV_REL, REL_X}, {EV_REL, REL_Y}});
+const input_caps pen_caps = caps_of({{EV_KEY, BTN_TOUCH}, {EV_KEY, BTN_TOOL_PEN}, {EV_ABS, ABS_X}, {EV_ABS, ABS_Y}});
+
+input_device device(const char* node, const char* name, const input_caps& caps, probed fed, bool grabbed = false,
+                    std::vector<process> holders = {}, const char* uniq = "", const char* phys = "")
 {
-    return {3, 0, {}, std::move(screens), {known(true), {"vm-mouse (/dev/input/event1)"}}, {mice, 0, {}},
-            std::move(tap_time), std::move(tapbridges), {}, {}};
+    return {node, {name, uniq, phys}, caps, std::move(fed), {known(!holders.empty()), std::move(holders)}, grabbed};
+}
+
+const input_device vm_mouse = device("/dev/input/event1", "vm-mouse", mouse_caps, known(true));
+
+system_facts facts_with(std::vector<touch_screen> screens, tap_time_fact tap_time = ms(200),
+                        mice_access mice = mice_access::read_write, found_list<process> tapbridges = {known(false), {}},
+                        std::vector<input_device> others = {vm_mouse})
+{
+    system_facts facts{};
+    facts.devices = 3;
+    facts.screens = std::move(screens);
+    facts.others = std::move(others);
+    facts.mice_node = {mice, 0, {}};
+    facts.tap_time = std::move(tap_time);
+    facts.tapbridges = std::move(tapbridges);
+    return facts;
 }
 
 TEST(Records, DroppedCodesFollowTheTapTable)
@@ -153,6 +172,98 @@ TEST(Mousedev, EchoAndRemedyByKind)
         EXPECT_EQ(left_must_stay_off(r.s, r.tap_time), r.left_off) << r.name;
         EXPECT_EQ(tap_time_fix_needed(facts_with({r.s}, r.tap_time)), r.fix) << r.name;
     }
+}
+
+TEST(Mousedev, WhatKeepsPointOneOff)
+{
+    struct row {
+        const char* name;
+        system_facts facts;
+        const char* node; // of the device that keeps it off; "" when point 1 may be on
+        bool is_the_screen;
+    };
+    const touch_screen other_direct = [] {
+        touch_screen s = screen(direct_kind, true);
+        s.node = "/dev/input/event5";
+        return s;
+    }();
+    const auto with = [](std::vector<touch_screen> screens, std::vector<input_device> others = {vm_mouse},
+                         tap_time_fact tap_time = ms(200)) {
+        return facts_with(std::move(screens), tap_time, mice_access::read_write, {known(false), {}}, std::move(others));
+    };
+    const std::vector<row> rows = {
+        {"MT only, a mouse", with({screen(mt_only, false)}), "", false},
+        {"the screen itself is direct", with({screen(direct_kind, true)}), "/dev/input/event2", true},
+        {"a second screen of the direct kind", with({screen(mt_only, false), other_direct}), "/dev/input/event5", false},
+        {"a second screen of the touchpad kind: tap_time's trap instead",
+         with({screen(mt_only, false), screen(touchpad_kind, true)}), "", false},
+        {"a pen mousedev feeds", with({screen(mt_only, false)}, {vm_mouse, device("/dev/input/event6", "pen",
+                                                                                    pen_caps, known(true))}),
+         "/dev/input/event6", false},
+        {"a pen mousedev does not feed", with({screen(mt_only, false)}, {device("/dev/input/event6", "pen", pen_caps,
+                                                                               known(false))}), "", false},
+        {"a pen, /sys hidden", with({screen(mt_only, sys_hidden)}, {device("/dev/input/event6", "pen", pen_caps,
+                                                                          sys_hidden)}, tap_time_hidden),
+         "/dev/input/event6", false},
+    };
+    for (const row& r : rows) {
+        const auto clicker = left_clicker_for(r.facts, r.facts.screens.front());
+        EXPECT_EQ(clicker ? clicker->node : "", r.node) << r.name;
+        EXPECT_EQ(clicker && clicker->is_the_screen, r.is_the_screen) << r.name;
+    }
+}
+
+TEST(Remotes, WhichDevicesAndHowTheLineNamesThem)
+{
+    const input_caps page_turner = caps_of({{EV_KEY, KEY_PAGEDOWN}, {EV_KEY, KEY_PAGEUP}, {EV_KEY, KEY_A}});
+    const input_caps volume = caps_of({{EV_KEY, KEY_VOLUMEUP}, {EV_KEY, KEY_VOLUMEDOWN}});
+    const input_caps hat_only = caps_of({{EV_ABS, ABS_HAT0X}, {EV_ABS, ABS_HAT0Y}});
+    const input_caps power = caps_of({{EV_KEY, KEY_POWER}});
+    const std::vector<input_device> devices = {
+        device("/dev/input/event3", "Page Turner BT-1", page_turner, known(false), false, {}, "aa:bb:cc:00:00:01"),
+        device("/dev/input/event4", "Page Turner BT-1 Consumer Control", volume, known(false), false, {},
+               "aa:bb:cc:00:00:01"),
+        device("/dev/input/event5", "USB Remote", volume, known(false), false, {}, "", "usb-0000:00:14.0-1/input1"),
+        device("/dev/input/event6", "USB Remote", page_turner, known(false), false, {}, "",
+               "usb-0000:00:14.0-1/input0"),
+        device("/dev/input/event7", "Twin", volume, known(false), false, {}, "", "usb-0000:00:14.0-2/input0"),
+        device("/dev/input/event8", "Twin", volume, known(false), false, {}, "", "usb-0000:00:14.0-3/input0"),
+        device("/dev/input/event9", "Pad", hat_only, known(false)),
+        device("/dev/input/event10", "Power Button", power, known(false)),
+        vm_mouse,
+        device("/dev/input/event11", "pen", pen_caps, known(true)),
+        device("/dev/input/event12", virtual_mouse_name, mouse_caps, known(true)),
+    };
+    struct row {
+        std::size_t device;
+        bool remote;
+        std::string argument;
+        std::size_t page_codes;
+    };
+    const std::vector<row> rows = {
+        {0, true, "aa:bb:cc:00:00:01", 2}, // the unique id takes both of its nodes
+        {1, true, "aa:bb:cc:00:00:01", 2},
+        {2, true, "USB Remote", 2},        // its two interfaces share a port, and so the name
+        {3, true, "USB Remote", 2},
+        {4, true, "/dev/input/event7", 2}, // two devices of one name: only the node tells them apart
+        {5, true, "/dev/input/event8", 2},
+        {6, true, "Pad", 4},
+        {7, true, "Power Button", 0},
+        {8, false, "vm-mouse", 0},
+        {9, false, "pen", 0},
+        {10, false, "/dev/input/event12", 0}, // tapbridge-remote never takes a virtual mouse by name
+    };
+    for (const row& r : rows) {
+        const input_device& d = devices[r.device];
+        EXPECT_EQ(is_remote(d), r.remote) << d.node;
+        EXPECT_EQ(page_codes(d.caps).size(), r.page_codes) << d.node;
+        if (r.remote) {
+            EXPECT_EQ(remote_argument(d, devices), r.argument) << d.node;
+        }
+    }
+    device_identity id{"Page Turner BT-1", "AA:bb:CC:00:00:01", ""};
+    EXPECT_TRUE(names_device("aa:BB:cc:00:00:01", id) && names_device("Page Turner BT-1", id));
+    EXPECT_FALSE(names_device("page turner bt-1", id) || names_device("Page Turner", id) || names_device("", id));
 }
 
 TEST(Layout, DefaultPointsStayInsideTheRange)
@@ -312,6 +423,10 @@ TEST(Traps, TrapsDoubtsAndExitStatus)
     const point_set all_off = {{point_off, point_off, point_off, point_off, point_off}};
     const point_set only_middle = {{point_off, point_off, {0, 0}, point_off, point_off}};
     const auto flat = [](axis_range x, axis_range y) { return facts_with({screen(mt_only, false, false, x, y)}); };
+    const auto grabbed_mouse = [](std::vector<process> holders) {
+        return facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write, {known(false), {}},
+                          {device("/dev/input/event1", "vm-mouse", mouse_caps, known(true), true, holders)});
+    };
     const std::vector<row> rows = {
         {"MT only, not fed", facts_with({screen(mt_only, false)}), {}, {}, status_ready},
         {"touchpad kind, tap_time 200", facts_with({screen(touchpad_kind, true)}), {trap::tap_time}, {}, status_traps},
@@ -350,6 +465,19 @@ TEST(Traps, TrapsDoubtsAndExitStatus)
         {"-5..0 range: only 0 can be given", flat({-5, 0, 0}, range_y), {trap::flat_range}, {}, status_traps},
         {"0..1 range has room", flat({0, 1, 0}, {0, 1, 0}), {}, {}, status_ready},
         {"every point off", facts_with({screen(mt_only, false)}), {trap::all_points_off}, {}, status_traps, all_off},
+        {"the only mouse grabbed by another", grabbed_mouse({{77, "remapper"}}), {trap::mouse_grabbed}, {},
+         status_traps},
+        {"a second mouse grabbed: that one never taps", facts_with({screen(mt_only, false)}, ms(200),
+         mice_access::read_write, {known(false), {}}, {vm_mouse, grabbed_mouse({{77, "x"}}).others[0]}),
+         {trap::mouse_grabbed}, {}, status_traps},
+        {"a mouse held by tapbridge-remote: it passes the clicks on", grabbed_mouse({{78, "tapbridge-remote"}}), {},
+         {}, status_ready},
+        {"a grabbed keyboard is no mouse", facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write,
+         {known(false), {}}, {vm_mouse, device("/dev/input/event4", "kbd", caps_of({{EV_KEY, KEY_A}}), known(false),
+                                               true)}), {}, {}, status_ready},
+        {"a grabbed mouse whose feeding /sys hides", facts_with({screen(mt_only, sys_hidden)}, tap_time_hidden,
+         mice_access::read_write, {known(false), {}}, {device("/dev/input/event1", "m", mouse_caps, sys_hidden, true)}),
+         {trap::mouse_grabbed}, {}, status_traps},
         {"one point is enough", facts_with({screen(mt_only, false)}), {}, {}, status_ready, only_middle},
     };
     for (const row& r : rows) {
@@ -384,6 +512,10 @@ TEST(Command, LineAsTheShellReadsIt)
     };
     for (const row& r : rows)
         EXPECT_EQ(command_line(r.program, r.node, r.mode, r.points), r.line) << r.name;
+    EXPECT_EQ(x_mode_line("tapbridge", "/dev/input/event2", ":0", points),
+              "DISPLAY=:0 tapbridge /dev/input/event2 1 -1 -1 160 723 535 72 160 723 910 723");
+    EXPECT_EQ(x_mode_line("tapbridge", "/dev/input/event2", "host name:0", points).substr(0, 23),
+              "'DISPLAY=host name:0' t");
 }
 
 TEST(Text, PrintableAndNumbers)

@@ -30,6 +30,12 @@ std::string physical_device(const device_identity& id)
     return id.phys.substr(0, std::min(id.phys.size(), id.phys.rfind('/')));
 }
 
+bool same_physical(const device_identity& a, const device_identity& b)
+{
+    const std::string physical = physical_device(a);
+    return !physical.empty() && physical == physical_device(b);
+}
+
 bool names_device(std::string_view remote, const device_identity& id)
 {
     if (remote.empty())

@@ -19,7 +19,12 @@ struct device_identity {
 // nodes (a keyboard part and a consumer-control part, for instance), which
 // share its unique id or, without one, the port it is attached to: phys up
 // to its last '/', "usb-0000:00:14.0-1" of "usb-0000:00:14.0-1/input1".
+// Empty when the driver gives neither (a virtual device): then no other node
+// is known to belong to it.
 [[nodiscard]] std::string physical_device(const device_identity& id);
+
+// True when both nodes are known to belong to one physical device.
+[[nodiscard]] bool same_physical(const device_identity& a, const device_identity& b);
 
 // True when remote, as tapbridge-remote's command line gives it, names the
 // device: its name exactly, or its unique id, in either case (a Bluetooth

@@ -4,6 +4,7 @@
 #include "text/parse.hpp"
 #include "text/printable.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -57,36 +58,52 @@ std::string command_name(int pid)
     return text;
 }
 
-bool holds(int pid, dev_t rdev)
+// The character devices the process has open: stat follows each
+// descriptor's link to the node it has open.
+std::vector<dev_t> open_devices(int pid)
 {
     const std::string dir = "/proc/" + std::to_string(pid) + "/fd";
+    std::vector<dev_t> devices;
     DIR* d = opendir(dir.c_str());
     if (!d)
-        return false;
-    bool found = false;
+        return devices;
     while (const dirent* entry = readdir(d)) {
         struct stat st{};
-        // stat follows the descriptor's link to the node it has open.
-        if (entry->d_name[0] != '.' && stat((dir + '/' + entry->d_name).c_str(), &st) == 0 &&
-            S_ISCHR(st.st_mode) && st.st_rdev == rdev) {
-            found = true;
-            break;
-        }
+        if (entry->d_name[0] != '.' && stat((dir + '/' + entry->d_name).c_str(), &st) == 0 && S_ISCHR(st.st_mode))
+            devices.push_back(st.st_rdev);
     }
     closedir(d);
-    return found;
+    return devices;
 }
 
 } // namespace
 
 found_list<process> holders_of(dev_t rdev)
 {
+    return holders_of_each({rdev}).front();
+}
+
+std::vector<found_list<process>> holders_of_each(const std::vector<dev_t>& rdevs)
+{
     const found_list<int> pids = other_pids();
-    std::vector<process> holders;
-    for (int pid : pids.items)
-        if (holds(pid, rdev))
-            holders.push_back({pid, command_name(pid)});
-    return result(pids, std::move(holders));
+    std::vector<std::vector<process>> holders(rdevs.size());
+    // One pass over /proc for all the nodes: a pass costs a look at every
+    // descriptor of every process.
+    for (int pid : pids.items) {
+        const std::vector<dev_t> open = open_devices(pid);
+        std::string name;
+        for (std::size_t i = 0; i < rdevs.size(); ++i) {
+            if (std::find(open.begin(), open.end(), rdevs[i]) == open.end())
+                continue;
+            if (name.empty())
+                name = command_name(pid);
+            holders[i].push_back({pid, name});
+        }
+    }
+    std::vector<found_list<process>> found;
+    for (std::vector<process>& h : holders)
+        found.push_back(result(pids, std::move(h)));
+    return found;
 }
 
 found_list<process> processes_named(std::string_view name)

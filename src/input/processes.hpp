@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <vector>
 
 struct process {
     int pid;
@@ -15,6 +16,9 @@ struct process {
 // Every other process with a descriptor on the character device rdev. As
 // another user than root, other users' descriptors are not visible.
 [[nodiscard]] found_list<process> holders_of(dev_t rdev);
+
+// holders_of for each of rdevs, in one pass over /proc.
+[[nodiscard]] std::vector<found_list<process>> holders_of_each(const std::vector<dev_t>& rdevs);
 
 // Every other process whose command name (/proc/PID/comm) is name.
 [[nodiscard]] found_list<process> processes_named(std::string_view name);

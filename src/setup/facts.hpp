@@ -3,6 +3,7 @@
 #pragma once
 
 #include "input/caps.hpp"
+#include "input/identity.hpp"
 #include "input/probed.hpp"
 #include "input/processes.hpp"
 
@@ -25,6 +26,26 @@ struct touch_screen {
     probed fed;               // mousedev has a mouseN handler on the device
     found_list<process> holders; // other processes with the node open
     bool grabbed;             // another process holds EVIOCGRAB on it
+};
+
+// An input device that is no touch screen: a mouse, a keyboard, a remote,
+// a gamepad, a button.
+struct input_device {
+    std::string node;
+    device_identity id;
+    input_caps caps;
+    probed fed;                  // mousedev has a mouseN handler on it
+    found_list<process> holders; // other processes with the node open
+    bool grabbed;                // another process holds EVIOCGRAB on it
+};
+
+// /dev/uinput, through which tapbridge-remote makes its virtual mouse.
+enum class uinput_access { missing, not_uinput, denied, failed, writable };
+
+struct uinput_facts {
+    uinput_access access;
+    int error;        // errno of a failure
+    std::string what; // not_uinput: what is there instead
 };
 
 // What /dev/input/mice is and how it opens for this user.
@@ -65,10 +86,12 @@ struct system_facts {
     int unopened;                     // of those, how many could not be opened
     std::string unopened_advice;      // "node: why, what to do" for the first of them
     std::vector<touch_screen> screens;
-    found_list<std::string> mice;     // other devices mousedev feeds: "name (node)"
+    std::vector<input_device> others; // every other device that opened, in node order
     mice_facts mice_node;
     tap_time_fact tap_time;
     found_list<process> tapbridges;   // tapbridge processes running now
+    found_list<process> remote_programs; // tapbridge-remote processes running now
+    uinput_facts uinput;
     display_facts display;
     std::string nodes_hidden;         // why /dev/input could not be looked at whole; empty when it could
 };

@@ -7,6 +7,7 @@
 #include "setup/probe/gather.hpp"
 #include "setup/speak/fix.hpp"
 #include "setup/speak/output.hpp"
+#include "setup/speak/learn.hpp"
 #include "setup/speak/pick.hpp"
 #include "setup/speak/report.hpp"
 
@@ -20,6 +21,7 @@ namespace {
 constexpr const char* usage =
     "Usage: tapbridge-setup                report, and print a command line for tapbridge\n"
     "       tapbridge-setup --pick [NODE]  pick the five points by touching the screen\n"
+    "       tapbridge-setup --learn [NODE] find which of a remote's buttons turn pages\n"
     "       tapbridge-setup --fix          set mousedev's tap_time to 0 where taps would echo\n"
     "       tapbridge-setup --help | --version\n";
 
@@ -28,13 +30,16 @@ constexpr const char* help =
     "Without options, lists every touch screen (input device with multitouch positions):\n"
     "its range, which records of a tap the kernel would drop, whether mousedev feeds it into\n"
     "/dev/input/mice and the remedy, who holds it open or grabbed. Then /dev/input/mice, the\n"
-    "mice connected, any tapbridge running and, with DISPLAY set, the X screen. It ends with a\n"
+    "mice connected, any tapbridge running and, with DISPLAY set, the X screen; then the\n"
+    "remotes (devices with keys, buttons or a hat: the codes that turn pages, and the\n"
+    "tapbridge-remote line) and /dev/uinput. No remote changes the status. It ends with a\n"
     "command line for the best screen, in the page-turning layout, as percentages of each\n"
     "axis' span from its minimum:\n"
     "  left = next page 85%,50%   right = previous page 15%,50%   middle = menu 50%,5%\n"
     "  wheel up = previous page 15%,50%   wheel down = next page 85%,50%\n"
-    "Point 1 is -1 -1 (off) on a screen whose BTN_TOUCH mousedev turns into the left button.\n"
-    "With a working X display it also prints a MODE 1 line in screen pixels.\n"
+    "Point 1 is -1 -1 (off) where mousedev turns a BTN_TOUCH into the left button: on the\n"
+    "screen, another touch screen or a pen.\n"
+    "With a working X display it also prints a MODE 1 line in screen pixels, led by DISPLAY=.\n"
     "Nothing is changed; the grab check takes a grab and releases it at once.\n"
     "\n"
     "--pick [NODE]  holds NODE (default: the best screen) for itself and asks, for left, right,\n"
@@ -45,6 +50,11 @@ constexpr const char* help =
     "               without a command line once both are up (exit status 130, as for Ctrl-C).\n"
     "               On a keyboard, Enter leaves the point off and Ctrl-C stops. With standard\n"
     "               input closed (<&-) only touches answer.\n"
+    "--learn [NODE] holds the remote at NODE (default: every remote, until one answers) and\n"
+    "               asks for next page, previous page and menu in turn: press that button on the\n"
+    "               remote; Enter, or 10 s without a press, skips it. Then prints the\n"
+    "               tapbridge-remote line with a --map for each button pressed (tapbridge's left,\n"
+    "               right and middle).\n"
     "--fix          writes 0 to /sys/module/mousedev/parameters/tap_time when a touchpad-kind\n"
     "               screen is fed into /dev/input/mice, so taps stop coming back as clicks.\n"
     "               Lasts until reboot; mousedev.tap_time=0 on the kernel command line keeps it.\n"
@@ -57,7 +67,7 @@ constexpr const char* help =
     "      could not be seen and nothing was changed)\n"
     "  2   nothing usable: no input devices, no touch screen, no permission (run as root),\n"
     "      or NODE missing, not an input device, not a touch screen, grabbed by another process,\n"
-    "      or unplugged during --pick\n"
+    "      or unplugged during --pick; --learn: no remote, none pressed, or it went away\n"
     "  64  usage error, or standard input ended before --pick was answered\n"
     "  74  standard output could not be written (closed, full, or failing): the output is\n"
     "      incomplete, and the error is on standard error\n"
@@ -86,7 +96,7 @@ int run(const std::vector<std::string_view>& args, bool keyboard)
     if (args.empty())
         return run_report(gather_facts(true, true));
     const std::string_view option = args[0];
-    const bool takes_node = option == "--pick";
+    const bool takes_node = option == "--pick" || option == "--learn";
     const std::size_t most = takes_node ? 2 : 1;
     if (option != "--help" && option != "--version" && option != "--fix" && !takes_node)
         return usage_error(option.starts_with('-') ? "unknown option" : "unexpected argument", option);
@@ -106,6 +116,8 @@ int run(const std::vector<std::string_view>& args, bool keyboard)
     if (option == "--fix")
         return run_fix(gather_facts(false, false));
     const auto node = args.size() == 2 ? std::optional<std::string>(args[1]) : std::nullopt;
+    if (option == "--learn")
+        return run_learn(gather_facts(true, false), node, keyboard);
     return run_pick(gather_facts(true, false), node, keyboard);
 }
 

@@ -1,5 +1,6 @@
 #include "setup/decide/command.hpp"
 
+#include "tap/point.hpp"
 #include "text/shell_word.hpp"
 
 std::string command_line(std::string_view program, std::string_view node, int mode, const point_set& points)
@@ -8,4 +9,18 @@ std::string command_line(std::string_view program, std::string_view node, int mo
     for (const point& p : points)
         line += ' ' + std::to_string(p.x) + ' ' + std::to_string(p.y);
     return line;
+}
+
+std::string x_mode_line(std::string_view program, std::string_view node, std::string_view display,
+                        const point_set& points)
+{
+    return shell_word("DISPLAY=" + std::string(display)) + ' ' + command_line(program, node, x_mode, points);
+}
+
+std::string remote_command_line(std::string_view program, const std::vector<mapping>& maps, std::string_view remote)
+{
+    std::string line = shell_word(program);
+    for (const mapping& m : maps)
+        line += " --map " + shell_word(code_name(m.code) + '=' + button_word(m.button));
+    return line + ' ' + shell_word(remote);
 }

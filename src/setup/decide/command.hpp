@@ -1,10 +1,12 @@
-// tapbridge's command line, as text a shell runs unchanged.
+// tapbridge's and tapbridge-remote's command lines, as text a shell runs unchanged.
 #pragma once
 
+#include "keymap/key_map.hpp"
 #include "setup/decide/layout.hpp"
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Any MODE but x_mode writes touch events; 0 is the plain choice.
 constexpr int touch_mode = 0;
@@ -12,3 +14,13 @@ constexpr int touch_mode = 0;
 // program, the node, MODE and the five points, separated by spaces.
 [[nodiscard]] std::string command_line(std::string_view program, std::string_view node, int mode,
                                        const point_set& points);
+
+// The MODE 1 line, led by the display it was checked on: a boot script or
+// a root shell has no DISPLAY of its own.
+[[nodiscard]] std::string x_mode_line(std::string_view program, std::string_view node, std::string_view display,
+                                      const point_set& points);
+
+// A tapbridge-remote line: program, a --map for each of maps, and the
+// remote as remote_argument() names it.
+[[nodiscard]] std::string remote_command_line(std::string_view program, const std::vector<mapping>& maps,
+                                              std::string_view remote);

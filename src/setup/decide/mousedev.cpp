@@ -2,23 +2,57 @@
 
 #include <algorithm>
 
-echo_kind echo_of(const touch_screen& screen, const tap_time_fact& tap_time)
+namespace {
+
+bool presses_left(const input_caps& caps, const probed& fed, const tap_time_fact& tap_time)
 {
-    if (screen.fed.state == tri::no || !mousedev_may_feed(screen.caps))
+    const echo_kind echo = echo_of(caps, fed, tap_time);
+    return echo == echo_kind::direct || (echo == echo_kind::unknown && !caps.keys[BTN_TOOL_FINGER]);
+}
+
+// A pen or a touch surface without multitouch: absolute X/Y and BTN_TOUCH,
+// which mousedev binds as a tablet. A mouse's own clicks are meant as clicks.
+bool is_tablet(const input_caps& caps)
+{
+    return caps.axes[ABS_X] && caps.axes[ABS_Y] && caps.keys[BTN_TOUCH] && !caps.types[EV_REL];
+}
+
+} // namespace
+
+echo_kind echo_of(const input_caps& caps, const probed& fed, const tap_time_fact& tap_time)
+{
+    if (fed.state == tri::no || !mousedev_may_feed(caps))
         return echo_kind::none;
-    if (screen.fed.state == tri::unknown)
+    if (fed.state == tri::unknown)
         return echo_kind::unknown;
-    if (!screen.caps.keys[BTN_TOOL_FINGER])
+    if (!caps.keys[BTN_TOOL_FINGER])
         return echo_kind::direct;
     if (tap_time.present.state != tri::yes)
         return echo_kind::unknown;
     return tap_time.ms == 0 ? echo_kind::touchpad_quiet : echo_kind::touchpad_clicks;
 }
 
+echo_kind echo_of(const touch_screen& screen, const tap_time_fact& tap_time)
+{
+    return echo_of(screen.caps, screen.fed, tap_time);
+}
+
 bool left_must_stay_off(const touch_screen& screen, const tap_time_fact& tap_time)
 {
-    const echo_kind echo = echo_of(screen, tap_time);
-    return echo == echo_kind::direct || (echo == echo_kind::unknown && !screen.caps.keys[BTN_TOOL_FINGER]);
+    return presses_left(screen.caps, screen.fed, tap_time);
+}
+
+std::optional<left_clicker> left_clicker_for(const system_facts& facts, const touch_screen& screen)
+{
+    if (left_must_stay_off(screen, facts.tap_time))
+        return left_clicker{screen.node, screen.name, true};
+    for (const touch_screen& s : facts.screens)
+        if (s.node != screen.node && left_must_stay_off(s, facts.tap_time))
+            return left_clicker{s.node, s.name, false};
+    for (const input_device& d : facts.others)
+        if (is_tablet(d.caps) && presses_left(d.caps, d.fed, facts.tap_time))
+            return left_clicker{d.node, d.id.name, false};
+    return std::nullopt;
 }
 
 bool tap_time_fix_needed(const system_facts& facts)

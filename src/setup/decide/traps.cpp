@@ -1,5 +1,6 @@
 #include "setup/decide/traps.hpp"
 
+#include "setup/decide/mice.hpp"
 #include "setup/decide/mousedev.hpp"
 #include "setup/decide/records.hpp"
 #include "tap/point.hpp"
@@ -34,6 +35,8 @@ std::vector<trap> traps_for(const system_facts& facts, const touch_screen& scree
         traps.push_back(trap::tap_time);
     if (screen.grabbed)
         traps.push_back(trap::grabbed);
+    if (!grabbed_mice(facts).empty())
+        traps.push_back(trap::mouse_grabbed);
     add_mice_trap(traps, facts.mice_node.access);
     if (facts.tapbridges.any.state == tri::yes)
         traps.push_back(trap::tapbridge_running);

@@ -11,6 +11,7 @@ enum class trap {
     records_break,     // the screen drops records a tap needs
     tap_time,          // a touchpad-kind screen's touches come back as clicks
     grabbed,           // another process takes every event of the screen
+    mouse_grabbed,     // another process takes every event of a mouse: its clicks never reach tapbridge
     mice_missing,      // no mousedev: tapbridge cannot start
     mice_not_mousedev, // something else is at /dev/input/mice, or no driver behind it
     mice_unreadable,   // tapbridge cannot open /dev/input/mice

@@ -1,5 +1,6 @@
 #include "setup/probe/describe.hpp"
 
+#include "input/identity.hpp"
 #include "input/sysfs.hpp"
 
 namespace {
@@ -25,4 +26,9 @@ touch_screen describe(const std::string& path, const input_node& node)
     screen.y = axis_of(node.device, ABS_MT_POSITION_Y);
     screen.fed = fed_by_mousedev(node.rdev);
     return screen;
+}
+
+input_device describe_device(const std::string& path, const input_node& node)
+{
+    return {path, identity_of(node.device), caps_of(node.device), fed_by_mousedev(node.rdev), {}, false};
 }

@@ -3,33 +3,20 @@
 #include "input/evdev_node.hpp"
 #include "input/event_nodes.hpp"
 #include "input/processes.hpp"
-#include "setup/decide/mousedev.hpp"
+#include "setup/decide/mice.hpp"
+#include "setup/decide/remotes.hpp"
 #include "setup/probe/describe.hpp"
 #include "setup/probe/display.hpp"
 #include "setup/probe/kernel_state.hpp"
 #include "text/printable.hpp"
 
-namespace {
-
-// Adds a device mousedev feeds, or may feed where /sys cannot tell.
-void add_mouse(found_list<std::string>& mice, const touch_screen& device)
-{
-    if (device.fed.state == tri::yes) {
-        mice.items.push_back(printable(device.name) + " (" + printable(device.node) + ')');
-        mice.any = known(true);
-    } else if (device.fed.state == tri::unknown && mousedev_may_feed(device.caps) && mice.items.empty()) {
-        mice.any = device.fed;
-    }
-}
-
-} // namespace
-
 system_facts gather_facts(bool probe_grabs, bool probe_x)
 {
     system_facts facts{};
-    facts.mice.any = known(false);
     const found_list<std::string> nodes = event_nodes();
     facts.nodes_hidden = nodes.any.why;
+    std::vector<dev_t> screen_numbers;
+    std::vector<dev_t> other_numbers;
     for (const std::string& path : nodes.items) {
         input_node node = open_input(path);
         // Another input handler on a dynamic minor: not an event device.
@@ -41,19 +28,35 @@ system_facts gather_facts(bool probe_grabs, bool probe_x)
                 facts.unopened_advice = printable(path) + ": " + failure_text(node.outcome, node.error);
             continue;
         }
-        touch_screen device = describe(path, node);
-        if (is_touch_screen(device.caps)) {
-            device.holders = holders_of(node.rdev);
-            device.grabbed = probe_grabs && grabbed_by_other(node);
-            facts.screens.push_back(device);
+        if (is_touch_screen(caps_of(node.device))) {
+            touch_screen screen = describe(path, node);
+            screen.grabbed = probe_grabs && grabbed_by_other(node);
+            facts.screens.push_back(screen);
+            screen_numbers.push_back(node.rdev);
         } else {
-            add_mouse(facts.mice, device);
+            input_device device = describe_device(path, node);
+            // Whose grab keeps a mouse from mousedev, or a remote from
+            // tapbridge-remote, matters; a grab of anything else does not.
+            device.grabbed = probe_grabs && (device.fed.state != tri::no || is_remote(device)) &&
+                             grabbed_by_other(node);
+            facts.others.push_back(device);
+            other_numbers.push_back(node.rdev);
         }
         close_input(node);
     }
+    // Who holds them open, in one pass over /proc.
+    std::vector<dev_t> numbers = screen_numbers;
+    numbers.insert(numbers.end(), other_numbers.begin(), other_numbers.end());
+    const std::vector<found_list<process>> holders = holders_of_each(numbers);
+    for (std::size_t i = 0; i < facts.screens.size(); ++i)
+        facts.screens[i].holders = holders[i];
+    for (std::size_t i = 0; i < facts.others.size(); ++i)
+        facts.others[i].holders = holders[facts.screens.size() + i];
     facts.mice_node = probe_mice();
     facts.tap_time = read_tap_time();
     facts.tapbridges = processes_named("tapbridge");
+    facts.remote_programs = processes_named(remote_program_name);
+    facts.uinput = probe_uinput();
     if (probe_x)
         facts.display = probe_display();
     return facts;

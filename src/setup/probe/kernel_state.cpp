@@ -97,3 +97,18 @@ mice_facts probe_mice()
     }
     return mice_failure(error);
 }
+
+uinput_facts probe_uinput()
+{
+    struct stat st{};
+    if (stat(uinput_path, &st) < 0)
+        return {errno == ENOENT ? uinput_access::missing : uinput_access::failed, errno, {}};
+    // uinput is the misc device 10:223.
+    if (!S_ISCHR(st.st_mode) || major(st.st_rdev) != 10 || minor(st.st_rdev) != 223)
+        return {uinput_access::not_uinput, 0, kind_of(st)};
+    const int fd = open(uinput_path, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return {errno == EACCES || errno == EPERM ? uinput_access::denied : uinput_access::failed, errno, {}};
+    close(fd);
+    return {uinput_access::writable, 0, {}};
+}

@@ -1,4 +1,4 @@
-// mousedev's tap_time, and what /dev/input/mice is.
+// mousedev's tap_time, what /dev/input/mice is, and /dev/uinput.
 #pragma once
 
 #include "setup/facts.hpp"
@@ -20,3 +20,11 @@ constexpr const char* tap_time_path = "/sys/module/mousedev/parameters/tap_time"
 // read-write and closing it again changes nothing: the IntelliMouse switch
 // is a write.
 [[nodiscard]] mice_facts probe_mice();
+
+// Where tapbridge-remote makes its virtual mouse (libevdev's uinput API
+// opens this path).
+constexpr const char* uinput_path = "/dev/uinput";
+
+// Whether /dev/uinput is uinput's node and opens for writing. Opening it
+// makes nothing: a device exists only once it is set up and created.
+[[nodiscard]] uinput_facts probe_uinput();

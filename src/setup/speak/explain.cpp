@@ -3,6 +3,7 @@
 #include "input/node_check.hpp"
 #include "mouse/mouse.hpp"
 #include "setup/decide/command.hpp"
+#include "setup/decide/mice.hpp"
 #include "setup/probe/kernel_state.hpp"
 #include "text/printable.hpp"
 
@@ -90,17 +91,58 @@ std::string mice_text(const mice_facts& mice)
     return {};
 }
 
-std::string tapbridge_program()
+std::string fed_devices_text(const system_facts& facts)
+{
+    const found_list<fed_device> fed = fed_devices(facts);
+    if (fed.any.state == tri::unknown)
+        return "unknown: " + fed.any.why;
+    std::string text;
+    for (const fed_device& f : fed.items) {
+        std::string item = printable(f.name) + " (" + printable(f.node);
+        if (f.kind == feed_kind::touch_screen)
+            item += ", a touch screen";
+        else if (f.device->grabbed && !grabbed_by_remote_program(*f.device))
+            item += ", grabbed: none of its clicks reach tapbridge";
+        else if (f.device->grabbed)
+            item += ", grabbed by tapbridge-remote, which passes its buttons on";
+        append_listed(text, item + ')');
+    }
+    return text.empty() ? "none: connect one before starting tapbridge" : text;
+}
+
+std::string left_off_text(const left_clicker& clicker)
+{
+    if (clicker.is_the_screen)
+        return "mousedev would bring every tap back as a left click";
+    return "mousedev makes every touch on " + printable(clicker.node) + " \"" + printable(clicker.name) +
+           "\" a left click, which would tap point 1";
+}
+
+std::string uinput_text(const uinput_facts& uinput)
+{
+    switch (uinput.access) {
+    case uinput_access::missing:
+        return "missing: tapbridge-remote cannot make its virtual mouse. Load uinput (modprobe uinput), or use a "
+               "kernel with CONFIG_INPUT_UINPUT";
+    case uinput_access::not_uinput: return "not uinput's node (a character device 10:223): it is " + uinput.what;
+    case uinput_access::denied: return failure_text(open_outcome::denied, uinput.error);
+    case uinput_access::failed: return failure_text(outcome_of(uinput.error, uinput_path), uinput.error);
+    case uinput_access::writable: return "writable: tapbridge-remote can make its virtual mouse";
+    }
+    return {};
+}
+
+std::string program_beside(const char* name)
 {
     char self[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     if (n > 0) {
         std::string path(self, static_cast<std::size_t>(n));
-        path = path.substr(0, path.rfind('/') + 1) + "tapbridge";
+        path = path.substr(0, path.rfind('/') + 1) + name;
         if (access(path.c_str(), X_OK) == 0)
             return path;
     }
-    return "tapbridge";
+    return name;
 }
 
 std::string range_text(const char* name, axis_range axis)
@@ -172,6 +214,15 @@ std::string trap_text(trap t, const system_facts& facts, const touch_screen& scr
     case trap::grabbed:
         return "another process holds a grab on " + node + " (open by " + process_list(screen.holders) +
                "): injected taps reach only the grabber. Fine if that is the device's own UI; otherwise stop it";
+    case trap::mouse_grabbed: {
+        std::string text;
+        for (const input_device* d : grabbed_mice(facts))
+            append_listed(text, "the mouse " + printable(d->node) + " \"" + printable(d->id.name) +
+                                    "\" is grabbed by another process (open by " + process_list(d->holders) + ")",
+                          "; ");
+        return text + ": mousedev gets none of its clicks, so tapbridge never sees them. Stop that program, or use "
+                      "another mouse";
+    }
     case trap::mice_missing:
         return std::string(mice_path) + " does not exist: tapbridge stops with \"please run as root\" even "
                "for root. Load mousedev (modprobe mousedev), or make its node (mknod " + mice_path + " c 13 63)";
@@ -243,6 +294,6 @@ int print_command(const system_facts& facts, const touch_screen& screen, const p
     }
     const int status = status_for(traps, doubts);
     std::puts(status == status_ready ? "Ready. Run as root:" : "Then run as root:");
-    std::printf("  %s\n", command_line(tapbridge_program(), screen.node, touch_mode, points).c_str());
+    std::printf("  %s\n", command_line(program_beside("tapbridge"), screen.node, touch_mode, points).c_str());
     return status;
 }

@@ -24,9 +24,20 @@ void append_listed(std::string& list, const std::string& item, const char* separ
 // What /dev/input/mice is for tapbridge.
 [[nodiscard]] std::string mice_text(const mice_facts& mice);
 
-// tapbridge beside this program when it is there (the printed line then
-// runs from any directory), else the bare name for the PATH to find.
-[[nodiscard]] std::string tapbridge_program();
+// The devices mousedev feeds into it: "name (node), ...", or why they are
+// not known.
+[[nodiscard]] std::string fed_devices_text(const system_facts& facts);
+
+// Why point 1 is off, after "left off: ".
+[[nodiscard]] std::string left_off_text(const left_clicker& clicker);
+
+// What /dev/uinput is for tapbridge-remote.
+[[nodiscard]] std::string uinput_text(const uinput_facts& uinput);
+
+// The program name (tapbridge, tapbridge-remote) beside this one when it is
+// there (the printed line then runs from any directory), else the bare name
+// for the PATH to find.
+[[nodiscard]] std::string program_beside(const char* name);
 
 // One axis as the user reads it: "x 0..1071".
 [[nodiscard]] std::string range_text(const char* name, axis_range axis);

@@ -283,7 +283,18 @@ void ask(const button_role& role, bool first, bool keyboard)
 }
 
 // Asks for each button in turn and shows each answer.
-picked ask_points(libevdev* device, const touch_screen& screen, bool left_off, bool keyboard)
+// Why point 1 stays off, in a line of its own.
+void say_left_off(const left_clicker& clicker)
+{
+    if (clicker.is_the_screen)
+        std::puts("left: off. mousedev feeds this screen into /dev/input/mice with BTN_TOUCH as the left button, "
+                  "so every tap would come back as a left press and tap point 1 again; point 1 stays -1 -1.");
+    else
+        std::printf("left: off. %s; point 1 stays -1 -1.\n", left_off_text(clicker).c_str());
+}
+
+picked ask_points(libevdev* device, const touch_screen& screen, const std::optional<left_clicker>& left_off,
+                  bool keyboard)
 {
     point_set points{};
     pending_input in{keyboard, false, 0, std::nullopt};
@@ -296,9 +307,7 @@ picked ask_points(libevdev* device, const touch_screen& screen, bool left_off, b
         const button_role& role = page_turning[i];
         points[i] = point_off;
         if (i == btn_left - 1 && left_off) {
-            std::printf("%s: off. mousedev feeds this screen into /dev/input/mice with BTN_TOUCH as "
-                        "the left button, so every tap would come back as a left press and tap point 1 "
-                        "again; point 1 stays -1 -1.\n", role.button);
+            say_left_off(*left_off);
             continue;
         }
         // A touch read along with the last answer's line answers this one.
@@ -366,7 +375,7 @@ int pick_on(const system_facts& facts, const std::string& path, input_node& node
                 screen.y.maximum);
     if (!keyboard)
         std::puts("Standard input is closed: there is no keyboard, so touches alone answer.");
-    const picked answers = ask_points(node.device, screen, left_must_stay_off(screen, facts.tap_time), keyboard);
+    const picked answers = ask_points(node.device, screen, left_clicker_for(facts, screen), keyboard);
     if (answers.status != status_ready)
         return answers.status;
     show_sketch(screen, answers.points);

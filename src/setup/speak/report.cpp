@@ -7,6 +7,7 @@
 #include "setup/decide/sketch.hpp"
 #include "setup/probe/display.hpp"
 #include "setup/speak/explain.hpp"
+#include "setup/speak/remotes_report.hpp"
 #include "setup/speak/show_sketch.hpp"
 #include "tap/point.hpp"
 #include "tap/touch.hpp"
@@ -69,13 +70,7 @@ void print_system(const system_facts& facts)
         std::printf("%d input devices could not be opened (%s)\n", facts.unopened, facts.unopened_advice.c_str());
     std::printf("%s: %s\n", mice_path, mice_text(facts.mice_node).c_str());
     std::printf("mousedev tap_time: %s\n", tap_time_text(facts.tap_time).c_str());
-    std::string mice;
-    for (const std::string& m : facts.mice.items)
-        append_listed(mice, m);
-    if (facts.mice.any.state == tri::unknown)
-        std::printf("mice now: unknown: %s\n", facts.mice.any.why.c_str());
-    else
-        std::printf("mice now: %s\n", mice.empty() ? "none: connect one before starting tapbridge" : mice.c_str());
+    std::printf("mice now: %s\n", fed_devices_text(facts).c_str());
     std::printf("tapbridge running: %s\n",
                 facts.tapbridges.any.state == tri::no ? "none" : process_list(facts.tapbridges).c_str());
     const display_facts& x = facts.display;
@@ -94,7 +89,7 @@ void print_system(const system_facts& facts)
 
 // The roles as the printed line has them. The report turns a point off only
 // where mousedev would echo it; the button that still does its job is named.
-void print_layout(const point_set& points)
+void print_layout(const point_set& points, const std::optional<left_clicker>& clicker)
 {
     std::string text;
     for (std::size_t i = 0; i < point_count; ++i) {
@@ -104,7 +99,7 @@ void print_layout(const point_set& points)
             item += std::string(" = ") + role.purpose + " at " + std::to_string(role.x_percent) + "%," +
                     std::to_string(role.y_percent) + '%';
         } else {
-            item += " off: mousedev would bring every tap back as a left click";
+            item += " off: " + (clicker ? left_off_text(*clicker) : std::string("given so"));
             if (const auto other = stand_in(page_turning, points, i))
                 item += std::string(", so ") + page_turning[*other].button + " alone gives " + role.purpose;
         }
@@ -117,10 +112,12 @@ void print_x_line(const system_facts& facts, const touch_screen& screen, bool le
 {
     // Real touches on a fed screen still click point 1 through /dev/input/mice.
     const auto points = x_mode_points(facts.display, left_off);
-    if (!points)
+    const char* display = std::getenv("DISPLAY");
+    if (!points || !display)
         return;
-    std::puts("Or X mode (MODE 1), the same layout in screen pixels:");
-    std::printf("  %s\n", command_line(tapbridge_program(), screen.node, x_mode, *points).c_str());
+    std::printf("Or X mode (MODE 1), the same layout in screen pixels, on the display it was checked on (%s):\n",
+                printable(display).c_str());
+    std::printf("  %s\n", x_mode_line(program_beside("tapbridge"), screen.node, display, *points).c_str());
 }
 
 } // namespace
@@ -135,16 +132,18 @@ int run_report(const system_facts& facts)
     for (const touch_screen& s : facts.screens)
         print_screen(s, facts.tap_time);
     print_system(facts);
+    print_remotes(facts);
     const auto best = best_screen(facts.screens);
     if (!best) {
         print_nothing_usable(facts);
         return status_nothing;
     }
     const touch_screen& screen = facts.screens[*best];
-    const bool left_off = left_must_stay_off(screen, facts.tap_time);
+    const auto clicker = left_clicker_for(facts, screen);
+    const bool left_off = clicker.has_value();
     std::printf("\nBest screen: %s\n", device_text(screen).c_str());
     const point_set points = default_points(screen.x, screen.y, left_off);
-    print_layout(points);
+    print_layout(points, clicker);
     show_sketch(screen, points);
     const int status = print_command(facts, screen, points, true);
     print_x_line(facts, screen, left_off);

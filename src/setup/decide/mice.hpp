@@ -1,0 +1,37 @@
+// The devices tapbridge reads through /dev/input/mice, and what keeps a
+// mouse's clicks from reaching it.
+#pragma once
+
+#include "setup/facts.hpp"
+
+#include <string>
+#include <vector>
+
+// The name tapbridge-remote runs under, as /proc/PID/comm shows it.
+constexpr const char* remote_program_name = "tapbridge-remote";
+
+// True when the grab on the device is tapbridge-remote's: it passes a
+// grabbed device's own buttons and wheel on through its virtual mouse.
+[[nodiscard]] bool grabbed_by_remote_program(const input_device& device);
+
+enum class feed_kind {
+    mouse,         // a mouse, a touchpad, a keyboard's pointer
+    virtual_mouse, // tapbridge-remote's: a remote's presses
+    touch_screen,  // a touch screen's touches, taps included, as clicks
+};
+
+struct fed_device {
+    std::string node;
+    std::string name;
+    feed_kind kind;
+    const input_device* device; // null for a touch screen
+};
+
+// Every device mousedev merges into /dev/input/mice, in node order, touch
+// screens after the rest. any is unknown when /sys could not tell and a
+// device that may be fed was seen.
+[[nodiscard]] found_list<fed_device> fed_devices(const system_facts& facts);
+
+// Mice whose clicks never reach /dev/input/mice: a grab by another process
+// than tapbridge-remote takes every event of a device from mousedev.
+[[nodiscard]] std::vector<const input_device*> grabbed_mice(const system_facts& facts);

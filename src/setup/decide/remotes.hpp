@@ -1,0 +1,32 @@
+// Remotes: devices whose keys, buttons or hat tapbridge-remote can turn
+// into the clicks tapbridge taps.
+#pragma once
+
+#include "keymap/key_map.hpp"
+#include "setup/decide/mice.hpp"
+#include "setup/facts.hpp"
+
+#include <string>
+#include <vector>
+
+// True for a device tapbridge-remote can take: a key or button other than a
+// mouse's or a pen's own, or a hat, and not a tapbridge-remote virtual
+// mouse. (Touch screens are never among the others.)
+[[nodiscard]] bool is_remote(const input_device& device);
+
+// The default map's codes the device declares, in the map's order.
+[[nodiscard]] std::vector<mapping> page_codes(const input_caps& caps);
+
+// How a tapbridge-remote line names the device: its unique id where that
+// names this one physical device and no other, else its name where that
+// does, else its node (which follows only that node).
+[[nodiscard]] std::string remote_argument(const input_device& device, const std::vector<input_device>& others);
+
+// What stands between a tapbridge-remote line and its clicks.
+enum class remote_trap {
+    no_uinput, // /dev/uinput missing or not writable: no virtual mouse
+    served,    // a tapbridge-remote holds the remote already: a second one stops at once
+    held,      // another process holds a grab on it
+};
+
+[[nodiscard]] std::vector<remote_trap> remote_traps(const system_facts& facts, const input_device& device);
