@@ -1,5 +1,6 @@
 #include "steps.hpp"
 
+#include "measure.hpp"
 #include "readers.hpp"
 #include "report.hpp"
 
@@ -300,6 +301,8 @@ std::string play(world& w, const step& s)
         return s.verb + ": no devices yet (screen first)";
     if (s.verb == "remote")
         return remote_step(w, s.rest);
+    if (s.verb == "measure")
+        return measure_step(w, s.rest);
     if (remote_device* r = find_remote(w, s.rest); r && s.verb == "unplug") {
         if (!r->device)
             return "unplug: " + r->id + " is not plugged in";
