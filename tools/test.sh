@@ -30,6 +30,7 @@ step "demo script, X mode" python3 tools/demo.py build/ci/tapbridge --x
 step "demo script, on a real kernel (amd64 guest)" python3 tools/demo_kernel.py build/ci
 step "benchmark script, smoke run" python3 bench/bench.py --binary build/ci/tapbridge --smoke
 step "soak script, smoke run" python3 bench/soak.py --binary build/ci/tapbridge --smoke
+step "remote benchmark script, smoke run (amd64 guest)" python3 bench/remote_bench.py --build build/ci --smoke
 
 # The archive unpacks to tapbridge/ and holds what the README promises,
 # SHA256SUMS listing every other file with the right sum; and systemd finds
