@@ -647,6 +647,12 @@ TEST(Keymap, WhatARemotesEventClicks)
     key_map full{};
     full.count = map_capacity;
     EXPECT_EQ(add_mapping(full, "KEY_ENTER=left"), map_error::full);
+    // What --learn takes for an answer: the press itself, none for a hat's return or half way.
+    EXPECT_EQ(press_of(EV_ABS, ABS_HAT0X, 0, 1), std::nullopt);
+    EXPECT_EQ(press_of(EV_ABS, ABS_HAT0Y, 3, 0), std::nullopt);
+    EXPECT_EQ(press_of(EV_ABS, ABS_HAT0Y, -1, -1), std::nullopt);
+    EXPECT_EQ(press_of(EV_ABS, ABS_HAT1X, -1, 0), hat_code(ABS_HAT1X, -1));
+    EXPECT_EQ(press_of(EV_KEY, KEY_B, 1, 0), key_code(KEY_B));
     EXPECT_TRUE(mousedev_clicks(key_code(BTN_TOUCH)) && mousedev_clicks(key_code(BTN_STYLUS2)));
     EXPECT_FALSE(mousedev_clicks(key_code(BTN_SIDE)) || mousedev_clicks(key_code(KEY_ENTER)));
 }

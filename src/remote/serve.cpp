@@ -139,10 +139,7 @@ int attach(server& s, const candidate& c, bool at_start, bool dry)
         close_input(node);
         return refuse(status_busy, grabbed_text(c));
     }
-    taken_node taken{c.path, c.rdev, node.fd, node.device, c.id.name, s.args.grab, {}};
-    for (unsigned axis = ABS_HAT0X; axis <= ABS_HAT3Y; ++axis)
-        taken.hats[axis - ABS_HAT0X] = libevdev_get_event_value(node.device, EV_ABS, axis);
-    s.nodes.push_back(taken);
+    s.nodes.push_back({c.path, c.rdev, node.fd, node.device, c.id.name, s.args.grab});
     line("attached " + device_text(c) + (s.args.grab ? ", grabbed: " : ", shared: ") +
          clicks_text(s.args.map, s.args.grab, c.caps));
     return 0;
@@ -244,11 +241,10 @@ read_outcome read_node(server& s, taken_node& n, std::string& why)
         }
         if (rc == LIBEVDEV_READ_STATUS_SYNC)
             flag = LIBEVDEV_READ_FLAG_SYNC;
-        std::int32_t previous = 0;
-        if (e.type == EV_ABS && is_hat_axis(e.code)) {
-            previous = n.hats[e.code - ABS_HAT0X];
-            n.hats[e.code - ABS_HAT0X] = e.value;
-        }
+        // The input core passes an axis event only when its value changed,
+        // and libevdev's resync only what changed: the hat's value before
+        // was another, and a 1 or -1 is always a press.
+        constexpr std::int32_t previous = 0;
         const mouse_action action = action_of(s.args.map, n.grabbed, e.type, e.code, e.value, previous);
         if (const int error = send_action(s.mouse, action)) {
             why = "cannot write to the virtual mouse " + printable(s.mouse.node) + ": " + std::strerror(error);

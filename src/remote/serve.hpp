@@ -6,7 +6,6 @@
 #include "remote/choose.hpp"
 #include "remote/virtual_mouse.hpp"
 
-#include <array>
 #include <libevdev/libevdev.h>
 #include <string>
 #include <vector>
@@ -27,7 +26,6 @@ struct taken_node {
     libevdev* device;
     std::string name;
     bool grabbed;
-    std::array<int, ABS_HAT3Y - ABS_HAT0X + 1> hats; // each hat axis' last value, to tell a press
 };
 
 struct server {
