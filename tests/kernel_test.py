@@ -2,7 +2,7 @@
 """Scenario tables run on a real Linux input stack: Debian's kernel, booted
 once under qemu by tools/vm.py, with the shipped binaries unchanged.
 
-usage: kernel_test.py --driver PATH --tapbridge PATH --setup PATH [--skip-missing] [TABLE...]
+usage: kernel_test.py --driver PATH --tapbridge PATH --setup PATH [--remote PATH] [--skip-missing] [TABLE...]
        kernel_test.py --runner-only
 
 The guest driver (tools/guest/) makes a uinput mouse and touch screen per
@@ -1218,6 +1218,232 @@ def boot_scenario(name, kind, runs, fix, events, remote=""):
     return sc.expect("frames on the touch node", Delivered.frames, tap_frames([tuple(DEFAULT[:2])] * taps))
 
 
+# --- tapbridge-remote: a remote's presses as taps ----------------------------
+
+TB_PTS = f"run tb tapbridge $TOUCH 0 {' '.join(map(str, PTS))}"
+VM_LINE = "virtual mouse $VM made: tapbridge reads its clicks through /dev/input/mice"
+# What the remote kinds of the driver click on with the default map.
+KB = "left on KEY_PAGEDOWN KEY_RIGHT KEY_DOWN KEY_SPACE KEY_ENTER, right on KEY_PAGEUP KEY_LEFT KEY_UP"
+MEDIA = "left on KEY_VOLUMEDOWN KEY_NEXTSONG, right on KEY_VOLUMEUP KEY_PREVIOUSSONG, middle on KEY_PLAYPAUSE"
+PAD = ("left on BTN_TR ABS_HAT0X+ ABS_HAT0Y+, right on BTN_TL ABS_HAT0X- ABS_HAT0Y-, middle on BTN_START "
+       "BTN_SELECT")
+COMBO = "left on KEY_PAGEDOWN KEY_ENTER KEY_VOLUMEDOWN, right on KEY_PAGEUP KEY_VOLUMEUP"
+OWN = "; its own mouse buttons and wheel as themselves"
+FULLKBD = ("left on KEY_PAGEDOWN KEY_RIGHT KEY_DOWN KEY_SPACE KEY_ENTER KEY_VOLUMEDOWN KEY_NEXTSONG KEY_FORWARD, right "
+        "on KEY_PAGEUP KEY_LEFT KEY_UP KEY_VOLUMEUP KEY_PREVIOUSSONG KEY_BACK, middle on KEY_MENU KEY_COMPOSE "
+        "KEY_PLAYPAUSE")
+STOPPED_RM = "stopped by SIGTERM: the remote let go, the virtual mouse removed"
+# The virtual mouse's input device in /sys: the same line twice, so it was never made anew.
+VM_SYS = "sh grep -l 'tapbridge-remote virtual mouse' /sys/class/input/input*/name || echo none"
+
+
+def attached(node, name, clicks, grabbed=True):
+    return f'attached {node} "{name}", {"grabbed" if grabbed else "shared"}: {clicks}'
+
+
+def detached(node, name, waiting=True):
+    return f'detached {node} "{name}": it went away' + ("; waiting for it to come back" if waiting else "")
+
+
+def gone(status, text):
+    """tapbridge-remote ends at start with status and text on standard error."""
+    return dict(out=[], err=[f"tapbridge-remote: {text}"], status=f"status {status}", attach=False)
+
+
+def misuse(text):
+    return gone(64, text) | dict(err=[f"tapbridge-remote: {text}", "Usage: tapbridge-remote [--no-grab] [--map "
+                                      "CODE=BUTTON]... REMOTE", "       tapbridge-remote --help | --version",
+                                      "Try tapbridge-remote --help."])
+
+
+TURNER = "r keyboard name Page Turner BT-1"
+HELD = ["key r KEY_PAGEDOWN 1 >1", "key r KEY_PAGEDOWN 2", "key r KEY_PAGEDOWN 2", "key r KEY_PAGEDOWN 0"]
+REMOTES = [
+    # name, remotes made before it starts, its arguments, actions (">N": taps button N, waited for), what else:
+    # out (standard output after the virtual mouse's line; default: the attach line, then the stop), err, status,
+    # seen (what the remote's second reader got), before/after (steps), sh (what sh steps printed)
+    ("a page turner: its keys tap once a press; autorepeat, releases, letters nothing", [TURNER],
+     "'Page Turner BT-1'", ["press r KEY_PAGEDOWN >1", "press r KEY_PAGEUP >2", "press r KEY_RIGHT >1",
+                            "press r KEY_LEFT >2", "press r KEY_B", "press r KEY_ESC", *HELD, "press r KEY_SPACE >1",
+                            "press r KEY_ENTER >1", "press r KEY_UP >2", "press r KEY_DOWN >1"],
+     dict(out=[attached("$R", "Page Turner BT-1", KB), STOPPED_RM], seen=[])),
+    ("a camera and media remote by its node: volume, songs, play", ["c consumer name Shutter"], "$C",
+     ["press c KEY_VOLUMEDOWN >1", "press c KEY_VOLUMEUP >2", "press c KEY_MUTE", "press c KEY_NEXTSONG >1",
+      "press c KEY_PREVIOUSSONG >2", "press c KEY_PLAYPAUSE >3"], dict(out=[attached("$C", "Shutter", MEDIA),
+                                                                            STOPPED_RM])),
+    ("a gamepad: shoulders, start, the hat's ends; face buttons, sticks, the hat's return nothing",
+     ["g gamepad name Pad"], "Pad",
+     ["press g BTN_TR >1", "press g BTN_TL >2", "press g BTN_SOUTH", "hat g ABS_X 30000", "press g BTN_START >3",
+      "hat g ABS_HAT0X 1 >1", "hat g ABS_HAT0X 0", "hat g ABS_HAT0X -1 >2", "hat g ABS_HAT0X 1 >1",
+      "hat g ABS_HAT0X 0", "hat g ABS_HAT0Y -1 >2", "hat g ABS_HAT0Y 0", "press g BTN_SELECT >3"],
+     dict(out=[attached("$G", "Pad", PAD), STOPPED_RM])),
+    ("--map replaces the defaults: a letter and a number, the wheel", [TURNER],
+     "--map KEY_B=wheel-down --map 49=wheel-up --map=KEY_PAGEUP=middle 'Page Turner BT-1'",
+     ["press r KEY_PAGEDOWN", "press r KEY_B >5", "press r KEY_N >4", "press r KEY_PAGEUP >3"],
+     dict(out=[attached("$R", "Page Turner BT-1", "middle on KEY_PAGEUP, wheel-up on KEY_N, wheel-down on KEY_B"),
+               STOPPED_RM])),
+    ("--no-grab: the second reader sees every event, and each press still taps once", [TURNER],
+     "--no-grab 'Page Turner BT-1'", ["press r KEY_PAGEDOWN >1", *HELD, "press r KEY_B"],
+     dict(out=[attached("$R", "Page Turner BT-1", KB, False), STOPPED_RM],
+          seen=[f"r EV_KEY {c} {v}" for c, v in [("KEY_PAGEDOWN", 1), ("KEY_PAGEDOWN", 0), ("KEY_PAGEDOWN", 1),
+                                                ("KEY_PAGEDOWN", 2), ("KEY_PAGEDOWN", 2), ("KEY_PAGEDOWN", 0),
+                                                ("KEY_B", 1), ("KEY_B", 0)]])),
+    ("absent at start: waiting, then taken as it appears", [], "'Page Turner BT-1'",
+     ["wait rm lines 2", f"remote {TURNER}", "wait rm lines 3", "press r KEY_PAGEDOWN >1"],
+     dict(out=['waiting for "Page Turner BT-1": not there yet; it is taken as soon as it appears',
+               attached("$R", "Page Turner BT-1", KB), STOPPED_RM], seen=[])),
+    ("unplugged and back under another node: taps resume, the same virtual mouse all along", [TURNER],
+     "'Page Turner BT-1'", [VM_SYS, "press r KEY_PAGEDOWN >1", "unplug r", "wait rm lines 3", "replug r",
+                            "wait rm lines 4", "press r KEY_PAGEUP >2", VM_SYS],
+     dict(out=[attached("$R", "Page Turner BT-1", KB), detached("$R", "Page Turner BT-1"),
+               attached("$R'", "Page Turner BT-1", KB), STOPPED_RM], sh="same")),
+    ("given by its node: followed by name and id across a replug", ["c consumer name Shutter"], "$C",
+     ["press c KEY_VOLUMEUP >2", "unplug c", "wait rm lines 3", "replug c", "wait rm lines 4",
+      "press c KEY_VOLUMEDOWN >1"],
+     dict(out=[attached("$C", "Shutter", MEDIA), detached("$C", "Shutter"), attached("$C'", "Shutter", MEDIA),
+               STOPPED_RM])),
+    ("removed in the middle of a press: no tap from its end, the next press taps", [TURNER],
+     "'Page Turner BT-1'", ["key r KEY_PAGEDOWN 1 >1", "unplug r", "wait rm lines 3", "replug r", "wait rm lines 4",
+                            "key r KEY_PAGEDOWN 0", "press r KEY_PAGEUP >2"],
+     dict(out=[attached("$R", "Page Turner BT-1", KB), detached("$R", "Page Turner BT-1"),
+               attached("$R'", "Page Turner BT-1", KB), STOPPED_RM])),
+    ("unplugged and replugged twice in quick succession: one tap a press", [TURNER], "'Page Turner BT-1'",
+     ["press r KEY_PAGEDOWN >1", "unplug r", "replug r", "unplug r", "replug r",
+      'wait rm text attached $r "Page Turner BT-1"', "press r KEY_PAGEUP >2"], dict(out=None)),
+    ("one remote of two nodes, by the name of one: both taken", [
+        "r keyboard phys bt-1/input0 name Page Turner BT-1", "c consumer phys bt-1/input1 name Page Turner BT-1 Media"],
+     "'Page Turner BT-1'", ["press c KEY_VOLUMEUP >2", "press r KEY_PAGEDOWN >1"],
+     dict(out=[attached("$R", "Page Turner BT-1", KB), attached("$C", "Page Turner BT-1 Media", MEDIA), STOPPED_RM])),
+    ("beside a real mouse: each taps once", [TURNER], "'Page Turner BT-1'",
+     ["press r KEY_PAGEDOWN >1", "mouse R1 S R0 S >2", "press r KEY_PAGEUP >2", "mouse W-1 S >5"], {}),
+    ("a remote that is also a mouse, grabbed: its keys, buttons and wheel once each", ["k combo name Combo"], "Combo",
+     ["press k KEY_PAGEDOWN >1", "mouse k R1 S R0 S >2", "mouse k W1 S >4", "mouse k X5 S", "press k KEY_A"],
+     dict(out=[attached("$K", "Combo", COMBO + OWN), STOPPED_RM], seen=[])),
+    ("a remote that is also a mouse, shared: mousedev passes its buttons, never a double tap", ["k combo name Combo"],
+     "--no-grab Combo", ["press k KEY_PAGEDOWN >1", "mouse k R1 S R0 S >2", "mouse k W1 S >4", "mouse k M1 S M0 S >3"],
+     dict(out=[attached("$K", "Combo", COMBO, False), STOPPED_RM])),
+    ("shared, a map on a button mousedev clicks itself: it would tap twice", ["k combo name Combo"],
+     "--no-grab --map BTN_LEFT=middle Combo", [],
+     gone(65, '--no-grab with BTN_LEFT on $K "Combo": mousedev itself makes a click of BTN_LEFT on this device, so '
+              'each press would tap twice; leave out --no-grab, or map another code')),
+    ("a full keyboard: page keys tap, letters and digits never", ["f fullkbd name Keyboard"], "Keyboard",
+     ["press f KEY_A", "press f KEY_1", "press f KEY_PAGEDOWN >1", "press f KEY_Q", "press f KEY_VOLUMEUP >2",
+      "press f KEY_MENU >3"], dict(out=[attached("$F", "Keyboard", FULLKBD), STOPPED_RM])),
+    ("a --map code the remote does not declare", ["g gamepad name Pad"], "--map KEY_PAGEDOWN=left Pad", [],
+     gone(65, '--map KEY_PAGEDOWN: $G "Pad" does not declare KEY_PAGEDOWN, so it never sends it; tapbridge-setup '
+              'lists the codes that it declares')),
+    ("shared, a plain mouse has nothing to click", [], "--no-grab 'virtual mouse'", [],
+     gone(65, '$MOUSE "virtual mouse" sends none of the default map\'s codes, and shared (--no-grab) its own mouse '
+              'buttons reach /dev/input/mice without tapbridge-remote: give its codes with --map CODE=BUTTON')),
+    ("a name two remotes share", ["r keyboard name Twin", "c consumer name Twin"], "Twin", [],
+     gone(66, '"Twin" matches more than one remote: $R "Twin" (no unique id), $C "Twin" (no unique id); give its '
+              'unique id or its node instead')),
+    ("the touch screen's name", [], "'virtual touch screen'", [],
+     gone(66, '"virtual touch screen" is a touch screen: tapbridge taps it, and it is no remote')),
+    ("the touch screen's node", [], "$TOUCH", [],
+     gone(66, '"$TOUCH" is a touch screen: tapbridge taps it, and it is no remote')),
+    ("no such node", [], "/dev/input/event99", [],
+     gone(66, "/dev/input/event99 does not exist: give the remote's event node, name or unique id, as tapbridge-setup "
+              "prints them")),
+    ("a node that is no input device", [], "/dev/null", [],
+     gone(66, "/dev/null is not an input event device (a character device 1:3): give the remote's event node, name "
+              "or unique id, as tapbridge-setup prints them")),
+    ("no /dev/uinput", [TURNER], "'Page Turner BT-1'", [],
+     gone(69, "no /dev/uinput: load it (modprobe uinput), or use a kernel with CONFIG_INPUT_UINPUT")
+     | dict(before=["sh mv /dev/uinput /tmp/uinput.away"])),
+    ("a remote another process grabbed", [TURNER], "'Page Turner BT-1'", [],
+     dict(out=[], err=['tapbridge-remote: $R "Page Turner BT-1" is grabbed by another process (open by pid $driver '
+                       '(tapbridge-guest), pid $g (tapbridge-guest)), which takes all its presses; stop that program '
+                       'first'], status="status 75", attach=False, before=["run g /guest/tapbridge-guest --grab $R",
+                                                                            "wait g text grabbed"])),
+    ("two tapbridge-remote on one remote: the second ends, the first taps once", [TURNER],
+     "--no-grab 'Page Turner BT-1'", ["run rm2 tapbridge-remote 'Page Turner BT-1'", "wait rm2 exit",
+                                      "press r KEY_PAGEDOWN >1"],
+     dict(out=[attached("$R", "Page Turner BT-1", KB, False), STOPPED_RM],
+          more=[("rm2", [], ['tapbridge-remote: another tapbridge-remote already serves $R "Page Turner BT-1" (pid $rm '
+                             '(tapbridge-remot)); one is enough'], "status 75")])),
+    ("SIGINT ends it: the grab released, the virtual mouse gone", [TURNER], "'Page Turner BT-1'",
+     ["press r KEY_PAGEDOWN >1", "stop rm 2", VM_SYS, "press r KEY_PAGEUP", "wait r seen 2"],
+     dict(out=[attached("$R", "Page Turner BT-1", KB), STOPPED_RM.replace("SIGTERM", "SIGINT")], sh=["none"],
+          seen=["r EV_KEY KEY_PAGEUP 1", "r EV_KEY KEY_PAGEUP 0"])),
+    ("SIGTERM ends it: the grab released, the virtual mouse gone", [TURNER], "'Page Turner BT-1'",
+     ["press r KEY_PAGEUP >2", "stop rm", VM_SYS, "press r KEY_PAGEDOWN", "wait r seen 2"],
+     dict(out=[attached("$R", "Page Turner BT-1", KB), STOPPED_RM], sh=["none"],
+          seen=["r EV_KEY KEY_PAGEDOWN 1", "r EV_KEY KEY_PAGEDOWN 0"])),
+    # Stopped while 100 presses overflow evdev's queue: the key that went down first is lost with it, and
+    # comes back only from the state libevdev reads again. It taps once.
+    ("a key pressed in an overflow of the kernel's queue taps once", [TURNER], "'Page Turner BT-1'",
+     ["signal rm 19", "wait rm stopped", "key r KEY_PAGEDOWN 1", *["press r KEY_B"] * 100, "signal rm 18 >1",
+      "key r KEY_PAGEDOWN 0", "press r KEY_UP >2"], {}),
+    ("no REMOTE", [], "", [], misuse("no REMOTE given: its event node, its name or its unique id, as tapbridge-setup "
+                                    "prints them")),
+    ("an unknown option, escaped", [], "\"$(printf -- '--grab\\033[2J')\" x", [],
+     misuse("unknown option '--grab\\x1b[2J'")),
+    ("two remotes", [], "a b", [], misuse("one remote only: 'a' and 'b' (run one tapbridge-remote for each)")),
+    ("--map without =", [], "--map KEY_ENTER x", [],
+     misuse("--map 'KEY_ENTER': give CODE=BUTTON, for instance --map KEY_PAGEDOWN=left")),
+    ("--map with an unknown code", [], "--map KEY_NOSUCH=left x", [],
+     misuse("--map 'KEY_NOSUCH=left': no such code; give the kernel's name of a key or button (KEY_ENTER, BTN_TR), a "
+           "hat end (ABS_HAT0X+, ABS_HAT0X-) or a key's number (115)")),
+    ("--map with an unknown button", [], "--map KEY_ENTER=up x", [],
+     misuse("--map 'KEY_ENTER=up': no such button; give left, right, middle, wheel-up or wheel-down")),
+    ("--map of one code twice", [], "--map KEY_ENTER=left --map 28=right x", [],
+     misuse("--map '28=right': that code is mapped already; give each code once")),
+    ("not root", [], "x", [], gone(77, "run it as root: it grabs input devices and makes a virtual mouse through "
+                                      "/dev/uinput") | dict(uid=1000)),
+]
+
+
+def remote_scenario(name, remotes, args, actions, more):
+    steps = ["screen mt 0 1071 0 1447"] + [f"remote {r}" for r in remotes] + more.get("before", [])
+    starts = more.get("attach", True)
+    if starts:
+        steps += [TB_PTS, f"wait tb text {IMPS2}"]
+    who = f"as {more['uid']} " if "uid" in more else ""
+    steps.append(f"run rm {who}tapbridge-remote {args}")
+    out = more.get("out", [attached("$R", "Page Turner BT-1", KB), STOPPED_RM])
+    if not starts:
+        steps.append("wait rm exit")
+    elif out is not None:
+        # The virtual mouse's line and the attach lines are out before the first press.
+        leading = next((i for i, x in enumerate(out) if not x.startswith("attached")), len(out))
+        steps.append(f"wait rm lines {1 + leading}")
+    else:
+        steps.append("wait rm lines 2")
+    taps, lines = [], 0
+    for action in actions:
+        step, _, button = action.partition(" >")
+        steps.append(step)
+        if button:
+            code = int(button)
+            taps.append((PTS[2 * code - 2], PTS[2 * code - 1]))
+            lines += 1
+            steps += [f"wait tb lines {1 + lines}", f"wait touch frames {4 * len(taps)}"]
+    sc = Scenario(f"remote: {name}", steps + more.get("after", []))
+    vm_node = lambda d: next((m.group(1) for x in d.lines("out", "rm")  # noqa: E731
+                              for m in [re.match(r"virtual mouse (/dev/input/event\d+) made", x)] if m), None)
+    plain = lambda d, lines: [x.replace(vm_node(d), "$VM") if vm_node(d) else x for x in lines]  # noqa: E731
+    if out is not None:
+        sc.expect("standard output of rm", lambda d: plain(d, d.lines("out", "rm")), ([VM_LINE] if starts else []) + out)
+    sc.expect("standard error of rm", lambda d: d.lines("err", "rm"), more.get("err", []))
+    sc.expect("end of rm", lambda d: d.exit("rm"), more.get("status", "status 0"))
+    for who, o, e, st in more.get("more", []):
+        program_checks(sc, who, o, e, st)
+    sc.expect("frames on the touch node", Delivered.frames, tap_frames(taps))
+    if starts:
+        sc.expect("standard output of tb", lambda d: d.lines("out", "tb"),
+                  [IMPS2] + [f"button {c}, x {PTS[2 * c - 2]} y {PTS[2 * c - 1]}"
+                             for c in [int(a.partition(' >')[2]) for a in actions if ' >' in a]])
+    if "seen" in more:
+        sc.expect("what the remote's second reader got", lambda d: d.tagged("seen"), more["seen"])
+    if more.get("sh") == "same":
+        sc.expect("the virtual mouse's device, before and after", lambda d: len(set(d.tagged("sh"))) == 1
+                  and len(d.tagged("sh")) == 2 and d.tagged("sh")[0] != "none", True)
+    elif "sh" in more:
+        sc.expect("what sh printed", lambda d: d.tagged("sh"), more["sh"])
+    return sc
+
+
 TABLES = {
     "taps": lambda: [taps_scenario(*row) for row in TAPS] + [corner_scenario(*row) for row in CORNERS],
     "echo": lambda: [echo_scenario(*row) for row in ECHO],
@@ -1227,6 +1453,7 @@ TABLES = {
     "blind": lambda: [blind_scenario(*row) for row in BLIND],
     "boot": lambda: [boot_scenario(*row) for row in BOOT],
     "learn": lambda: [remote_report_scenario(*row) for row in REMOTE_REPORT] + [learn_scenario(*row) for row in LEARN],
+    "remote": lambda: [remote_scenario(*row) for row in REMOTES],
 }
 
 

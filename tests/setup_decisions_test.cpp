@@ -3,6 +3,8 @@
 
 #include "input/device_numbers.hpp"
 #include "keymap/press.hpp"
+#include "remote/args.hpp"
+#include "remote/choose.hpp"
 #include "setup/decide/choose.hpp"
 #include "setup/decide/command.hpp"
 #include "setup/decide/lift.hpp"
@@ -703,8 +705,121 @@ TEST(Keymap, WhatARemotesEventClicks)
     key_map full{};
     full.count = map_capacity;
     EXPECT_EQ(add_mapping(full, "KEY_ENTER=left"), map_error::full);
+    // What --learn takes for an answer: the press itself, none for a hat's return or half way.
+    EXPECT_EQ(press_of(EV_ABS, ABS_HAT0X, 0, 1), std::nullopt);
+    EXPECT_EQ(press_of(EV_ABS, ABS_HAT0Y, 3, 0), std::nullopt);
+    EXPECT_EQ(press_of(EV_ABS, ABS_HAT0Y, -1, -1), std::nullopt);
+    EXPECT_EQ(press_of(EV_ABS, ABS_HAT1X, -1, 0), hat_code(ABS_HAT1X, -1));
+    EXPECT_EQ(press_of(EV_KEY, KEY_B, 1, 0), key_code(KEY_B));
     EXPECT_TRUE(mousedev_clicks(key_code(BTN_TOUCH)) && mousedev_clicks(key_code(BTN_STYLUS2)));
     EXPECT_FALSE(mousedev_clicks(key_code(BTN_SIDE)) || mousedev_clicks(key_code(KEY_ENTER)));
+}
+
+TEST(Keymap, WhichNodesTheRemoteIsAndWhetherTheMapFits)
+{
+    const input_caps keyboard = caps_of({{EV_KEY, KEY_PAGEDOWN}, {EV_KEY, KEY_A}}, false);
+    const input_caps media = caps_of({{EV_KEY, KEY_VOLUMEUP}}, false);
+    const input_caps mouse = caps_of({{EV_KEY, BTN_LEFT}, {EV_REL, REL_X}, {EV_REL, REL_Y}}, false);
+    const input_caps combo = caps_of({{EV_KEY, KEY_PAGEDOWN}, {EV_KEY, BTN_LEFT}, {EV_REL, REL_WHEEL}}, false);
+    const input_caps screen = caps_of({{EV_ABS, ABS_MT_POSITION_X}, {EV_ABS, ABS_MT_POSITION_Y}, {EV_KEY, KEY_PAGEDOWN}});
+    const std::vector<candidate> all = {
+        {"/dev/input/event0", 0, {"Page Turner", "AA:BB", "bt0"}, keyboard, false},
+        {"/dev/input/event1", 0, {"Page Turner Media", "aa:bb", "bt0"}, media, false},
+        {"/dev/input/event2", 0, {"Twin", "", ""}, keyboard, false},
+        {"/dev/input/event3", 0, {"Twin", "", ""}, keyboard, false},
+        {"/dev/input/event4", 0, {"Screen", "", ""}, screen, false},
+        {"/dev/input/event5", 0, {virtual_mouse_name, "", ""}, mouse, true},
+        {"/dev/input/event6", 0, {"USB Pad", "", "usb-1/input0"}, keyboard, false},
+        {"/dev/input/event7", 0, {"USB Pad Mouse", "", "usb-1/input1"}, combo, true},
+    };
+    struct row {
+        const char* remote;
+        bool by_identity; // by the identity node 1 had, as when its path was given at start
+        pick_kind kind;
+        std::vector<std::size_t> nodes;
+    };
+    const std::vector<row> picks = {
+        {"Page Turner", false, pick_kind::found, {0, 1}},
+        {"aa:BB", false, pick_kind::found, {0, 1}},
+        {"Page Turner Media", true, pick_kind::found, {1}},
+        {"page turner", false, pick_kind::absent, {}},
+        {"Twin", false, pick_kind::several, {2, 3}},
+        {"Screen", false, pick_kind::touch_screen, {}},
+        {virtual_mouse_name, false, pick_kind::virtual_mouse, {}},
+        {"USB Pad", false, pick_kind::found, {6, 7}},
+        {"", false, pick_kind::absent, {}},
+    };
+    for (const row& r : picks) {
+        wanted want{r.remote, std::nullopt};
+        if (r.by_identity)
+            want.identity = all[1].id;
+        const pick p = pick_remote(want, all);
+        EXPECT_EQ(p.kind, r.kind) << r.remote;
+        EXPECT_EQ(p.nodes, r.nodes) << r.remote;
+    }
+    struct fit_row {
+        const char* name;
+        std::vector<const char*> args;
+        std::vector<std::size_t> nodes;
+        fit_kind kind;
+        std::vector<bool> take;
+        const char* clicks; // of the first node
+    };
+    const std::vector<fit_row> fits = {
+        {"default map, a page turner and its media part", {"x"}, {0, 1}, fit_kind::fits, {true, true},
+         "left on KEY_PAGEDOWN"},
+        {"a mouse, grabbed: its own buttons", {"x"}, {5}, fit_kind::fits, {true},
+         "its own mouse buttons and wheel as themselves"},
+        {"a mouse, shared: nothing to do", {"--no-grab", "x"}, {5}, fit_kind::nothing_mapped, {false}, ""},
+        {"a --map code on one node of two", {"--map", "KEY_VOLUMEUP=middle", "x"}, {0, 1}, fit_kind::fits,
+         {false, true}, ""},
+        {"a --map code on none", {"--map", "KEY_ENTER=left", "x"}, {0, 1}, fit_kind::undeclared, {false, false}, ""},
+        {"a combo, grabbed", {"x"}, {7}, fit_kind::fits, {true},
+         "left on KEY_PAGEDOWN; its own mouse buttons and wheel as themselves"},
+        {"a combo, shared, default map", {"--no-grab", "x"}, {7}, fit_kind::fits, {true}, "left on KEY_PAGEDOWN"},
+        {"shared, mousedev clicks BTN_LEFT itself", {"--no-grab", "--map", "BTN_LEFT=right", "x"}, {7},
+         fit_kind::taps_twice, {true}, "right on BTN_LEFT"},
+        {"grabbed, BTN_LEFT mapped", {"--map", "BTN_LEFT=right", "x"}, {7}, fit_kind::fits, {true},
+         "right on BTN_LEFT; its own mouse buttons and wheel as themselves"},
+    };
+    for (const fit_row& r : fits) {
+        std::vector<std::string_view> words(r.args.begin(), r.args.end());
+        const remote_args a = parse_remote_args(words);
+        ASSERT_EQ(a.error, "") << r.name;
+        std::vector<const candidate*> nodes;
+        for (std::size_t i : r.nodes)
+            nodes.push_back(&all[i]);
+        const fit_verdict v = fit_of(a.map, a.given_map, a.grab, nodes);
+        EXPECT_EQ(v.kind, r.kind) << r.name;
+        EXPECT_EQ(v.take, r.take) << r.name;
+        EXPECT_EQ(clicks_text(a.map, a.grab, nodes[0]->caps), r.clicks) << r.name;
+    }
+    struct args_row {
+        std::vector<const char*> args;
+        const char* remote;
+        const char* error; // its start
+        bool grab;
+    };
+    const std::vector<args_row> lines = {
+        {{"--no-grab", "--map", "KEY_B=left", "--map=28=right", "Page Turner"}, "Page Turner", "", false},
+        {{"--", "-odd name"}, "-odd name", "", true},
+        {{"a", "b"}, "a", "one remote only: 'a' and 'b'", true},
+        {{}, "", "no REMOTE given", true},
+        {{"x", "--map"}, "x", "--map needs CODE=BUTTON", true},
+        {{"--grab\x1b", "x"}, "", "unknown option '--grab\\x1b'", true},
+        {{"-x\x1b[2J"}, "", "unknown option '-x\\x1b[2J'", true},
+        {{""}, "", "REMOTE is empty", true},
+    };
+    for (const args_row& r : lines) {
+        std::vector<std::string_view> words(r.args.begin(), r.args.end());
+        const remote_args a = parse_remote_args(words);
+        EXPECT_TRUE(a.error.starts_with(r.error) && (*r.error || a.error.empty())) << a.error;
+        EXPECT_EQ(a.remote, r.remote) << a.error;
+        EXPECT_EQ(a.grab, r.grab) << a.error;
+    }
+    EXPECT_EQ(parse_remote_args({"x"}).map.count, default_mappings.size());
+    EXPECT_EQ(parse_remote_args({"--map", "KEY_B=left", "x"}).map.count, 1u);
+    EXPECT_TRUE(parse_remote_args({"x", "--help", "--bad"}).help);
 }
 
 TEST(Numbers, InputDeviceNumbers)

@@ -3,6 +3,8 @@
 # mouse queue on real kernels.
 #   bash tools/bench.sh              latency, CPU, system calls, memory, and the one-shot tools compared
 #   bash tools/bench.sh soak         3,000 packets at full rate, then records, memory and descriptors checked
+#   bash tools/bench.sh remote       tapbridge-remote on the kernel tier's guest: latency over a mouse click,
+#                                    CPU per press, wake-ups at idle, memory
 #   bash tools/bench.sh rate [--arm] bursts and paced runs of clicks and wheel steps on Debian's kernel
 #                                    under qemu: how many become taps (--arm: the ARM guest, device build)
 # Extra arguments go to the script (for instance --taps 500, --packets 6000, --clicks 200, --smoke).
@@ -11,8 +13,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=bench
 case "${1:-}" in
-  soak|rate) mode=$1; shift ;;
-  --help|-h) sed -n '2,9s/^# \{0,1\}//p' "$0"; exit 0 ;;
+  soak|rate|remote) mode=$1; shift ;;
+  --help|-h) sed -n '2,11s/^# \{0,1\}//p' "$0"; exit 0 ;;
 esac
 source tools/quiet.sh
 quiet_log bench
@@ -28,6 +30,11 @@ if [ "$mode" = rate ]; then
   fi
   step "building tapbridge (cmake preset $preset)" build_preset "$preset"
   exec python3 bench/rate.py --build "build/$preset" "$@"
+fi
+if [ "$mode" = remote ]; then
+  bash tools/deps.sh --kernel
+  step "building tapbridge, tapbridge-remote and the guest driver (cmake preset default)" build_preset default
+  exec python3 bench/remote_bench.py --build build/default "$@"
 fi
 plain_chroot_check bench.sh
 bash tools/deps.sh --bench

@@ -3,6 +3,7 @@
 #include "input/kernel_file.hpp"
 #include "input/sysfs.hpp"
 #include "text/parse.hpp"
+#include "text/printable.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -126,4 +127,16 @@ found_list<process> processes_named(std::string_view name)
             found.push_back({pid, std::string(name)});
     }
     return result(pids, std::move(found));
+}
+
+std::string process_list(const found_list<process>& processes)
+{
+    if (processes.any.state == tri::unknown)
+        return "unknown: " + processes.any.why;
+    if (processes.items.empty())
+        return "no other process";
+    std::string text;
+    for (const process& p : processes.items)
+        text += (text.empty() ? "pid " : ", pid ") + std::to_string(p.pid) + " (" + printable(p.name) + ')';
+    return text;
 }

@@ -22,3 +22,7 @@ struct process {
 
 // Every other process whose command name (/proc/PID/comm) is name.
 [[nodiscard]] found_list<process> processes_named(std::string_view name);
+
+// "pid 12 (name), pid 40 (name)", names escaped; the text for nobody, or
+// why nobody can be named.
+[[nodiscard]] std::string process_list(const found_list<process>& processes);

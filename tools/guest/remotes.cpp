@@ -157,17 +157,37 @@ void unplug_remote(remote_device& remote)
     // The reader goes first: a removed device's node only says so.
     close_reader(remote);
     destroy(remote.device);
-    if (!remote.filler)
-        [[maybe_unused]] const std::string ignored = create(filler_description(), remote.filler);
+    // evdev hands out the lowest free number: fillers take those up to the
+    // one just freed.
+    constexpr int most_fillers = 64;
+    for (int i = 0; i < most_fillers; ++i) {
+        libevdev_uinput* filler = nullptr;
+        if (!create(filler_description(), filler).empty())
+            break;
+        remote.fillers.push_back(filler);
+        if (libevdev_uinput_get_devnode(filler) == remote.node)
+            break;
+    }
 }
+
+namespace {
+
+void destroy_fillers(remote_device& remote)
+{
+    for (libevdev_uinput*& filler : remote.fillers)
+        destroy(filler);
+    remote.fillers.clear();
+}
+
+} // namespace
 
 std::string replug_remote(remote_device& remote)
 {
     const std::string old_node = remote.node;
     std::string error = plug_remote(remote);
-    destroy(remote.filler);
+    destroy_fillers(remote);
     if (error.empty() && remote.node == old_node)
-        error = "came back as " + old_node + " again: the filler did not hold its number";
+        error = "came back as " + old_node + " again: the fillers did not hold its number";
     return error;
 }
 
@@ -175,7 +195,7 @@ void remove_remote(remote_device& remote)
 {
     close_reader(remote);
     destroy(remote.device);
-    destroy(remote.filler);
+    destroy_fillers(remote);
 }
 
 void report_remote(remote_device& remote)

@@ -29,7 +29,7 @@ struct remote_device {
     std::string name;     // as the driver names the device
     std::string phys;     // its attachment; nodes of one physical remote share it up to the last '/'
     libevdev_uinput* device; // null while unplugged
-    libevdev_uinput* filler; // holds the node number it had, while unplugged
+    std::vector<libevdev_uinput*> fillers; // hold the node number it had (and any lower free one), while unplugged
     std::string node;
     int reader;           // the second reader; -1 while unplugged
     int seen;             // events other than SYN_REPORT that reader got
@@ -39,15 +39,16 @@ struct remote_device {
 // what failed.
 [[nodiscard]] std::string plug_remote(remote_device& remote);
 
-// Removes the remote, as when it sleeps or leaves the range; a filler device
-// takes its node number, so that it comes back under another one.
+// Removes the remote, as when it sleeps or leaves the range; filler devices
+// take its node number (and the free ones below it), so that it comes back
+// under another one.
 void unplug_remote(remote_device& remote);
 
 // Brings an unplugged remote back under a new node number, then lets the
-// filler go. Returns an empty string, or what failed.
+// fillers go. Returns an empty string, or what failed.
 [[nodiscard]] std::string replug_remote(remote_device& remote);
 
-// Removes the remote and its filler for good.
+// Removes the remote and its fillers for good.
 void remove_remote(remote_device& remote);
 
 // Records what the remote's second reader got ("seen ID TYPE CODE VALUE",

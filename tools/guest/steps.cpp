@@ -1,5 +1,6 @@
 #include "steps.hpp"
 
+#include "measure.hpp"
 #include "readers.hpp"
 #include "report.hpp"
 
@@ -151,7 +152,7 @@ std::string remote_step(world& w, const std::string& rest)
     const auto kind = remote_kind_named(word);
     if (id.empty() || !kind || find_remote(w, id))
         return usage;
-    remote_device remote{id, *kind, "remote " + id, {}, nullptr, nullptr, {}, -1, 0};
+    remote_device remote{id, *kind, "remote " + id, {}, nullptr, {}, {}, -1, 0};
     if (auto [key, tail] = first_word(after); key == "phys") {
         auto [text, later] = first_word(tail);
         remote.phys = unescape(text);
@@ -207,6 +208,15 @@ std::string paced_step(world& w, const std::string& rest)
     return {};
 }
 
+// text with each $ID of a remote replaced by the node it has now.
+std::string with_nodes(const world& w, std::string text)
+{
+    for (const remote_device& r : w.remotes)
+        for (std::size_t at; (at = text.find('$' + r.id)) != std::string::npos;)
+            text.replace(at, r.id.size() + 1, r.node);
+    return text;
+}
+
 bool file_holds(const std::string& path, const std::string& text)
 {
     std::ifstream in(path);
@@ -225,9 +235,12 @@ std::string wait_step(world& w, const std::string& rest)
     if (id == "mice" && what == "packets" && count)
         return wait_until(w, [&] { return w.packets >= *count; }, wait_bound_ms) ? "" : "too few packets on /dev/input/mice";
     if (what == "holds" && !value.empty()) {
+        // $REMOTE: the node the remote has now.
+        const remote_device* r = value.starts_with('$') ? find_remote(w, value.substr(1)) : nullptr;
+        const std::string path = r ? r->node : value;
         pid_t holder = 0;
-        if (!wait_until(w, [&] { return (holder = holder_of(value)) != 0; }, wait_bound_ms, 20))
-            return "no process opened " + value;
+        if (!wait_until(w, [&] { return (holder = holder_of(path)) != 0; }, wait_bound_ms, 20))
+            return "no process opened " + path;
         // Named like a program of the scenario, so that its pid reads as $ID.
         record("pid", id + ' ' + std::to_string(holder));
         return {};
@@ -248,7 +261,7 @@ std::string wait_step(world& w, const std::string& rest)
     if (what == "lines" && count)
         done = wait_until(w, [&] { return p()->out_lines >= *count; }, wait_bound_ms);
     else if (what == "text" && !value.empty())
-        done = wait_until(w, [&, text = unescape(value)] { return p()->text.find(text) != std::string::npos; },
+        done = wait_until(w, [&, text = with_nodes(w, unescape(value))] { return p()->text.find(text) != std::string::npos; },
                           wait_bound_ms);
     else if (what == "idle")
         done = wait_until(w, [&] { return waiting_for_input(*p()); }, wait_bound_ms, 10);
@@ -327,6 +340,8 @@ std::string play(world& w, const step& s)
         return s.verb + ": no devices yet (screen first)";
     if (s.verb == "remote")
         return remote_step(w, s.rest);
+    if (s.verb == "measure")
+        return measure_step(w, s.rest);
     if (remote_device* r = find_remote(w, s.rest); r && s.verb == "unplug") {
         if (!r->device)
             return "unplug: " + r->id + " is not plugged in";

@@ -16,6 +16,7 @@
 //   press ID CODE                    a key down and up, each with its SYN_REPORT
 //   hat ID AXIS VALUE                one axis event (ABS_HAT0X ...) and its SYN_REPORT
 //   mouse ID TOKENS                  mouse tokens on a combo remote
+//   measure ID REMOTE CODE N IDLE_MS the benchmark's figures of tapbridge-remote ID (measure.hpp)
 //   run ID [as UID] [notty] COMMAND  COMMAND by sh -c on a terminal of its own, in the
 //                                    background; $TOUCH and $MOUSE name the event nodes.
 //                                    notty: with no terminal at all, as a boot script runs
@@ -31,7 +32,8 @@
 //                                    \x04 Ctrl-D)
 //   pause MS                         paces input (a held button, a long touch)
 //   wait ID lines N                  until ID printed N whole lines on standard output
-//   wait ID text TEXT                until ID printed TEXT, on either stream
+//   wait ID text TEXT                until ID printed TEXT, on either stream; $REMOTE in it:
+//                                    the node remote REMOTE has now
 //   wait ID idle                     until ID sleeps in poll or select: waiting for input,
 //                                    all it does before that done (a question asked and
 //                                    the touches made before it taken away)
@@ -41,8 +43,9 @@
 //   wait ID stopped                  until ID is stopped (after signal ID 19)
 //   wait ID seen N                   until remote ID's second reader got N events (not
 //                                    counting SYN_REPORTs)
-//   wait ID holds PATH               until a process other than the driver has PATH open;
-//                                    its pid is recorded as ID's
+//   wait ID holds PATH               until a process other than the driver has PATH open
+//                                    ($REMOTE: the node remote REMOTE has now); its pid is
+//                                    recorded as ID's
 //   wait file PATH TEXT              until the file PATH holds TEXT
 //   cpu ID MS                        records "cpu ID TICKS CPU_MS": the CPU time ID used in
 //                                    the next MS ms, in clock ticks (utime + stime, sampled)

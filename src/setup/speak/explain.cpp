@@ -32,18 +32,6 @@ void append_listed(std::string& list, const std::string& item, const char* separ
     list += item;
 }
 
-std::string process_list(const found_list<process>& processes)
-{
-    if (processes.any.state == tri::unknown)
-        return "unknown: " + processes.any.why;
-    if (processes.items.empty())
-        return "no other process";
-    std::string text;
-    for (const process& p : processes.items)
-        append_listed(text, "pid " + std::to_string(p.pid) + " (" + printable(p.name) + ')');
-    return text;
-}
-
 std::string device_text(const touch_screen& screen)
 {
     return printable(screen.node) + " \"" + printable(screen.name) + '"';

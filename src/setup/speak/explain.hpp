@@ -12,10 +12,6 @@
 // Adds item to a list written out as text: "a, b, c".
 void append_listed(std::string& list, const std::string& item, const char* separator = ", ");
 
-// "pid 12 (name), pid 40 (name)", the text for nobody, or why nobody can
-// be named.
-[[nodiscard]] std::string process_list(const found_list<process>& processes);
-
 // node "name", both printable.
 [[nodiscard]] std::string device_text(const touch_screen& screen);
 

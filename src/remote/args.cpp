@@ -1,0 +1,75 @@
+#include "remote/args.hpp"
+
+#include "text/printable.hpp"
+
+#include <string>
+
+namespace {
+
+std::string quoted(std::string_view word)
+{
+    return '\'' + printable(word) + '\'';
+}
+
+std::string map_problem(map_error error, std::string_view text)
+{
+    const std::string given = "--map " + quoted(text);
+    switch (error) {
+    case map_error::none: break;
+    case map_error::no_equals: return given + ": give CODE=BUTTON, for instance --map KEY_PAGEDOWN=left";
+    case map_error::unknown_code:
+        return given + ": no such code; give the kernel's name of a key or button (KEY_ENTER, BTN_TR), a hat end "
+                       "(ABS_HAT0X+, ABS_HAT0X-) or a key's number (115)";
+    case map_error::unknown_button:
+        return given + ": no such button; give left, right, middle, wheel-up or wheel-down";
+    case map_error::twice: return given + ": that code is mapped already; give each code once";
+    case map_error::full:
+        return given + ": more than " + std::to_string(map_capacity) + " codes mapped; map fewer";
+    }
+    return {};
+}
+
+} // namespace
+
+remote_args parse_remote_args(const std::vector<std::string_view>& args)
+{
+    remote_args parsed{false, false, true, false, {}, {}, {}};
+    bool remote_given = false;
+    bool options_done = false; // after "--", a name that starts with '-' is a name
+    for (std::size_t i = 0; i < args.size() && parsed.error.empty(); ++i) {
+        const std::string_view arg = args[i];
+        if (options_done || !arg.starts_with('-')) {
+            if (remote_given)
+                parsed.error = "one remote only: " + quoted(parsed.remote) + " and " + quoted(arg) +
+                               " (run one tapbridge-remote for each)";
+            else
+                parsed.remote = arg;
+            remote_given = true;
+        } else if (arg == "--") {
+            options_done = true;
+        } else if (arg == "--help" || arg == "--version") {
+            (arg == "--help" ? parsed.help : parsed.version) = true;
+            return parsed;
+        } else if (arg == "--no-grab") {
+            parsed.grab = false;
+        } else if (arg == "--map" || arg.starts_with("--map=")) {
+            const bool joined = arg.starts_with("--map=");
+            if (!joined && i + 1 == args.size()) {
+                parsed.error = "--map needs CODE=BUTTON";
+                break;
+            }
+            const std::string_view text = joined ? arg.substr(6) : args[++i];
+            parsed.given_map = true;
+            parsed.error = map_problem(add_mapping(parsed.map, text), text);
+        } else {
+            parsed.error = "unknown option " + quoted(arg);
+        }
+    }
+    if (parsed.error.empty() && !remote_given)
+        parsed.error = "no REMOTE given: its event node, its name or its unique id, as tapbridge-setup prints them";
+    if (parsed.error.empty() && parsed.remote.empty())
+        parsed.error = "REMOTE is empty";
+    if (parsed.error.empty() && !parsed.given_map)
+        parsed.map = default_map();
+    return parsed;
+}
