@@ -1166,10 +1166,19 @@ BOOT = [
      [call("start", [started("tb")], 0), holds("tb"), ("environ", "DISPLAY=:0"), CLICK,
       call("stop", [STOPPED_TB], 0)]),
     ("a REMOTE_LINE that cannot run: tapbridge runs all the same, status and stop name both", "mt", RUNS, "no",
-     [call("start", [started("tb")], 1, [ended(f"{INIT}: exec: line N: /usr/local/bin/tapbridge-remote: not found",
+     [call("start", [started("tb")], 1, [ended("tapbridge-remote: /dev/input/event99 does not exist: give the remote's "
+                                               "event node, name or unique id, as tapbridge-setup prints them",
                                                "tapbridge-remote", "REMOTE_LINE", REMOTE_LOG)]),
       holds("tb"), call("status", ["tapbridge is running (pid $tb)", "tapbridge-remote is not running"], 3),
-      call("stop", [STOPPED_TB, "tapbridge-remote is not running"], 0)], "/usr/local/bin/tapbridge-remote $MOUSE"),
+      call("stop", [STOPPED_TB, "tapbridge-remote is not running"], 0)],
+     "/usr/local/bin/tapbridge-remote /dev/input/event99"),
+    ("REMOTE_LINE: tapbridge-remote started first, a remote's press taps, stop ends both", "mt", RUNS, "no",
+     [("step", "remote p keyboard name Page Turner"),
+      call("start", [f"tapbridge-remote started (pid $N; errors go to {REMOTE_LOG})", started("tb")], 0), holds("tb"),
+      ("press", "p KEY_PAGEDOWN"),
+      call("status", ["tapbridge is running (pid $tb)", "tapbridge-remote is running (pid $N)"], 0),
+      call("stop", [STOPPED_TB, "tapbridge-remote stopped"], 0), ("press", "p KEY_PAGEDOWN", False)],
+     "/usr/local/bin/tapbridge-remote 'Page Turner'"),
     ("LINE empty: no start", "mt", "", "no",
      [call("start", [], 1, [f"LINE is empty: put the line that tapbridge-setup printed in {INIT}"]),
       call("status", [NOT_RUNNING], 3)]),
@@ -1179,10 +1188,15 @@ BOOT = [
 ]
 
 
+def quoted(text):
+    """text inside the single quotes of a sed script."""
+    return text.replace("'", "'\\''")
+
+
 def boot_scenario(name, kind, runs, fix, events, remote=""):
     steps = [f"screen {kind} 0 1071 0 1447",
              f"sh mkdir -p /var/run /var/log && rm -f /var/run/tapbridge*.pid {LOG} {REMOTE_LOG} && sed -e "
-             f"'s|^LINE=.*|LINE=\"{runs}\"|' -e 's|^REMOTE_LINE=.*|REMOTE_LINE=\"{remote}\"|' "
+             f"'s|^LINE=.*|LINE=\"{quoted(runs)}\"|' -e 's|^REMOTE_LINE=.*|REMOTE_LINE=\"{quoted(remote)}\"|' "
              f"-e 's|^FIX_TAP_TIME=.*|FIX_TAP_TIME={fix}|' {INIT_IN_GUEST} >{INIT}"]
     sc = Scenario(f"boot example: {name}", steps)
     clicks = taps = 0
@@ -1205,6 +1219,15 @@ def boot_scenario(name, kind, runs, fix, events, remote=""):
             steps.append(TAP_TIME)
         elif event[0] == "sh":
             steps.append(f"sh {event[1]}")
+        elif event[0] == "step":
+            steps.append(event[1])
+        elif event[0] == "press":
+            # A remote's press: a click of tapbridge-remote's virtual mouse, while it runs.
+            clicks, taps = clicks + 1, taps + (event[2] if len(event) > 2 else True)
+            steps += [f"press {event[1]}"]
+            steps += [f"wait mice packets {2 * clicks}", f"wait touch frames {4 * taps}"] if len(event) == 2 \
+                else ["pause 500"]
+            clicks -= len(event) > 2  # no virtual mouse then: no packet either
         elif event[0] == "environ":
             steps.append("sh tr '\\0' '\\n' </proc/$(cat /var/run/tapbridge.pid)/environ | grep '^DISPLAY='")
         else:
