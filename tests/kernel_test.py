@@ -949,6 +949,18 @@ REMOTE_REPORT = [
      remote_block("$C", "Combo", "  pages:    next page (left): KEY_PAGEDOWN, KEY_ENTER, KEY_VOLUMEDOWN; previous page "
                   "(right): KEY_PAGEUP, KEY_VOLUMEUP", "Combo", mouse=True),
      ["mice now: virtual mouse ($MOUSE), Combo ($C)", WRITABLE, READY]),
+    # Its line run as printed: the remote's presses tap, and held by tapbridge-remote the mouse is no trap.
+    ("the printed line run as printed: a gamepad's hat and shoulder tap their points", ["g gamepad name Pad"], [],
+     remote_block("$G", "Pad", GAMEPAD, "Pad"), [READY], [("hat g ABS_HAT0X 1", 1), ("hat g ABS_HAT0X 0", 0),
+                                                        ("press g BTN_TL", 2)]),
+    ("a remote that is also a mouse, held by tapbridge-remote: its own left button taps once, and no trap",
+     ["c combo name Combo"], [],
+     remote_block("$C", "Combo", "  pages:    next page (left): KEY_PAGEDOWN, KEY_ENTER, KEY_VOLUMEDOWN; previous page "
+                  "(right): KEY_PAGEUP, KEY_VOLUMEUP", "Combo", mouse=True), [READY],
+     [("mouse c L1 S L0 S", 1), ("press c KEY_VOLUMEUP", 2)],
+     ["mice now: virtual mouse ($MOUSE), Combo ($C, grabbed by tapbridge-remote, which passes its buttons on), "
+      "tapbridge-remote virtual mouse ($VM)", "  held:     by tapbridge-remote (open by pid $driver (tapbridge-guest), "
+      "pid $rm (tapbridge-remot)): it serves this remote now", READY]),
     ("two remotes of one name on two ports: the line names each by its node",
      ["a keyboard phys usb-1/input0 name Twin", "b keyboard phys usb-2/input0 name Twin"], [],
      remote_block("$A", "Twin", PAGE_TURNER, "$A") + remote_block("$B", "Twin", PAGE_TURNER, "$B"), [READY]),
@@ -980,13 +992,31 @@ def in_order(wanted):
     return judge
 
 
-def remote_report_scenario(name, remotes, before, blocks, rest):
+def remote_report_scenario(name, remotes, before, blocks, rest, presses=(), again=None):
     steps = ["screen mt 0 1071 0 1447"] + [f"remote {r}" for r in remotes] + before + ["run s tapbridge-setup",
                                                                                           "wait s exit"]
     sc = Scenario(f"remotes: the report: {name}", steps)
     sc.expect("end of the report", lambda d: d.exit("s"), "status 0")
     sc.expect("the remotes", lambda d: d.lines("out", "s"), in_order(blocks))
-    return sc.expect("the rest", lambda d: d.lines("out", "s"), in_order(rest))
+    sc.expect("the rest", lambda d: d.lines("out", "s"), in_order(rest))
+    if presses:
+        # The last remote's line, as printed: the report again sees it held; beside tapbridge, each press is
+        # one tap at its button's point.
+        steps += ["runline rm s run:", "wait rm text attached"]
+    if again:
+        steps += ["run s2 tapbridge-setup", "wait s2 exit"]
+        sc.expect("end of the report again", lambda d: d.exit("s2"), "status 0")
+        vm = re.compile(r"tapbridge-remote virtual mouse \(/dev/input/event\d+\)")
+        sc.expect("the report again", lambda d: [vm.sub("tapbridge-remote virtual mouse ($VM)", x)
+                                                 for x in d.lines("out", "s2")], in_order(again))
+    if presses:
+        steps += [TB_PTS, f"wait tb text {IMPS2}"]
+        taps = []
+        for step, button in presses:
+            taps += [(PTS[2 * button - 2], PTS[2 * button - 1])] if button else []
+            steps += [step, f"wait touch frames {4 * len(taps)}"]
+        sc.expect("frames on the touch node", Delivered.frames, tap_frames(taps))
+    return sc
 
 
 LEARNING = "tapbridge-setup --learn"
@@ -1000,7 +1030,9 @@ LEARN = [
      f"{LEARNING} $P", [["key p KEY_PAGEDOWN 1", "key p KEY_PAGEDOWN 2", "key p KEY_PAGEDOWN 0"],
                         ["press p KEY_PAGEUP"], SKIP],
      ["next page (left): KEY_PAGEDOWN", "previous page (right): KEY_PAGEUP", "menu (middle): skipped"], "status 0",
-     [], "--map KEY_PAGEDOWN=left --map KEY_PAGEUP=right 'Page Turner BT-1'", {"p": 0}),
+     [], "--map KEY_PAGEDOWN=left --map KEY_PAGEUP=right 'Page Turner BT-1'", {"p": 0},
+     # The line as printed: the keys learnt tap, one no longer mapped (Enter) does not.
+     [("press p KEY_PAGEUP", 2), ("press p KEY_ENTER", 0), ("press p KEY_PAGEDOWN", 1)]),
     ("without a node: the first remote to answer is the remote, the others let go at once",
      ["p keyboard name Page Turner BT-1", "v consumer name Shutter"], [], LEARNING,
      [["press v KEY_VOLUMEDOWN"], ["press p KEY_PAGEUP", "wait p seen 2", "press v KEY_VOLUMEUP"], SKIP],
@@ -1042,7 +1074,7 @@ LEARN = [
 QUESTIONS = ["next page (left): ", "previous page (right): ", "menu (middle): "]
 
 
-def learn_scenario(name, remotes, before, command, answers, answered, end, err, line, seen):
+def learn_scenario(name, remotes, before, command, answers, answered, end, err, line, seen, presses=()):
     steps = ["screen mt 0 1071 0 1447"] + [f"remote {r}" for r in remotes] + before + [f"run l {command}"]
     for question, answer in zip(QUESTIONS, answers):
         steps += [f"wait l text {question}press"] + answer
@@ -1060,6 +1092,13 @@ def learn_scenario(name, remotes, before, command, answers, answered, end, err, 
     last = lambda d: (d.lines("out", "l") or [""])[-1]  # noqa: E731
     no_line = lambda v: "a line printed" if v.startswith(f"  {REMOTE_PROGRAM}") else None  # noqa: E731
     sc.expect("the line", last, f"  {REMOTE_PROGRAM} {line}" if line else no_line)
+    if presses:
+        steps += [f"runline rm l {REMOTE_PROGRAM}", "wait rm text attached", TB_PTS, f"wait tb text {IMPS2}"]
+        taps = []
+        for step, button in presses:
+            taps += [(PTS[2 * button - 2], PTS[2 * button - 1])] if button else []
+            steps += [step, f"wait touch frames {4 * len(taps)}"]
+        sc.expect("frames on the touch node", Delivered.frames, tap_frames(taps))
     for rid, count in seen.items():
         # Held, the remote's keys reach no other reader; let go, they do again.
         sc.expect(f"what {rid}'s second reader saw", lambda d, rid=rid: len([t for t in d.tagged("seen") if t.split()[0] == rid]), count)

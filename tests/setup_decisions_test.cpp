@@ -506,7 +506,7 @@ TEST(Traps, TrapsDoubtsAndExitStatus)
         {"a second mouse grabbed: that one never taps", facts_with({screen(mt_only, false)}, ms(200),
          mice_access::read_write, {known(false), {}}, {vm_mouse, grabbed_mouse({{77, "x"}}).others[0]}),
          {trap::mouse_grabbed}, {}, status_traps},
-        {"a mouse held by tapbridge-remote: it passes the clicks on", grabbed_mouse({{78, "tapbridge-remote"}}), {},
+        {"a mouse held by tapbridge-remote: it passes the clicks on", grabbed_mouse({{78, "tapbridge-remot"}}), {},
          {}, status_ready},
         {"a grabbed keyboard is no mouse", facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write,
          {known(false), {}}, {vm_mouse, device("/dev/input/event4", "kbd", caps_of({{EV_KEY, KEY_A}}), known(false),

@@ -36,3 +36,8 @@ struct device_identity {
 constexpr const char* virtual_mouse_name = "tapbridge-remote virtual mouse";
 
 [[nodiscard]] bool is_virtual_mouse(const device_identity& id);
+
+// tapbridge-remote's program name, and the name a process running it has
+// in /proc/PID/comm: the kernel keeps 15 bytes of it.
+constexpr const char* remote_program_name = "tapbridge-remote";
+constexpr const char* remote_program_comm = "tapbridge-remot";

@@ -1,6 +1,7 @@
 #include "remote/serve.hpp"
 
 #include "input/evdev_node.hpp"
+#include "input/identity.hpp"
 #include "input/processes.hpp"
 #include "keymap/press.hpp"
 #include "remote/scan.hpp"
@@ -19,8 +20,6 @@
 namespace {
 
 constexpr const char* input_dir = "/dev/input";
-// What /proc/PID/comm shows of "tapbridge-remote": the kernel keeps 15 bytes.
-constexpr const char* server_comm = "tapbridge-remot";
 
 void error_line(const std::string& text)
 {
@@ -100,7 +99,7 @@ std::string misfit_text(const server& s, const fit_verdict& fit, const candidate
 found_list<process> other_servers(dev_t rdev)
 {
     found_list<process> holders = holders_of(rdev);
-    std::erase_if(holders.items, [](const process& p) { return p.name != server_comm; });
+    std::erase_if(holders.items, [](const process& p) { return p.name != remote_program_comm; });
     return holders;
 }
 

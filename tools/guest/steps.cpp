@@ -92,8 +92,13 @@ std::string runline_step(world& w, const std::string& rest)
         return "runline ID FROM PREFIX: FROM must be a program of this scenario";
     for (auto line = source->lines.rbegin(); line != source->lines.rend(); ++line) {
         const auto first = line->find_first_not_of(' ');
-        if (first != std::string::npos && line->compare(first, prefix.size(), prefix) == 0)
-            return start(w, {id, line->substr(first), std::nullopt, true});
+        if (first == std::string::npos || line->compare(first, prefix.size(), prefix) != 0)
+            continue;
+        // A label ("run:") is no part of the line it introduces.
+        std::string command = line->substr(first);
+        if (prefix.ends_with(':'))
+            command = command.substr(std::min(command.size(), command.find_first_not_of(' ', prefix.size())));
+        return start(w, {id, command, std::nullopt, true});
     }
     return from + " printed no line starting with " + prefix;
 }

@@ -16,7 +16,7 @@ bool may_be_fed(const input_device& d)
 bool grabbed_by_remote_program(const input_device& device)
 {
     return device.grabbed && std::any_of(device.holders.items.begin(), device.holders.items.end(),
-                                         [](const process& p) { return p.name == remote_program_name; });
+                                         [](const process& p) { return p.name == remote_program_comm; });
 }
 
 found_list<fed_device> fed_devices(const system_facts& facts)

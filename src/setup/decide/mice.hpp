@@ -7,9 +7,6 @@
 #include <string>
 #include <vector>
 
-// The name tapbridge-remote runs under, as /proc/PID/comm shows it.
-constexpr const char* remote_program_name = "tapbridge-remote";
-
 // True when the grab on the device is tapbridge-remote's: it passes a
 // grabbed device's own buttons and wheel on through its virtual mouse.
 [[nodiscard]] bool grabbed_by_remote_program(const input_device& device);

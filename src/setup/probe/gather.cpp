@@ -58,7 +58,7 @@ system_facts gather_facts(bool probe_grabs, bool probe_x)
     facts.mice_node = probe_mice();
     facts.tap_time = read_tap_time();
     facts.tapbridges = processes_named("tapbridge");
-    facts.remote_programs = processes_named(remote_program_name);
+    facts.remote_programs = processes_named(remote_program_comm);
     facts.uinput = probe_uinput();
     if (probe_x)
         facts.display = probe_display();
