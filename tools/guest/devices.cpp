@@ -162,15 +162,24 @@ std::optional<std::vector<tap_event>> mouse_events(std::string_view tokens)
 std::string make_devices(const screen_shape& shape, devices& made)
 {
     const auto slots = static_cast<std::size_t>(std::max(shape.slots, 0));
-    made = {nullptr, nullptr, {}, {}, shape, {std::vector<bool>(slots), std::vector<int>(slots), std::vector<int>(slots), 0}};
+    made = {nullptr, nullptr, {}, {}, shape, {std::vector<bool>(slots), std::vector<int>(slots), std::vector<int>(slots), 0},
+            nullptr, {}, {}, {}};
     if (std::string error = create(mouse_description(), made.mouse, made.mouse_node); !error.empty())
         return error;
     return create(screen_description(shape), made.screen, made.screen_node);
 }
 
+std::string make_other_screen(const screen_shape& shape, devices& made)
+{
+    const auto slots = static_cast<std::size_t>(std::max(shape.slots, 0));
+    made.other_shape = shape;
+    made.other_touch = {std::vector<bool>(slots), std::vector<int>(slots), std::vector<int>(slots), 0};
+    return create(screen_description(shape), made.other, made.other_node);
+}
+
 void remove_devices(devices& made)
 {
-    for (libevdev_uinput** device : {&made.mouse, &made.screen}) {
+    for (libevdev_uinput** device : {&made.mouse, &made.screen, &made.other}) {
         if (*device)
             libevdev_uinput_destroy(*device);
         *device = nullptr;

@@ -73,6 +73,12 @@ struct devices {
     std::string screen_node;
     screen_shape shape;
     fingers touch;
+    // A second touch screen, where a scenario asks for one: its touches
+    // reach /dev/input/mice as the first one's do.
+    libevdev_uinput* other;
+    std::string other_node;
+    screen_shape other_shape;
+    fingers other_touch;
 };
 
 // Makes the mouse, then the screen; their event nodes exist on return.
@@ -80,6 +86,9 @@ struct devices {
 [[nodiscard]] std::string make_devices(const screen_shape& shape, devices& made);
 
 void remove_devices(devices& made);
+
+// Makes the second touch screen. Returns an empty string, or what failed.
+[[nodiscard]] std::string make_other_screen(const screen_shape& shape, devices& made);
 
 // Removes the touch screen alone, as when it is unplugged; the mouse stays.
 void unplug_screen(devices& made);

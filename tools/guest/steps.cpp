@@ -12,6 +12,26 @@
 
 namespace {
 
+// screen2: a second touch screen beside the first, of its own kind and
+// range; it has no reader of its own.
+std::string make_other(world& w, const std::string& rest)
+{
+    const auto words = split_words(rest);
+    std::vector<int> numbers;
+    for (std::size_t i = 1; i < words.size(); ++i)
+        if (const auto n = parse_number(words[i]))
+            numbers.push_back(*n);
+    const auto kind = words.empty() ? std::nullopt : kind_named(words[0]);
+    if (!w.have_devices || w.made.other || !kind || words.size() != 5 || numbers.size() != 4)
+        return "screen2 KIND XMIN XMAX YMIN YMAX, once, after screen";
+    screen_shape shape{*kind, {numbers[0], numbers[1]}, {numbers[2], numbers[3]}, 0, "second touch screen",
+                       default_slot_count};
+    if (std::string error = make_other_screen(shape, w.made); !error.empty())
+        return error;
+    record("node", "touch2 " + w.made.other_node);
+    return {};
+}
+
 std::string make_screen(world& w, const std::string& rest)
 {
     constexpr const char* usage = "screen KIND XMIN XMAX YMIN YMAX [res N] [slots N] [name TEXT], once";
@@ -286,6 +306,8 @@ std::string play(world& w, const step& s)
 {
     if (s.verb == "screen")
         return make_screen(w, s.rest);
+    if (s.verb == "screen2")
+        return make_other(w, s.rest);
     if (s.verb == "run")
         return run_step(w, s.rest);
     if (s.verb == "runline")
@@ -380,6 +402,19 @@ std::string play(world& w, const step& s)
         return paced_step(w, s.rest);
     if (s.verb == "finger")
         return finger_step(w, s.rest);
+    if (s.verb == "tap2") {
+        const auto words = split_words(s.rest);
+        const auto x = words.size() == 2 ? parse_number(words[0]) : std::nullopt;
+        const auto y = words.size() == 2 ? parse_number(words[1]) : std::nullopt;
+        if (!w.made.other || !x || !y)
+            return "tap2 X Y, on the screen of screen2";
+        fingers& f = w.made.other_touch;
+        const screen_kind kind = w.made.other_shape.kind;
+        return emit(w.made.other, finger_frame(f, kind, finger_action::down, 0, *x, *y)) &&
+                       emit(w.made.other, finger_frame(f, kind, finger_action::up, 0, 0, 0))
+                   ? ""
+                   : "cannot write to the second touch screen";
+    }
     if (s.verb == "tap") {
         const auto words = split_words(s.rest);
         if (words.size() != 2)

@@ -4,6 +4,8 @@
 //                                    a mouse and a touch screen (mt, touchpad, direct),
 //                                    N units per mm on both axes, slots 0..N-1 (10
 //                                    unless given), TEXT its name (escapes as in keys)
+//   screen2 KIND XMIN XMAX YMIN YMAX a second touch screen, after screen; $TOUCH2 names it
+//   tap2 X Y                         a finger down and up on the second screen
 //   unplug                           removes the touch screen, as a cable pulled out
 //   remote ID KIND [phys TEXT] [name TEXT]
 //                                    a remote (keyboard, consumer, gamepad, combo, fullkbd:
