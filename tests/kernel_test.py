@@ -1011,6 +1011,17 @@ def in_order(wanted):
     return judge
 
 
+def press_beside_tapbridge(sc, steps, presses):
+    """tapbridge at PTS, then presses, (step, button or 0) each: each
+    button's press one tap at its point, the others none."""
+    steps += [TB_PTS, f"wait tb text {IMPS2}"]
+    taps = []
+    for step, button in presses:
+        taps += [(PTS[2 * button - 2], PTS[2 * button - 1])] if button else []
+        steps += [step, f"wait touch frames {4 * len(taps)}"]
+    sc.expect("frames on the touch node", Delivered.frames, tap_frames(taps))
+
+
 def remote_report_scenario(name, remotes, before, blocks, rest, presses=(), again=None):
     steps = ["screen mt 0 1071 0 1447"] + [f"remote {r}" for r in remotes] + before + ["run s tapbridge-setup",
                                                                                           "wait s exit"]
@@ -1029,12 +1040,7 @@ def remote_report_scenario(name, remotes, before, blocks, rest, presses=(), agai
         sc.expect("the report again", lambda d: [vm.sub("tapbridge-remote virtual mouse ($VM)", x)
                                                  for x in d.lines("out", "s2")], in_order(again))
     if presses:
-        steps += [TB_PTS, f"wait tb text {IMPS2}"]
-        taps = []
-        for step, button in presses:
-            taps += [(PTS[2 * button - 2], PTS[2 * button - 1])] if button else []
-            steps += [step, f"wait touch frames {4 * len(taps)}"]
-        sc.expect("frames on the touch node", Delivered.frames, tap_frames(taps))
+        press_beside_tapbridge(sc, steps, presses)
     return sc
 
 
@@ -1112,12 +1118,8 @@ def learn_scenario(name, remotes, before, command, answers, answered, end, err, 
     no_line = lambda v: "a line printed" if v.startswith(f"  {REMOTE_PROGRAM}") else None  # noqa: E731
     sc.expect("the line", last, f"  {REMOTE_PROGRAM} {line}" if line else no_line)
     if presses:
-        steps += [f"runline rm l {REMOTE_PROGRAM}", "wait rm text attached", TB_PTS, f"wait tb text {IMPS2}"]
-        taps = []
-        for step, button in presses:
-            taps += [(PTS[2 * button - 2], PTS[2 * button - 1])] if button else []
-            steps += [step, f"wait touch frames {4 * len(taps)}"]
-        sc.expect("frames on the touch node", Delivered.frames, tap_frames(taps))
+        steps += [f"runline rm l {REMOTE_PROGRAM}", "wait rm text attached"]
+        press_beside_tapbridge(sc, steps, presses)
     for rid, count in seen.items():
         # Held, the remote's keys reach no other reader; let go, they do again.
         sc.expect(f"what {rid}'s second reader saw", lambda d, rid=rid: len([t for t in d.tagged("seen") if t.split()[0] == rid]), count)
