@@ -980,6 +980,17 @@ REMOTE_REPORT = [
      ["mice now: virtual mouse ($MOUSE), Combo ($C, grabbed by tapbridge-remote, which passes its buttons on), "
       "tapbridge-remote virtual mouse ($VM)", "  held:     by tapbridge-remote (open by pid $driver (tapbridge-guest), "
       "pid $rm (tapbridge-remot)): it serves this remote now", READY]),
+    # tapbridge-remote --no-grab grabs nothing: the grab on the mouse is another's, and its clicks are lost.
+    ("a remote that is also a mouse, shared by tapbridge-remote and grabbed by another: a trap",
+     ["c combo name Combo"], [f"run rm {REMOTE_PROGRAM} --no-grab Combo", "wait rm text attached",
+                              "run g /guest/tapbridge-guest --grab $C", "wait g text grabbed"],
+     remote_block("$C", "Combo", "  pages:    next page (left): KEY_PAGEDOWN, KEY_ENTER, KEY_VOLUMEDOWN; previous page "
+                  "(right): KEY_PAGEUP, KEY_VOLUMEUP", "Combo", "by another process (open by pid $driver "
+                  "(tapbridge-guest), pid $rm (tapbridge-remot), pid $g (tapbridge-guest)), which takes every key: "
+                  "tapbridge-remote cannot take it while that program holds it", mouse=True),
+     [MEND, "  - the mouse $C \"Combo\" is grabbed by another process (open by pid $driver (tapbridge-guest), pid "
+      "$rm (tapbridge-remot), pid $g (tapbridge-guest)): mousedev gets none of its clicks, so tapbridge never sees "
+      "them. Stop that program, or use another mouse."], (), None, 1),
     ("two remotes of one name on two ports: the line names each by its node",
      ["a keyboard phys usb-1/input0 name Twin", "b keyboard phys usb-2/input0 name Twin"], [],
      remote_block("$A", "Twin", PAGE_TURNER, "$A") + remote_block("$B", "Twin", PAGE_TURNER, "$B"), [READY]),
@@ -1022,11 +1033,11 @@ def press_beside_tapbridge(sc, steps, presses):
     sc.expect("frames on the touch node", Delivered.frames, tap_frames(taps))
 
 
-def remote_report_scenario(name, remotes, before, blocks, rest, presses=(), again=None):
+def remote_report_scenario(name, remotes, before, blocks, rest, presses=(), again=None, status=0):
     steps = ["screen mt 0 1071 0 1447"] + [f"remote {r}" for r in remotes] + before + ["run s tapbridge-setup",
                                                                                           "wait s exit"]
     sc = Scenario(f"remotes: the report: {name}", steps)
-    sc.expect("end of the report", lambda d: d.exit("s"), "status 0")
+    sc.expect("end of the report", lambda d: d.exit("s"), f"status {status}")
     sc.expect("the remotes", lambda d: d.lines("out", "s"), in_order(blocks))
     sc.expect("the rest", lambda d: d.lines("out", "s"), in_order(rest))
     if presses:

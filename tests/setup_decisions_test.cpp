@@ -508,6 +508,11 @@ TEST(Traps, TrapsDoubtsAndExitStatus)
          {trap::mouse_grabbed}, {}, status_traps},
         {"a mouse held by tapbridge-remote: it passes the clicks on", grabbed_mouse({{78, "tapbridge-remot"}}), {},
          {}, status_ready},
+        {"a tapbridge-remote --no-grab grabs nothing: another holds the grab", [&] {
+             system_facts f = grabbed_mouse({{78, "tapbridge-remot"}});
+             f.sharing_remotes = {78};
+             return f;
+         }(), {trap::mouse_grabbed}, {}, status_traps},
         {"a grabbed keyboard is no mouse", facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write,
          {known(false), {}}, {vm_mouse, device("/dev/input/event4", "kbd", caps_of({{EV_KEY, KEY_A}}), known(false),
                                                true)}), {}, {}, status_ready},

@@ -114,6 +114,22 @@ std::vector<found_list<process>> holders_of_each(const std::vector<dev_t>& rdevs
     return found;
 }
 
+bool started_with(int pid, std::string_view option)
+{
+    const kernel_file cmdline = read_kernel_file("/proc/" + std::to_string(pid) + "/cmdline", 4096);
+    // The arguments, each ended by a NUL; the program's name first.
+    std::string_view rest = cmdline.text;
+    for (bool first = true; !rest.empty(); first = false) {
+        const std::string_view arg = rest.substr(0, rest.find('\0'));
+        rest.remove_prefix(std::min(rest.size(), arg.size() + 1));
+        if (!first && arg == "--")
+            return false;
+        if (!first && arg == option)
+            return true;
+    }
+    return false;
+}
+
 found_list<process> processes_named(std::string_view name)
 {
     const found_list<int> pids = other_pids();

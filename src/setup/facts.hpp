@@ -91,6 +91,7 @@ struct system_facts {
     tap_time_fact tap_time;
     found_list<process> tapbridges;   // tapbridge processes running now
     found_list<process> remote_programs; // tapbridge-remote processes running now
+    std::vector<int> sharing_remotes;  // of those, the ones that share their remote (--no-grab): they grab nothing
     uinput_facts uinput;
     display_facts display;
     std::string nodes_hidden;         // why /dev/input could not be looked at whole; empty when it could

@@ -13,10 +13,12 @@ bool may_be_fed(const input_device& d)
 
 } // namespace
 
-bool grabbed_by_remote_program(const input_device& device)
+bool grabbed_by_remote_program(const system_facts& facts, const input_device& device)
 {
-    return device.grabbed && std::any_of(device.holders.items.begin(), device.holders.items.end(),
-                                         [](const process& p) { return p.name == remote_program_comm; });
+    const auto& sharing = facts.sharing_remotes;
+    return device.grabbed && std::any_of(device.holders.items.begin(), device.holders.items.end(), [&](const process& p) {
+        return p.name == remote_program_comm && std::find(sharing.begin(), sharing.end(), p.pid) == sharing.end();
+    });
 }
 
 found_list<fed_device> fed_devices(const system_facts& facts)
@@ -41,7 +43,7 @@ std::vector<const input_device*> grabbed_mice(const system_facts& facts)
 {
     std::vector<const input_device*> grabbed;
     for (const input_device& d : facts.others)
-        if ((d.fed.state == tri::yes || may_be_fed(d)) && d.grabbed && !grabbed_by_remote_program(d))
+        if ((d.fed.state == tri::yes || may_be_fed(d)) && d.grabbed && !grabbed_by_remote_program(facts, d))
             grabbed.push_back(&d);
     return grabbed;
 }

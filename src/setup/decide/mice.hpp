@@ -8,8 +8,10 @@
 #include <vector>
 
 // True when the grab on the device is tapbridge-remote's: it passes a
-// grabbed device's own buttons and wheel on through its virtual mouse.
-[[nodiscard]] bool grabbed_by_remote_program(const input_device& device);
+// grabbed device's own buttons and wheel on through its virtual mouse. The
+// kernel does not say who holds a grab: it is taken for tapbridge-remote's
+// when one that grabs (no --no-grab) has the device open.
+[[nodiscard]] bool grabbed_by_remote_program(const system_facts& facts, const input_device& device);
 
 enum class feed_kind {
     mouse,         // a mouse, a touchpad, a keyboard's pointer

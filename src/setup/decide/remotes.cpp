@@ -60,7 +60,7 @@ std::vector<remote_trap> remote_traps(const system_facts& facts, const input_dev
     std::vector<remote_trap> traps;
     if (facts.uinput.access != uinput_access::writable)
         traps.push_back(remote_trap::no_uinput);
-    if (grabbed_by_remote_program(device))
+    if (grabbed_by_remote_program(facts, device))
         traps.push_back(remote_trap::served);
     else if (device.grabbed)
         traps.push_back(remote_trap::held);

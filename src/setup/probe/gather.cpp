@@ -59,6 +59,9 @@ system_facts gather_facts(bool probe_grabs, bool probe_x)
     facts.tap_time = read_tap_time();
     facts.tapbridges = processes_named("tapbridge");
     facts.remote_programs = processes_named(remote_program_comm);
+    for (const process& p : facts.remote_programs.items)
+        if (started_with(p.pid, "--no-grab"))
+            facts.sharing_remotes.push_back(p.pid);
     facts.uinput = probe_uinput();
     if (probe_x)
         facts.display = probe_display();

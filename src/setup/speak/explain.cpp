@@ -101,7 +101,7 @@ std::string fed_devices_text(const system_facts& facts)
         std::string item = printable(f.name) + " (" + printable(f.node);
         if (f.kind == feed_kind::touch_screen)
             item += ", a touch screen";
-        else if (f.device->grabbed && !grabbed_by_remote_program(*f.device))
+        else if (f.device->grabbed && !grabbed_by_remote_program(facts, *f.device))
             item += ", grabbed: none of its clicks reach tapbridge";
         else if (f.device->grabbed)
             item += ", grabbed by tapbridge-remote, which passes its buttons on";

@@ -33,17 +33,17 @@ std::string pages_text(const input_caps& caps)
     return text;
 }
 
-std::string held_text(const input_device& d)
+std::string held_text(const system_facts& facts, const input_device& d)
 {
     if (!d.grabbed)
         return "none";
-    if (grabbed_by_remote_program(d))
+    if (grabbed_by_remote_program(facts, d))
         return "by tapbridge-remote (open by " + process_list(d.holders) + "): it serves this remote now";
     return "by another process (open by " + process_list(d.holders) + "), which takes every key: tapbridge-remote "
            "cannot take it while that program holds it";
 }
 
-void print_remote(const input_device& d, const std::vector<input_device>& others)
+void print_remote(const system_facts& facts, const input_device& d)
 {
     std::printf("%s \"%s\"\n", printable(d.node).c_str(), printable(d.id.name).c_str());
     std::printf("  id:       %s\n", d.id.uniq.empty() ? "none" : printable(d.id.uniq).c_str());
@@ -56,10 +56,10 @@ void print_remote(const input_device& d, const std::vector<input_device>& others
     if (mousedev_may_feed(d.caps))
         std::puts("  mouse:    a mouse too: while tapbridge-remote holds it, its own buttons and wheel go on "
                   "through the virtual mouse");
-    std::printf("  held:     %s\n", held_text(d).c_str());
+    std::printf("  held:     %s\n", held_text(facts, d).c_str());
     if (!pages.empty())
         std::printf("  run:      %s %s\n", program_beside(remote_program_name).c_str(),
-                    shell_word(remote_argument(d, others)).c_str());
+                    shell_word(remote_argument(d, facts.others)).c_str());
 }
 
 } // namespace
@@ -73,7 +73,7 @@ void print_remotes(const system_facts& facts)
         if (!any)
             std::puts("Remotes (keys, buttons or a hat that tapbridge-remote turns into clicks for tapbridge):");
         any = true;
-        print_remote(d, facts.others);
+        print_remote(facts, d);
     }
     if (!any)
         std::puts("Remotes: none (a page turner, camera or media remote, or gamepad that sends keys: connect it and "
