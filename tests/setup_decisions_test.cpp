@@ -234,6 +234,8 @@ TEST(Remotes, WhichDevicesAndHowTheLineNamesThem)
         vm_mouse,
         device("/dev/input/event11", "pen", pen_caps, known(true)),
         device("/dev/input/event12", virtual_mouse_name, mouse_caps, known(true)),
+        device("/dev/input/event13", "Ring", page_turner, known(false), false, {}, "", "00:1a:7d:da:71:13"),
+        device("/dev/input/event14", "Ring", page_turner, known(false), false, {}, "", "00:1a:7d:da:71:13"),
     };
     struct row {
         std::size_t device;
@@ -253,6 +255,8 @@ TEST(Remotes, WhichDevicesAndHowTheLineNamesThem)
         {8, false, "vm-mouse", 0},
         {9, false, "pen", 0},
         {10, false, "/dev/input/event12", 0}, // tapbridge-remote never takes a virtual mouse by name
+        {11, true, "/dev/input/event13", 2},  // a Bluetooth adapter's address is no one remote's port
+        {12, true, "/dev/input/event14", 2},
     };
     for (const row& r : rows) {
         const input_device& d = devices[r.device];
@@ -736,6 +740,8 @@ TEST(Keymap, WhichNodesTheRemoteIsAndWhetherTheMapFits)
         {"/dev/input/event5", 0, {virtual_mouse_name, "", ""}, mouse, true},
         {"/dev/input/event6", 0, {"USB Pad", "", "usb-1/input0"}, keyboard, false},
         {"/dev/input/event7", 0, {"USB Pad Mouse", "", "usb-1/input1"}, combo, true},
+        {"/dev/input/event8", 0, {"Ring", "", "00:1a:7d:da:71:13"}, keyboard, false},
+        {"/dev/input/event9", 0, {"Ring", "", "00:1a:7d:da:71:13"}, keyboard, false},
     };
     struct row {
         const char* remote;
@@ -752,6 +758,7 @@ TEST(Keymap, WhichNodesTheRemoteIsAndWhetherTheMapFits)
         {"Screen", false, pick_kind::touch_screen, {}},
         {virtual_mouse_name, false, pick_kind::virtual_mouse, {}},
         {"USB Pad", false, pick_kind::found, {6, 7}},
+        {"Ring", false, pick_kind::several, {8, 9}}, // two rings on one Bluetooth adapter
         {"", false, pick_kind::absent, {}},
     };
     for (const row& r : picks) {

@@ -27,7 +27,10 @@ std::string physical_device(const device_identity& id)
 {
     if (!id.uniq.empty())
         return id.uniq;
-    return id.phys.substr(0, std::min(id.phys.size(), id.phys.rfind('/')));
+    // A phys without a '/' names no port of the device's own: Bluetooth's
+    // is the adapter's address, which every device paired to it shares.
+    const std::size_t slash = id.phys.rfind('/');
+    return slash == std::string::npos ? std::string() : id.phys.substr(0, slash);
 }
 
 bool same_physical(const device_identity& a, const device_identity& b)

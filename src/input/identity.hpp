@@ -19,8 +19,9 @@ struct device_identity {
 // nodes (a keyboard part and a consumer-control part, for instance), which
 // share its unique id or, without one, the port it is attached to: phys up
 // to its last '/', "usb-0000:00:14.0-1" of "usb-0000:00:14.0-1/input1".
-// Empty when the driver gives neither (a virtual device): then no other node
-// is known to belong to it.
+// Empty when the driver gives neither (a virtual device), or a phys with no
+// port in it (a Bluetooth adapter's address): then no other node is known
+// to belong to it.
 [[nodiscard]] std::string physical_device(const device_identity& id);
 
 // True when both nodes are known to belong to one physical device.
