@@ -430,6 +430,14 @@ REPORT = [
       "tapbridge)", NONE_RUNNING, MEND, "  - the mouse $MOUSE \"virtual mouse\" is grabbed by another process (open "
       "by pid $g (tapbridge-guest)): mousedev gets none of its clicks, so tapbridge never sees them. Stop that "
       "program, or use another mouse.", line(DEFAULT)], ""),
+    # BTN_TOUCH is mousedev's left button on any device it feeds without BTN_TOOL_FINGER, relative axes or not.
+    ("a touch device that also moves relatively: its touches click left, point 1 off", "mt 0 1071 0 1447",
+     ["remote h hybrid name Hybrid"], 0,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, MICE_RW, "mice now: virtual mouse ($MOUSE), Hybrid ($H)", NONE_RUNNING,
+      "Layout (page turning): left off: mousedev makes every touch on $H \"Hybrid\" a left click, which would tap "
+      "point 1, so wheel down alone gives next page; right = previous page at 15%,50%; middle = menu at 50%,5%; "
+      "wheel up = previous page at 15%,50%; wheel down = next page at 85%,50%", READY, line([-1, -1] + DEFAULT[2:])],
+     "R"),
     ("a user who may read the screen and /dev/input/mice only", "mt 0 1071 0 1447",
      ["sh chmod 644 $TOUCH /dev/input/mice"], 1,
      [RECORDS_ALL, NOT_FED, "  open by:  no other process that this user can see (root sees all)", NO_GRAB,

@@ -171,7 +171,7 @@ std::string finger_step(world& w, const std::string& rest)
 
 std::string remote_step(world& w, const std::string& rest)
 {
-    constexpr const char* usage = "remote ID keyboard|consumer|gamepad|combo|fullkbd [phys TEXT] [name TEXT]";
+    constexpr const char* usage = "remote ID keyboard|consumer|gamepad|combo|fullkbd|hybrid [phys TEXT] [name TEXT]";
     const auto [id, more] = first_word(rest);
     auto [word, after] = first_word(more);
     const auto kind = remote_kind_named(word);
