@@ -430,6 +430,14 @@ REPORT = [
       "tapbridge)", NONE_RUNNING, MEND, "  - the mouse $MOUSE \"virtual mouse\" is grabbed by another process (open "
       "by pid $g (tapbridge-guest)): mousedev gets none of its clicks, so tapbridge never sees them. Stop that "
       "program, or use another mouse.", line(DEFAULT)], ""),
+    # BTN_TOUCH is mousedev's left button on any device it feeds without BTN_TOOL_FINGER, relative axes or not.
+    ("a touch device that also moves relatively: its touches click left, point 1 off", "mt 0 1071 0 1447",
+     ["remote h hybrid name Hybrid"], 0,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, MICE_RW, "mice now: virtual mouse ($MOUSE), Hybrid ($H)", NONE_RUNNING,
+      "Layout (page turning): left off: mousedev makes every touch on $H \"Hybrid\" a left click, which would tap "
+      "point 1, so wheel down alone gives next page; right = previous page at 15%,50%; middle = menu at 50%,5%; "
+      "wheel up = previous page at 15%,50%; wheel down = next page at 85%,50%", READY, line([-1, -1] + DEFAULT[2:])],
+     "R"),
     ("a user who may read the screen and /dev/input/mice only", "mt 0 1071 0 1447",
      ["sh chmod 644 $TOUCH /dev/input/mice"], 1,
      [RECORDS_ALL, NOT_FED, "  open by:  no other process that this user can see (root sees all)", NO_GRAB,
@@ -490,6 +498,7 @@ ASKED = "touch where it should tap; hold still 1 s: off; two fingers: stop"
 NO_KEYBOARD = "Standard input is closed: there is no keyboard, so touches alone answer."
 ALL_OFF = ("  - every point is off (-1 -1): this line prints a line for each button and taps nothing. Give at least "
            "one point (tapbridge-setup --pick, and touch instead of pressing Enter).")
+NO_TRACKING = "  - $TOUCH drops records a tap needs (see \"records\" above): tapbridge's taps will not register there."
 ENTER, CTRL_C, CTRL_D = ["keys p \\n"], ["keys p \\x03"], ["keys p \\x04"]
 LEFT_OFF = ("left: off. mousedev feeds this screen into /dev/input/mice with BTN_TOUCH as the left button, so every "
             "tap would come back as a left press and tap point 1 again; point 1 stays -1 -1.")
@@ -624,6 +633,11 @@ PICK = [
     ("touchpad kind, standard input closed: five touches, tap_time still to mend", "touchpad 0 1071 0 1447", [],
      f"{PICK_RUN} $TOUCH <&-", [T(300, 400), T(500, 600), T(700, 800), T(900, 1000), T(100, 200)],
      [(300, 400), (500, 600), (700, 800), (900, 1000), (100, 200)], "status 1", [], ""),
+    # Without ABS_MT_SLOT (type A) libevdev keeps no slots: BTN_TOUCH begins and ends the contact.
+    ("a screen without slots (type A), standard input closed: touches answer", "mt 0 1071 0 1447 slots 0", [],
+     f"{PICK_RUN} $TOUCH <&-", [T(150, 300), ["finger down 0 500 500", "finger move 0 900 1000", "finger up 0"],
+                                HOLD(300, 300), F(1, 700, 800), T(100, 200)],
+     [(150, 300), (900, 1000), OFF, (700, 800), (100, 200)], "status 1", [], ""),
     ("direct kind, standard input closed: four touches", "direct 0 1071 0 1447", [], f"{PICK_RUN} $TOUCH <&-",
      [T(300, 400), T(500, 600), T(700, 800), T(900, 1000)], [(300, 400), (500, 600), (700, 800), (900, 1000)],
      "status 0", [], "R"),
@@ -714,6 +728,8 @@ def pick_scenario(name, screen, before, command, answers, points, end, err, acti
         full = ([OFF] if kind == "direct" else []) + points
         # What status 1 has to mend here: every point off, or tap_time on the touchpad kind.
         mend = [ALL_OFF] if set(full) == {OFF} else [TAP_TIME_TRAP] if kind == "touchpad" else []
+        # Without slots the screen declares no ABS_MT_TRACKING_ID, which tapbridge's taps need.
+        mend += [NO_TRACKING] if " slots 0" in screen else []
         want += [READY] if end == "status 0" else [MEND] + mend
         want.append(line(flat(full), next((PATHS[p][1] for p in PATHS if p in command), "$TOUCH")))
     stopped = end in ("signal 2", "status 130")

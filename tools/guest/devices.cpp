@@ -40,8 +40,10 @@ libevdev* screen_description(const screen_shape& shape)
     libevdev_enable_event_code(device, EV_KEY, BTN_TOUCH, nullptr);
     if (shape.kind != screen_kind::direct)
         libevdev_enable_event_code(device, EV_KEY, BTN_TOOL_FINGER, nullptr);
-    enable_axis(device, ABS_MT_SLOT, 0, shape.slots - 1);
-    enable_axis(device, ABS_MT_TRACKING_ID, 0, max_tracking_id);
+    if (shape.slots > 0) {
+        enable_axis(device, ABS_MT_SLOT, 0, shape.slots - 1);
+        enable_axis(device, ABS_MT_TRACKING_ID, 0, max_tracking_id);
+    }
     enable_axis(device, ABS_MT_POSITION_X, shape.x.minimum, shape.x.maximum, shape.resolution);
     enable_axis(device, ABS_MT_POSITION_Y, shape.y.minimum, shape.y.maximum, shape.resolution);
     if (shape.kind != screen_kind::mt) {
@@ -93,6 +95,27 @@ void end_frame(const fingers& state, screen_kind kind, bool touching, std::vecto
     events.push_back({EV_SYN, SYN_REPORT, 0});
 }
 
+// A type-A frame: the contacts down, each ended by SYN_MT_REPORT; a lone
+// SYN_MT_REPORT once none is.
+std::vector<tap_event> contacts_frame(fingers& state, screen_kind kind, bool touching)
+{
+    std::vector<tap_event> events;
+    for (std::size_t i = 0; i < state.down.size(); ++i)
+        if (state.down[i])
+            events.insert(events.end(), {{EV_ABS, ABS_MT_POSITION_X, state.x[i]},
+                                         {EV_ABS, ABS_MT_POSITION_Y, state.y[i]}, {EV_SYN, SYN_MT_REPORT, 0}});
+    if (events.empty())
+        events.push_back({EV_SYN, SYN_MT_REPORT, 0});
+    end_frame(state, kind, touching, events);
+    return events;
+}
+
+fingers fingers_for(const screen_shape& shape)
+{
+    const auto slots = static_cast<std::size_t>(shape.slots > 0 ? shape.slots : 2);
+    return {std::vector<bool>(slots), std::vector<int>(slots), std::vector<int>(slots), 0, shape.slots == 0};
+}
+
 } // namespace
 
 std::optional<screen_kind> kind_named(std::string_view name)
@@ -112,6 +135,12 @@ std::vector<tap_event> finger_frame(fingers& state, screen_kind kind, finger_act
         return lift_frame(state, kind, {slot});
     const auto s = static_cast<std::size_t>(slot);
     const bool touching = any_down(state);
+    if (state.type_a) {
+        state.down[s] = true;
+        state.x[s] = x;
+        state.y[s] = y;
+        return contacts_frame(state, kind, touching);
+    }
     std::vector<tap_event> events{{EV_ABS, ABS_MT_SLOT, slot}};
     if (action == finger_action::down)
         events.push_back({EV_ABS, ABS_MT_TRACKING_ID, state.next_id++ % (max_tracking_id + 1)});
@@ -127,6 +156,11 @@ std::vector<tap_event> finger_frame(fingers& state, screen_kind kind, finger_act
 std::vector<tap_event> lift_frame(fingers& state, screen_kind kind, const std::vector<int>& slots)
 {
     const bool touching = any_down(state);
+    if (state.type_a) {
+        for (int slot : slots)
+            state.down[static_cast<std::size_t>(slot)] = false;
+        return contacts_frame(state, kind, touching);
+    }
     std::vector<tap_event> events;
     for (int slot : slots) {
         events.push_back({EV_ABS, ABS_MT_SLOT, slot});
@@ -161,9 +195,7 @@ std::optional<std::vector<tap_event>> mouse_events(std::string_view tokens)
 
 std::string make_devices(const screen_shape& shape, devices& made)
 {
-    const auto slots = static_cast<std::size_t>(std::max(shape.slots, 0));
-    made = {nullptr, nullptr, {}, {}, shape, {std::vector<bool>(slots), std::vector<int>(slots), std::vector<int>(slots), 0},
-            nullptr, {}, {}, {}};
+    made = {nullptr, nullptr, {}, {}, shape, fingers_for(shape), nullptr, {}, {}, {}};
     if (std::string error = create(mouse_description(), made.mouse, made.mouse_node); !error.empty())
         return error;
     return create(screen_description(shape), made.screen, made.screen_node);
@@ -171,9 +203,8 @@ std::string make_devices(const screen_shape& shape, devices& made)
 
 std::string make_other_screen(const screen_shape& shape, devices& made)
 {
-    const auto slots = static_cast<std::size_t>(std::max(shape.slots, 0));
     made.other_shape = shape;
-    made.other_touch = {std::vector<bool>(slots), std::vector<int>(slots), std::vector<int>(slots), 0};
+    made.other_touch = fingers_for(shape);
     return create(screen_description(shape), made.other, made.other_node);
 }
 

@@ -30,7 +30,7 @@ struct screen_shape {
     axis_span y;
     int resolution;   // units per mm on both position axes; 0: none given
     std::string name; // as the driver names the device
-    int slots;        // ABS_MT_SLOT 0..slots-1
+    int slots;        // ABS_MT_SLOT 0..slots-1; 0: no slots, contacts as type-A drivers send them
 };
 
 // The name a screen gets unless a scenario gives another.
@@ -46,6 +46,9 @@ struct fingers {
     std::vector<int> x;
     std::vector<int> y;
     int next_id; // tracking ids count up, as drivers hand them out
+    // No slots (type A): every frame lists the contacts down, each ended by
+    // SYN_MT_REPORT, without tracking ids; two of them.
+    bool type_a;
 };
 
 enum class finger_action { down, move, up };

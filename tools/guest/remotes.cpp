@@ -70,6 +70,13 @@ libevdev* remote_description(const remote_device& remote)
         for (unsigned code = KEY_ESC; code <= KEY_MICMUTE; ++code)
             libevdev_enable_event_code(device, EV_KEY, code, nullptr);
         break;
+    case remote_kind::hybrid:
+        libevdev_enable_event_code(device, EV_KEY, BTN_TOUCH, nullptr);
+        enable_axis(device, ABS_X, 0, 4095);
+        enable_axis(device, ABS_Y, 0, 4095);
+        for (unsigned code : {REL_X, REL_Y})
+            libevdev_enable_event_code(device, EV_REL, code, nullptr);
+        break;
     }
     return device;
 }
@@ -135,7 +142,8 @@ std::optional<remote_kind> remote_kind_named(std::string_view name)
 {
     constexpr std::pair<std::string_view, remote_kind> kinds[] = {
         {"keyboard", remote_kind::keyboard}, {"consumer", remote_kind::consumer}, {"gamepad", remote_kind::gamepad},
-        {"combo", remote_kind::combo},       {"fullkbd", remote_kind::fullkbd}};
+        {"combo", remote_kind::combo},       {"fullkbd", remote_kind::fullkbd},
+        {"hybrid", remote_kind::hybrid}};
     for (const auto& [word, kind] : kinds)
         if (word == name)
             return kind;

@@ -34,7 +34,7 @@ std::string make_other(world& w, const std::string& rest)
 
 std::string make_screen(world& w, const std::string& rest)
 {
-    constexpr const char* usage = "screen KIND XMIN XMAX YMIN YMAX [res N] [slots N] [name TEXT], once";
+    constexpr const char* usage = "screen KIND XMIN XMAX YMIN YMAX [res N] [slots N, 0: type A] [name TEXT], once";
     auto [first, after] = first_word(rest);
     const auto kind = kind_named(first);
     std::vector<int> numbers;
@@ -53,7 +53,7 @@ std::string make_screen(world& w, const std::string& rest)
             continue;
         auto [number, more] = first_word(tail);
         const auto n = parse_number(number);
-        if (!n || (value == &shape.slots && *n < 1))
+        if (!n || (value == &shape.slots && *n < 0))
             return usage;
         *value = *n;
         after = more;
@@ -158,7 +158,7 @@ std::string finger_step(world& w, const std::string& rest)
     const bool placed = !words.empty() && (words[0] == "down" || words[0] == "move");
     const auto slots_end = numbers.end() - (placed && numbers.size() == 3 ? 2 : 0);
     const bool slots_ok = !numbers.empty() && std::all_of(numbers.begin(), slots_end, [&](int n) {
-        return n >= 0 && n < w.made.shape.slots;
+        return n >= 0 && static_cast<std::size_t>(n) < w.made.touch.down.size();
     });
     if (numbers.size() + 1 != words.size() || (!up && !placed) || (placed && numbers.size() != 3) || !slots_ok)
         return "finger down|move SLOT X Y, or finger up SLOT...";
@@ -171,7 +171,7 @@ std::string finger_step(world& w, const std::string& rest)
 
 std::string remote_step(world& w, const std::string& rest)
 {
-    constexpr const char* usage = "remote ID keyboard|consumer|gamepad|combo|fullkbd [phys TEXT] [name TEXT]";
+    constexpr const char* usage = "remote ID keyboard|consumer|gamepad|combo|fullkbd|hybrid [phys TEXT] [name TEXT]";
     const auto [id, more] = first_word(rest);
     auto [word, after] = first_word(more);
     const auto kind = remote_kind_named(word);

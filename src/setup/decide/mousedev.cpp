@@ -10,11 +10,13 @@ bool presses_left(const input_caps& caps, const probed& fed, const tap_time_fact
     return echo == echo_kind::direct || (echo == echo_kind::unknown && !caps.keys[BTN_TOOL_FINGER]);
 }
 
-// A pen or a touch surface without multitouch: absolute X/Y and BTN_TOUCH,
-// which mousedev binds as a tablet. A mouse's own clicks are meant as clicks.
-bool is_tablet(const input_caps& caps)
+// A pen or a touch surface without multitouch, relative axes beside or not:
+// mousedev reads BTN_TOUCH as the left button on every device it feeds
+// (without BTN_TOOL_FINGER), so each touch there is a left click. A mouse's
+// own buttons are meant as clicks.
+bool touch_clicks(const input_caps& caps)
 {
-    return caps.axes[ABS_X] && caps.axes[ABS_Y] && caps.keys[BTN_TOUCH] && !caps.types[EV_REL];
+    return caps.keys[BTN_TOUCH];
 }
 
 } // namespace
@@ -50,7 +52,7 @@ std::optional<left_clicker> left_clicker_for(const system_facts& facts, const to
         if (s.node != screen.node && left_must_stay_off(s, facts.tap_time))
             return left_clicker{s.node, s.name, false};
     for (const input_device& d : facts.others)
-        if (is_tablet(d.caps) && presses_left(d.caps, d.fed, facts.tap_time))
+        if (touch_clicks(d.caps) && presses_left(d.caps, d.fed, facts.tap_time))
             return left_clicker{d.node, d.id.name, false};
     return std::nullopt;
 }
