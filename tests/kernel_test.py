@@ -991,6 +991,14 @@ REMOTE_REPORT = [
      [MEND, "  - the mouse $C \"Combo\" is grabbed by another process (open by pid $driver (tapbridge-guest), pid "
       "$rm (tapbridge-remot), pid $g (tapbridge-guest)): mousedev gets none of its clicks, so tapbridge never sees "
       "them. Stop that program, or use another mouse."], (), None, 1),
+    # Its name would be read as an option: the line ends them first, and run so it is no sharing one.
+    ("a remote named --no-grab: its line has -- before the name, and held by it, no trap",
+     ["c combo name --no-grab"], [],
+     remote_block("$C", "--no-grab", "  pages:    next page (left): KEY_PAGEDOWN, KEY_ENTER, KEY_VOLUMEDOWN; previous "
+                  "page (right): KEY_PAGEUP, KEY_VOLUMEUP", "-- --no-grab", mouse=True), [READY],
+     [("press c KEY_VOLUMEUP", 2)],
+     ["mice now: virtual mouse ($MOUSE), --no-grab ($C, grabbed by tapbridge-remote, which passes its buttons on), "
+      "tapbridge-remote virtual mouse ($VM)", READY]),
     ("two remotes of one name on two ports: the line names each by its node",
      ["a keyboard phys usb-1/input0 name Twin", "b keyboard phys usb-2/input0 name Twin"], [],
      remote_block("$A", "Twin", PAGE_TURNER, "$A") + remote_block("$B", "Twin", PAGE_TURNER, "$B"), [READY]),

@@ -574,6 +574,8 @@ TEST(Command, LineAsTheShellReadsIt)
               "DISPLAY=:0 tapbridge /dev/input/event2 1 -1 -1 160 723 535 72 160 723 910 723");
     EXPECT_EQ(x_mode_line("tapbridge", "/dev/input/event2", "host name:0", points).substr(0, 23),
               "'DISPLAY=host name:0' t");
+    EXPECT_EQ(remote_command_line("tapbridge-remote", {{key_code(KEY_B), btn_left}}, "-odd name"),
+              "tapbridge-remote --map KEY_B=left -- '-odd name'");
 }
 
 TEST(Text, PrintableAndNumbers)
