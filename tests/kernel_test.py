@@ -1007,6 +1007,14 @@ REMOTE_REPORT = [
      [MEND, "  - the mouse $C \"Combo\" is grabbed by another process (open by pid $driver (tapbridge-guest), pid "
       "$rm (tapbridge-remot), pid $g (tapbridge-guest)): mousedev gets none of its clicks, so tapbridge never sees "
       "them. Stop that program, or use another mouse."], (), None, 1),
+    # Its name would be read as an option: the line ends them first, and run so it is no sharing one.
+    ("a remote named --no-grab: its line has -- before the name, and held by it, no trap",
+     ["c combo name --no-grab"], [],
+     remote_block("$C", "--no-grab", "  pages:    next page (left): KEY_PAGEDOWN, KEY_ENTER, KEY_VOLUMEDOWN; previous "
+                  "page (right): KEY_PAGEUP, KEY_VOLUMEUP", "-- --no-grab", mouse=True), [READY],
+     [("press c KEY_VOLUMEUP", 2)],
+     ["mice now: virtual mouse ($MOUSE), --no-grab ($C, grabbed by tapbridge-remote, which passes its buttons on), "
+      "tapbridge-remote virtual mouse ($VM)", READY]),
     ("two remotes of one name on two ports: the line names each by its node",
      ["a keyboard phys usb-1/input0 name Twin", "b keyboard phys usb-2/input0 name Twin"], [],
      remote_block("$A", "Twin", PAGE_TURNER, "$A") + remote_block("$B", "Twin", PAGE_TURNER, "$B"), [READY]),
@@ -1116,6 +1124,16 @@ LEARN = [
      ["sh mv /dev/uinput /dev/uinput.away"], f"{LEARNING} $P", [["press p KEY_PAGEDOWN"], SKIP, SKIP],
      ["next page (left): KEY_PAGEDOWN", "previous page (right): skipped", "menu (middle): skipped"], "status 1", [],
      "--map KEY_PAGEDOWN=left PT", {}),
+    ("/dev/uinput another device: the line, and what to mend first", ["p keyboard name PT"],
+     ["sh mv /dev/uinput /dev/uinput.away && mknod /dev/uinput c 1 3"], f"{LEARNING} $P",
+     [["press p KEY_PAGEDOWN"], SKIP, SKIP],
+     ["next page (left): KEY_PAGEDOWN", "previous page (right): skipped", "menu (middle): skipped"], "status 1", [],
+     "--map KEY_PAGEDOWN=left PT", {}),
+    ("one remote's two parts, learnt by one part's node: the other part's keys answer too",
+     ["a keyboard phys usb-1/input0 name Duo", "b consumer phys usb-1/input1 name Duo"], [], f"{LEARNING} $A",
+     [["press a KEY_PAGEDOWN"], ["press b KEY_VOLUMEUP"], SKIP],
+     ["next page (left): KEY_PAGEDOWN", "previous page (right): KEY_VOLUMEUP", "menu (middle): skipped"], "status 0",
+     [], "--map KEY_PAGEDOWN=left --map KEY_VOLUMEUP=right Duo", {}),
     ("the remote unplugged while a question waits", ["p keyboard name PT"], [], f"{LEARNING} $P",
      [["press p KEY_PAGEDOWN"], ["wait l idle", "unplug p"]], ["next page (left): KEY_PAGEDOWN"], "status 2",
      ["tapbridge-setup: $P \"PT\" went away (unplugged, asleep or out of range); no command line printed."], None, {}),

@@ -206,6 +206,11 @@ TEST(Mousedev, WhatKeepsPointOneOff)
         {"a pen, /sys hidden", with({screen(mt_only, sys_hidden)}, {device("/dev/input/event6", "pen", pen_caps,
                                                                           sys_hidden)}, tap_time_hidden),
          "/dev/input/event6", false},
+        {"a second screen of the direct kind, /sys hidden", with({screen(mt_only, sys_hidden), [] {
+             touch_screen s = screen(direct_kind, sys_hidden);
+             s.node = "/dev/input/event5";
+             return s;
+         }()}, {vm_mouse}, tap_time_hidden), "/dev/input/event5", false},
     };
     for (const row& r : rows) {
         const auto clicker = left_clicker_for(r.facts, r.facts.screens.front());
@@ -234,8 +239,13 @@ TEST(Remotes, WhichDevicesAndHowTheLineNamesThem)
         vm_mouse,
         device("/dev/input/event11", "pen", pen_caps, known(true)),
         device("/dev/input/event12", virtual_mouse_name, mouse_caps, known(true)),
-        device("/dev/input/event13", "Ring", page_turner, known(false), false, {}, "", "00:1a:7d:da:71:13"),
-        device("/dev/input/event14", "Ring", page_turner, known(false), false, {}, "", "00:1a:7d:da:71:13"),
+        device("/dev/input/event13", "8-button mouse", caps_of({{EV_KEY, BTN_LEFT}, {EV_KEY, BTN_TASK},
+                                                               {EV_REL, REL_X}, {EV_REL, REL_Y}}), known(true)),
+        device("/dev/input/event14", "Rocker", caps_of({{EV_ABS, ABS_HAT3Y}}), known(false)),
+        device("/dev/input/event15", "Clicker", page_turner, known(false), false, {}, "aa:bb:cc:00:00:02"),
+        device("/dev/input/event16", "Clicker", page_turner, known(false), false, {}, "aa:bb:cc:00:00:03"),
+        device("/dev/input/event17", "Ring", page_turner, known(false), false, {}, "", "00:1a:7d:da:71:13"),
+        device("/dev/input/event18", "Ring", page_turner, known(false), false, {}, "", "00:1a:7d:da:71:13"),
     };
     struct row {
         std::size_t device;
@@ -255,8 +265,12 @@ TEST(Remotes, WhichDevicesAndHowTheLineNamesThem)
         {8, false, "vm-mouse", 0},
         {9, false, "pen", 0},
         {10, false, "/dev/input/event12", 0}, // tapbridge-remote never takes a virtual mouse by name
-        {11, true, "/dev/input/event13", 2},  // a Bluetooth adapter's address is no one remote's port
-        {12, true, "/dev/input/event14", 2},
+        {11, false, "", 0},                   // BTN_TASK is still a mouse's own
+        {12, true, "Rocker", 0},              // the last hat axis
+        {13, true, "aa:bb:cc:00:00:02", 2},   // two of one name: each its own id
+        {14, true, "aa:bb:cc:00:00:03", 2},
+        {15, true, "/dev/input/event17", 2},  // a Bluetooth adapter's address is no one remote's port
+        {16, true, "/dev/input/event18", 2},
     };
     for (const row& r : rows) {
         const input_device& d = devices[r.device];
@@ -520,6 +534,9 @@ TEST(Traps, TrapsDoubtsAndExitStatus)
         {"a grabbed keyboard is no mouse", facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write,
          {known(false), {}}, {vm_mouse, device("/dev/input/event4", "kbd", caps_of({{EV_KEY, KEY_A}}), known(false),
                                                true)}), {}, {}, status_ready},
+        {"a grabbed keyboard whose feeding /sys hides is no mouse either", facts_with({screen(mt_only, sys_hidden)},
+         tap_time_hidden, mice_access::read_write, {known(false), {}}, {device("/dev/input/event4", "kbd",
+         caps_of({{EV_KEY, KEY_A}}), sys_hidden, true)}), {}, {}, status_ready},
         {"a grabbed mouse whose feeding /sys hides", facts_with({screen(mt_only, sys_hidden)}, tap_time_hidden,
          mice_access::read_write, {known(false), {}}, {device("/dev/input/event1", "m", mouse_caps, sys_hidden, true)}),
          {trap::mouse_grabbed}, {}, status_traps},
@@ -561,6 +578,8 @@ TEST(Command, LineAsTheShellReadsIt)
               "DISPLAY=:0 tapbridge /dev/input/event2 1 -1 -1 160 723 535 72 160 723 910 723");
     EXPECT_EQ(x_mode_line("tapbridge", "/dev/input/event2", "host name:0", points).substr(0, 23),
               "'DISPLAY=host name:0' t");
+    EXPECT_EQ(remote_command_line("tapbridge-remote", {{key_code(KEY_B), btn_left}}, "-odd name"),
+              "tapbridge-remote --map KEY_B=left -- '-odd name'");
 }
 
 TEST(Text, PrintableAndNumbers)

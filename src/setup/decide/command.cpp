@@ -22,5 +22,6 @@ std::string remote_command_line(std::string_view program, const std::vector<mapp
     std::string line = shell_word(program);
     for (const mapping& m : maps)
         line += " --map " + shell_word(code_name(m.code) + '=' + button_word(m.button));
-    return line + ' ' + shell_word(remote);
+    // A name that starts with '-' would be read as an option: "--" ends them.
+    return line + (remote.starts_with('-') ? " -- " : " ") + shell_word(remote);
 }

@@ -21,6 +21,6 @@ constexpr int touch_mode = 0;
                                       const point_set& points);
 
 // A tapbridge-remote line: program, a --map for each of maps, and the
-// remote as remote_argument() names it.
+// remote as remote_argument() names it, after "--" where it starts with '-'.
 [[nodiscard]] std::string remote_command_line(std::string_view program, const std::vector<mapping>& maps,
                                               std::string_view remote);

@@ -1,6 +1,7 @@
 #include "setup/speak/remotes_report.hpp"
 
 #include "input/mousedev_ids.hpp"
+#include "setup/decide/command.hpp"
 #include "setup/decide/layout.hpp"
 #include "setup/decide/mice.hpp"
 #include "setup/decide/remotes.hpp"
@@ -58,8 +59,8 @@ void print_remote(const system_facts& facts, const input_device& d)
                   "through the virtual mouse");
     std::printf("  held:     %s\n", held_text(facts, d).c_str());
     if (!pages.empty())
-        std::printf("  run:      %s %s\n", program_beside(remote_program_name).c_str(),
-                    shell_word(remote_argument(d, facts.others)).c_str());
+        std::printf("  run:      %s\n", remote_command_line(program_beside(remote_program_name), {},
+                                                         remote_argument(d, facts.others)).c_str());
 }
 
 } // namespace
