@@ -12,15 +12,22 @@
 
 namespace {
 
+// The numbers among a step's words after its first (a kind, or "up").
+std::vector<int> numbers_after_kind(const std::vector<std::string>& words)
+{
+    std::vector<int> numbers;
+    for (std::size_t i = 1; i < words.size(); ++i)
+        if (const auto n = parse_number(words[i]))
+            numbers.push_back(*n);
+    return numbers;
+}
+
 // screen2: a second touch screen beside the first, of its own kind and
 // range; it has no reader of its own.
 std::string make_other(world& w, const std::string& rest)
 {
     const auto words = split_words(rest);
-    std::vector<int> numbers;
-    for (std::size_t i = 1; i < words.size(); ++i)
-        if (const auto n = parse_number(words[i]))
-            numbers.push_back(*n);
+    const std::vector<int> numbers = numbers_after_kind(words);
     const auto kind = words.empty() ? std::nullopt : kind_named(words[0]);
     if (!w.have_devices || w.made.other || !kind || words.size() != 5 || numbers.size() != 4)
         return "screen2 KIND XMIN XMAX YMIN YMAX, once, after screen";
@@ -150,10 +157,7 @@ std::string sh_step(world& w, const std::string& command)
 std::string finger_step(world& w, const std::string& rest)
 {
     const auto words = split_words(rest);
-    std::vector<int> numbers;
-    for (std::size_t i = 1; i < words.size(); ++i)
-        if (const auto n = parse_number(words[i]))
-            numbers.push_back(*n);
+    const std::vector<int> numbers = numbers_after_kind(words);
     const bool up = !words.empty() && words[0] == "up";
     const bool placed = !words.empty() && (words[0] == "down" || words[0] == "move");
     const auto slots_end = numbers.end() - (placed && numbers.size() == 3 ? 2 : 0);
