@@ -83,7 +83,7 @@ const tap_time_fact tap_time_hidden{unknown("/sys/module is not on sysfs"), 0};
 touch_screen screen(const input_caps& caps, probed fed, bool grabbed = false, axis_range x = range_x,
                     axis_range y = range_y)
 {
-    return {"/dev/input/event2", "vm-touch", caps, x, y, std::move(fed), {known(false), {}}, grabbed};
+    return {"/dev/input/event2", "vm-touch", caps, x, y, std::move(fed), {known(false), {}}, grabbed, BUS_I2C};
 }
 
 touch_screen screen(const input_caps& caps, bool fed, bool grabbed = false, axis_range x = range_x,
@@ -197,6 +197,12 @@ TEST(Mousedev, WhatKeepsPointOneOff)
         s.node = "/dev/input/event5";
         return s;
     }();
+    const auto ring = [](probed fed, std::vector<process> holders = {}, bool tool = false) {
+        input_caps caps = finger_ring;
+        caps.keys[BTN_TOOL_FINGER] = tool;
+        return device("/dev/input/event7", "Swipe Ring", caps, std::move(fed), !holders.empty(), holders, "", "",
+                      BUS_BLUETOOTH);
+    };
     const auto with = [](std::vector<touch_screen> screens, std::vector<input_device> others = {vm_mouse},
                          tap_time_fact tap_time = ms(200)) {
         return facts_with(std::move(screens), tap_time, mice_access::read_write, {known(false), {}}, std::move(others));
@@ -220,6 +226,21 @@ TEST(Mousedev, WhatKeepsPointOneOff)
              s.node = "/dev/input/event5";
              return s;
          }()}, {vm_mouse}, tap_time_hidden), "/dev/input/event5", false},
+        {"a finger ring mousedev feeds", with({screen(mt_only, false)}, {vm_mouse, ring(known(true))}),
+         "/dev/input/event7", false},
+        {"a finger ring served by tapbridge-remote: grabbed, mousedev gets nothing",
+         with({screen(mt_only, false)}, {vm_mouse, ring(known(true), {{78, "tapbridge-remot"}})}), "", false},
+        {"a ring grabbed by tapbridge-remote --no-grab's neighbour: still clicks", [&] {
+             system_facts f = with({screen(mt_only, false)}, {vm_mouse, ring(known(true), {{78, "tapbridge-remot"}})});
+             f.sharing_remotes = {78};
+             return f;
+         }(), "/dev/input/event7", false},
+        {"a ring of the touchpad kind: its short touches click", with({screen(mt_only, false)},
+                                                                     {ring(known(true), {}, true)}), "/dev/input/event7",
+         false},
+        {"... unless tap_time is 0", with({screen(mt_only, false)}, {ring(known(true), {}, true)}, ms(0)), "", false},
+        {"a touchpad of the device's own: its taps are meant as clicks", with({screen(mt_only, false)},
+         {[&] { input_device d = ring(known(true), {}, true); d.id.bus = BUS_I2C; return d; }()}), "", false},
     };
     for (const row& r : rows) {
         const auto clicker = left_clicker_for(r.facts, r.facts.screens.front());
@@ -466,6 +487,8 @@ TEST(Choose, BestScreen)
         {"0..0 is the smallest usable range", {screen(mt_only, false, false, {0, 0, 0}, {0, 0, 0})}, 0},
         {"-1..0 still reaches 0", {screen(mt_only, false, false, {-1, 0, 0}, {-1, 0, 0})}, 0},
         {"-1..-1 does not", {screen(mt_only, false, false, {-1, -1, 0}, range_y)}, std::nullopt},
+        {"built in outranks all", {[] { touch_screen s = screen(mt_only, false); s.bus = BUS_VIRTUAL; return s; }(),
+                                   screen(no_tracking_id, false, true)}, 1},
     };
     for (const row& r : rows)
         EXPECT_EQ(best_screen(r.screens), r.best) << r.name;
@@ -486,6 +509,12 @@ TEST(Traps, TrapsDoubtsAndExitStatus)
     const point_set all_off = {{point_off, point_off, point_off, point_off, point_off}};
     const point_set only_middle = {{point_off, point_off, {0, 0}, point_off, point_off}};
     const auto flat = [](axis_range x, axis_range y) { return facts_with({screen(mt_only, false, false, x, y)}); };
+    const auto on = [](std::uint16_t bus, const char* node) {
+        touch_screen s = screen(mt_only, false);
+        s.bus = bus;
+        s.node = node;
+        return s;
+    };
     const auto grabbed_mouse = [](std::vector<process> holders) {
         return facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write, {known(false), {}},
                           {device("/dev/input/event1", "vm-mouse", mouse_caps, known(true), true, holders)});
@@ -550,6 +579,12 @@ TEST(Traps, TrapsDoubtsAndExitStatus)
          mice_access::read_write, {known(false), {}}, {device("/dev/input/event1", "m", mouse_caps, sys_hidden, true)}),
          {trap::mouse_grabbed}, {}, status_traps},
         {"one point is enough", facts_with({screen(mt_only, false)}), {}, {}, status_ready, only_middle},
+        {"a screen on a bus that cannot tell, alone: it is the screen", facts_with({on(BUS_VIRTUAL, "e2")}), {}, {},
+         status_ready},
+        {"two on such buses: either may be a ring", facts_with({on(BUS_VIRTUAL, "e2"), on(0, "e3")}),
+         {trap::may_be_ring}, {}, status_traps},
+        {"a built-in one beside it is the screen", facts_with({on(BUS_I2C, "e2"), on(BUS_VIRTUAL, "e3")}), {}, {},
+         status_ready},
     };
     for (const row& r : rows) {
         const auto traps = traps_for(r.facts, r.facts.screens.front(), r.points);

@@ -26,9 +26,11 @@ struct touch_screen {
     probed fed;               // mousedev has a mouseN handler on the device
     found_list<process> holders; // other processes with the node open
     bool grabbed;             // another process holds EVIOCGRAB on it
+    std::uint16_t bus;        // BUS_I2C, BUS_SPI, ...: a built-in screen's, or one that cannot tell
 };
 
-// An input device that is no touch screen: a mouse, a keyboard, a remote,
+// An input device that is no touch screen of the device's own (a ring with
+// multitouch positions is one of these): a mouse, a keyboard, a remote,
 // a gamepad, a button.
 struct input_device {
     std::string node;
