@@ -24,14 +24,6 @@ constexpr unsigned gamepad_buttons[] = {BTN_SOUTH, BTN_EAST, BTN_NORTH, BTN_WEST
                                         BTN_SELECT, BTN_START};
 constexpr unsigned combo_keys[] = {KEY_PAGEDOWN, KEY_PAGEUP, KEY_VOLUMEUP, KEY_VOLUMEDOWN, KEY_ENTER, KEY_A};
 
-void enable_axis(libevdev* device, unsigned code, int minimum, int maximum)
-{
-    input_absinfo info{};
-    info.minimum = minimum;
-    info.maximum = maximum;
-    libevdev_enable_event_code(device, EV_ABS, code, &info);
-}
-
 template <typename Codes>
 void enable_keys(libevdev* device, const Codes& codes)
 {
@@ -54,10 +46,10 @@ libevdev* remote_description(const remote_device& remote)
     case remote_kind::consumer: enable_keys(device, media_keys); break;
     case remote_kind::gamepad:
         enable_keys(device, gamepad_buttons);
-        enable_axis(device, ABS_X, -32768, 32767);
-        enable_axis(device, ABS_Y, -32768, 32767);
-        enable_axis(device, ABS_HAT0X, -1, 1);
-        enable_axis(device, ABS_HAT0Y, -1, 1);
+        declare_axis(device, ABS_X, {-32768, 32767});
+        declare_axis(device, ABS_Y, {-32768, 32767});
+        declare_axis(device, ABS_HAT0X, {-1, 1});
+        declare_axis(device, ABS_HAT0Y, {-1, 1});
         break;
     case remote_kind::combo:
         enable_keys(device, combo_keys);
@@ -72,8 +64,8 @@ libevdev* remote_description(const remote_device& remote)
         break;
     case remote_kind::hybrid:
         libevdev_enable_event_code(device, EV_KEY, BTN_TOUCH, nullptr);
-        enable_axis(device, ABS_X, 0, 4095);
-        enable_axis(device, ABS_Y, 0, 4095);
+        declare_axis(device, ABS_X, {0, 4095});
+        declare_axis(device, ABS_Y, {0, 4095});
         for (unsigned code : {REL_X, REL_Y})
             libevdev_enable_event_code(device, EV_REL, code, nullptr);
         break;

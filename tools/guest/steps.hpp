@@ -1,10 +1,15 @@
 // The steps of a scenario, in the driver's step language, one a line:
 //
-//   screen KIND XMIN XMAX YMIN YMAX [res N] [slots N] [name TEXT]
+//   screen KIND XMIN XMAX YMIN YMAX [res N] [slots N] [bus NAME] [nodirect] [name TEXT]
 //                                    a mouse and a touch screen (mt, touchpad, direct),
 //                                    N units per mm on both axes, slots 0..N-1 (10
-//                                    unless given), TEXT its name (escapes as in keys)
-//   screen2 KIND XMIN XMAX YMIN YMAX a second touch screen, after screen; $TOUCH2 names it
+//                                    unless given), on bus NAME (bluetooth, usb, i2c, spi,
+//                                    host, virtual; i2c unless given, as a built-in
+//                                    screen), nodirect: without INPUT_PROP_DIRECT, TEXT
+//                                    its name (escapes as in keys)
+//   screen2 KIND XMIN XMAX YMIN YMAX [WORDS]
+//                                    a second touch screen, after screen, with the
+//                                    optional words of screen; $TOUCH2 names it
 //   tap2 X Y                         a finger down and up on the second screen
 //   unplug                           removes the touch screen, as a cable pulled out
 //   remote ID KIND [phys TEXT] [name TEXT]

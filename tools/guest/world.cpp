@@ -74,6 +74,8 @@ std::vector<std::string> environment(const world& w)
 {
     std::vector<std::string> env{"PATH=/usr/local/bin:/bin", "HOME=/", "TOUCH=" + w.made.screen_node,
                                  "MOUSE=" + w.made.mouse_node};
+    if (w.made.other)
+        env.push_back("TOUCH2=" + w.made.other_node);
     for (const remote_device& r : w.remotes) {
         std::string name = r.id;
         for (char& c : name)
