@@ -14,8 +14,9 @@
 // started stopped, the devices removed and the kernel state put back. A step
 // that fails ends its scenario early. Records, one a line: "scenario NAME",
 // "node touch|mouse|ID PATH", "pid ID N", "step VERB REST", "touch ...", "mice
-// ...", "seen ID ...", "out ID LINE", "err ID LINE", "sh LINE", "cpu ID TICKS MS",
-// "exit ID status|signal N", "fail WHY", "end NAME".
+// ...", "seen ID ...", "frame ID SEC.USEC" (remotes.hpp), "out ID LINE", "err ID
+// LINE", "sh LINE", "cpu ID TICKS MS", "exit ID status|signal N", "fail WHY",
+// "end NAME".
 
 #include "declared.hpp"
 #include "report.hpp"

@@ -1,9 +1,11 @@
 #include "steps.hpp"
 
 #include "device_options.hpp"
+#include "gestures.hpp"
 #include "measure.hpp"
 #include "readers.hpp"
 #include "report.hpp"
+#include "rings.hpp"
 
 #include <algorithm>
 #include <csignal>
@@ -165,25 +167,34 @@ std::string finger_step(world& w, const std::string& rest)
 
 std::string remote_step(world& w, const std::string& rest)
 {
-    constexpr const char* usage = "remote ID keyboard|consumer|gamepad|combo|fullkbd|hybrid [phys TEXT] [name TEXT]";
+    constexpr const char* usage =
+        "remote ID KIND [range XMIN XMAX YMIN YMAX] [res N] [bus NAME] [nodirect] [phys TEXT] [name TEXT]: KIND "
+        "keyboard|consumer|gamepad|combo|fullkbd|hybrid|finger|pen|pad|drag|fingerkeys; range, res and nodirect on "
+        "finger, pen and fingerkeys alone";
     const auto [id, more] = first_word(rest);
     auto [word, after] = first_word(more);
     const auto kind = remote_kind_named(word);
-    if (id.empty() || !kind || find_remote(w, id))
+    const auto options = parse_device_options(after);
+    if (id.empty() || !kind || find_remote(w, id) || !options || options->slots)
         return usage;
-    remote_device remote{id, *kind, "remote " + id, {}, nullptr, {}, {}, -1, 0};
-    if (auto [key, tail] = first_word(after); key == "phys") {
-        auto [text, later] = first_word(tail);
-        remote.phys = unescape(text);
-        after = later;
-    }
-    if (auto [key, tail] = first_word(after); key == "name" && !tail.empty()) {
-        remote.name = unescape(tail);
-        after.clear();
-    }
-    if (!after.empty())
+    if (!places_contact(*kind) && (options->range || options->resolution || options->nodirect))
         return usage;
-    w.remotes.push_back(remote);
+    const auto [x0, x1, y0, y1] = options->range.value_or(default_ring_range);
+    w.remotes.push_back({.id = id,
+                         .kind = *kind,
+                         .name = options->name.value_or("remote " + id),
+                         .phys = options->phys.value_or(""),
+                         .device = nullptr,
+                         .fillers = {},
+                         .node = {},
+                         .reader = -1,
+                         .seen = 0,
+                         .bus = options->bus.value_or(default_bus(*kind)),
+                         .x = {x0, x1},
+                         .y = {y0, y1},
+                         .resolution = options->resolution.value_or(0),
+                         .direct = !options->nodirect,
+                         .contact = {}});
     return plug_remote(w.remotes.back());
 }
 
@@ -363,6 +374,8 @@ std::string play(world& w, const step& s)
         return remote_step(w, s.rest);
     if (s.verb == "measure")
         return measure_step(w, s.rest);
+    if (s.verb == "stroke" || s.verb == "rel" || s.verb == "contact")
+        return gesture_step(w, s.verb, s.rest);
     if (remote_device* r = find_remote(w, s.rest); r && s.verb == "unplug") {
         if (!r->device)
             return "unplug: " + r->id + " is not plugged in";

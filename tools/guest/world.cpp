@@ -13,6 +13,12 @@ long long now_ms()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+long long now_us()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 program* find_program(world& w, std::string_view id)
 {
     for (program& p : w.programs)

@@ -29,6 +29,8 @@ struct world {
 
 [[nodiscard]] long long now_ms();
 
+[[nodiscard]] long long now_us();
+
 [[nodiscard]] program* find_program(world& w, std::string_view id);
 
 [[nodiscard]] remote_device* find_remote(world& w, std::string_view id);
