@@ -1582,6 +1582,131 @@ def remote_scenario(name, remotes, args, actions, more):
     return sc
 
 
+# --- the guest's rings: what a second reader of each gets -----------------------
+
+def ring_frames(d, rid):
+    """Remote rid's frames as its second reader got them: (kernel time in us,
+    ["CODE VALUE", ...]) each."""
+    frames, current = [], []
+    for tag, text in d.records:
+        words = text.split()
+        if tag == "seen" and words[0] == rid:
+            current.append(f"{words[2]} {words[3]}")
+        elif tag == "frame" and words[0] == rid:
+            sec, usec = words[1].split(".")
+            frames.append((int(sec) * 1_000_000 + int(usec), current))
+            current = []
+    return frames
+
+
+def paced(least):
+    """A judge of the gaps between frames, in ms: each at least as long as
+    least says."""
+    def judge(gaps):
+        if len(gaps) != len(least):
+            return f"want {len(least)} gaps"
+        short = [f"{g:.1f} ms where at least {w}" for g, w in zip(gaps, least) if g < w]
+        return f"frames too close: {', '.join(short)}" if short else None
+    return judge
+
+
+def caps(bus, *lines, prop=True):
+    """What tapbridge-guest --caps prints of a device: its bus, INPUT_PROP_DIRECT
+    if prop, then "TYPE CODE ..." lines, the type told by the code's prefix."""
+    kind = {"KEY": "EV_KEY", "BTN": "EV_KEY", "ABS": "EV_ABS", "REL": "EV_REL", "MSC": "EV_MSC"}
+    return [f"bus {bus}"] + (["prop INPUT_PROP_DIRECT"] if prop else []) + \
+        [f"{kind[x.split('_')[0]]} {x}" for x in lines]
+
+
+CAPS = "sh /guest/tapbridge-guest --caps "
+# Each node's bus and properties, as /sys shows them.
+BUSTYPE = "sh for n in {}; do d=/sys/class/input/${{n##*/}}/device; cat $d/id/bustype $d/properties; done"
+SCAN = "MSC_SCAN 852034"  # HID's Tip Switch usage, 0xd0042
+PEN_DOWN, PEN_UP = ["BTN_TOOL_PEN 1", "BTN_TOUCH 1", SCAN], ["BTN_TOUCH 0", "BTN_TOOL_PEN 0", SCAN]
+FINGER_UP = ["ABS_MT_TRACKING_ID -1", "BTN_TOUCH 0"]
+
+
+def digitizer(x="0 4095", y="0 4095", res=0):
+    """The axes of a finger ring, in --caps's words."""
+    return [f"ABS_X {x} res {res}", f"ABS_Y {y} res {res}", "ABS_MT_SLOT 0 4 res 0", f"ABS_MT_POSITION_X {x} res {res}",
+            f"ABS_MT_POSITION_Y {y} res {res}", "ABS_MT_TRACKING_ID 0 65535 res 0"]
+
+
+def finger_at(x, y, tid=None):
+    return ([f"ABS_MT_TRACKING_ID {tid}"] if tid is not None else []) + \
+        [f"ABS_MT_POSITION_X {x}", f"ABS_MT_POSITION_Y {y}"] + (["BTN_TOUCH 1"] if tid is not None else []) + \
+        [f"ABS_X {x}", f"ABS_Y {y}"]
+
+
+RINGS = [
+    # name, remotes, steps, frames: {ring: [(least ms since the frame before, [its records])]}, what sh printed.
+    # The input core drops a value that did not change: a second contact at the place of the last keeps quiet there.
+    ("finger: a swipe each way, 30 and 60 ms a frame, 300 ms apart; what it declares, its range and resolution",
+     ["f finger range 0 1023 0 767 res 12 name Ring F"],
+     ["stroke f 700,500 660,503 620,497", "pause 300", "stroke f 620,500 660,498 700,502 every 60", CAPS + "$F"],
+     {"f": [(0, finger_at(700, 500, 0)), (30, finger_at(660, 503)), (30, finger_at(620, 497)), (30, FINGER_UP),
+            (300, ["ABS_MT_TRACKING_ID 1", "ABS_MT_POSITION_Y 500", "BTN_TOUCH 1", "ABS_Y 500"]),
+            (60, finger_at(660, 498)), (60, finger_at(700, 502)), (60, FINGER_UP)]},
+     caps("0005", "BTN_TOUCH", *digitizer("0 1023", "0 767", 12))),
+    ("pen: a stroke down the page, taps at Y 1012 and at Y 500; its range and resolution",
+     ["p pen range 0 3000 0 4000 res 20 name Ring P"],
+     ["stroke p 2000,1012 2000,1100 2000,1400 2000,1700 2000,2000 2000,2300", "pause 300", "stroke p 1500,1012",
+      "pause 300", "stroke p 1500,500 every 80", CAPS + "$P"],
+     {"p": [(0, PEN_DOWN + ["ABS_X 2000", "ABS_Y 1012"])]
+      + [(30, [f"ABS_Y {y}"]) for y in (1100, 1400, 1700, 2000, 2300)]
+      + [(30, PEN_UP), (300, PEN_DOWN + ["ABS_X 1500", "ABS_Y 1012"]), (30, PEN_UP), (300, PEN_DOWN + ["ABS_Y 500"]),
+         (80, PEN_UP)]},
+     caps("0005", "BTN_TOOL_PEN", "BTN_TOUCH", "ABS_X 0 3000 res 20", "ABS_Y 0 4000 res 20", "MSC_SCAN")),
+    ("pad: bursts 35 ms a frame, two strokes 300 ms apart, 100 ms within one; motion alone", ["d pad name Ring D"],
+     ["rel d 12 0 4", "pause 300", "rel d 0 -10 3 every 100", "pause 300", "stroke d 8,0 15,1 11,-1", CAPS + "$D"],
+     {"d": [(0, ["REL_X 12"])] + [(35, ["REL_X 12"])] * 3 + [(300, ["REL_Y -10"])] + [(100, ["REL_Y -10"])] * 2
+      + [(300, ["REL_X 8"]), (30, ["REL_X 15", "REL_Y 1"]), (30, ["REL_X 11", "REL_Y -1"])]},
+     caps("0005", "REL_X", "REL_Y", prop=False)),
+    ("drag: a stroke with BTN_LEFT held, and one of contact steps; a HID mouse's codes", ["m drag name Ring M"],
+     ["stroke m 0,10 0,12 0,-9 every 40", "pause 200", "contact m down", "contact m move 5 0", "rel m 0 7 2",
+      "contact m up", CAPS + "$M"],
+     {"m": [(0, ["BTN_LEFT 1"]), (40, ["REL_Y 10"]), (40, ["REL_Y 12"]), (40, ["REL_Y -9"]), (40, ["BTN_LEFT 0"]),
+            (200, ["BTN_LEFT 1"]), (0, ["REL_X 5"]), (0, ["REL_Y 7"]), (35, ["REL_Y 7"]), (0, ["BTN_LEFT 0"])]},
+     caps("0005", "BTN_LEFT", "BTN_RIGHT", "REL_X", "REL_Y", "REL_WHEEL", prop=False)),
+    ("fingerkeys: media keys and a tap on one node; a page key it does not declare is dropped",
+     ["k fingerkeys name Ring K"],
+     ["press k KEY_VOLUMEUP", "stroke k 300,800 every 50", "press k KEY_PAGEDOWN", "press k KEY_NEXTSONG", CAPS + "$K"],
+     {"k": [(0, ["KEY_VOLUMEUP 1"]), (0, ["KEY_VOLUMEUP 0"]), (0, finger_at(300, 800, 0)), (50, FINGER_UP),
+            (0, ["KEY_NEXTSONG 1"]), (0, ["KEY_NEXTSONG 0"])]},
+     caps("0005", "KEY_VOLUMEDOWN", "KEY_VOLUMEUP", "KEY_NEXTSONG", "KEY_PLAYPAUSE", "KEY_PREVIOUSSONG", "BTN_TOUCH",
+          *digitizer())),
+    ("a finger unplugged mid-touch comes back under another node with nothing down", ["f finger"],
+     ["contact f down 100 200", "contact f move 110 200", "wait f seen 8", "unplug f", "replug f",
+      "contact f down 300 400", "contact f up", "stroke f 300,400", "sh echo $F"],
+     {"f": [(0, finger_at(100, 200, 0)), (0, ["ABS_MT_POSITION_X 110", "ABS_X 110"]), (0, finger_at(300, 400, 0)),
+            (0, FINGER_UP), (0, ["ABS_MT_TRACKING_ID 1", "BTN_TOUCH 1"]), (30, FINGER_UP)]},
+     ["$F'"]),
+    ("buses: rings on i2c and usb, a keyboard on virtual, the older kinds as they were; nodirect; a pen's contact",
+     ["b finger bus i2c nodirect", "u pad bus usb", "v keyboard bus virtual", "r keyboard", "g gamepad",
+      "p pen bus virtual nodirect"],
+     ["screen2 direct 0 4095 0 4095", BUSTYPE.format("$B $U $V $R $G $P $TOUCH $TOUCH2 $MOUSE"),
+      "contact p down 10 20", "contact p move 10 30", "contact p up"],
+     {"p": [(0, PEN_DOWN + ["ABS_X 10", "ABS_Y 20"]), (0, ["ABS_Y 30"]), (0, PEN_UP)]},
+     ["0018", "0", "0003", "0", "0006", "0", "0005", "0", "0003", "0", "0006", "0", "0018", "2", "0018", "2",
+      "0006", "0"]),
+    ("screens: bus and nodirect as given, on screen and screen2", [],
+     ["screen2 mt 0 1071 0 1447 bus host", BUSTYPE.format("$TOUCH $TOUCH2 $MOUSE")], {},
+     ["001c", "0", "0019", "2", "0006", "0"], "screen direct 0 4095 0 4095 bus spi nodirect"),
+]
+
+
+def ring_scenario(name, remotes, steps, frames, sh, screen="screen mt 0 1071 0 1447"):
+    waits = [f"wait {rid} seen {sum(len(f) for _, f in want)}" for rid, want in frames.items()]
+    sc = Scenario(f"rings: {name}", [screen] + [f"remote {r}" for r in remotes] + steps + waits)
+    for rid, want in frames.items():
+        sc.expect(f"what {rid}'s second reader got, a frame a line",
+                  lambda d, rid=rid: [f for _, f in ring_frames(d, rid)], [f for _, f in want])
+        sc.expect(f"the gaps between {rid}'s frames (ms)", lambda d, rid=rid: [
+            (b - a) / 1000 for (a, _), (b, _) in zip(ring_frames(d, rid), ring_frames(d, rid)[1:])],
+            paced([least for least, _ in want[1:]]))
+    return sc.expect("what sh printed", lambda d: d.tagged("sh"), sh)
+
+
 TABLES = {
     "taps": lambda: [taps_scenario(*row) for row in TAPS] + [corner_scenario(*row) for row in CORNERS],
     "echo": lambda: [echo_scenario(*row) for row in ECHO],
@@ -1592,6 +1717,7 @@ TABLES = {
     "boot": lambda: [boot_scenario(*row) for row in BOOT],
     "learn": lambda: [remote_report_scenario(*row) for row in REMOTE_REPORT] + [learn_scenario(*row) for row in LEARN],
     "remote": lambda: [remote_scenario(*row) for row in REMOTES],
+    "ringguest": lambda: [ring_scenario(*row) for row in RINGS],
 }
 
 

@@ -7,18 +7,16 @@
 #include <libevdev/libevdev-uinput.h>
 #include <libevdev/libevdev.h>
 
-namespace {
-
-constexpr int max_tracking_id = 65535;
-
-void enable_axis(libevdev* device, unsigned code, int minimum, int maximum, int resolution = 0)
+void declare_axis(libevdev* device, unsigned code, axis_span span, int resolution)
 {
     input_absinfo info{};
-    info.minimum = minimum;
-    info.maximum = maximum;
+    info.minimum = span.minimum;
+    info.maximum = span.maximum;
     info.resolution = resolution;
     libevdev_enable_event_code(device, EV_ABS, code, &info);
 }
+
+namespace {
 
 libevdev* mouse_description()
 {
@@ -36,21 +34,22 @@ libevdev* screen_description(const screen_shape& shape)
 {
     libevdev* device = libevdev_new();
     libevdev_set_name(device, shape.name.c_str());
-    libevdev_set_id_bustype(device, BUS_VIRTUAL);
+    libevdev_set_id_bustype(device, shape.bus);
     libevdev_enable_event_code(device, EV_KEY, BTN_TOUCH, nullptr);
     if (shape.kind != screen_kind::direct)
         libevdev_enable_event_code(device, EV_KEY, BTN_TOOL_FINGER, nullptr);
     if (shape.slots > 0) {
-        enable_axis(device, ABS_MT_SLOT, 0, shape.slots - 1);
-        enable_axis(device, ABS_MT_TRACKING_ID, 0, max_tracking_id);
+        declare_axis(device, ABS_MT_SLOT, {0, shape.slots - 1});
+        declare_axis(device, ABS_MT_TRACKING_ID, {0, max_tracking_id});
     }
-    enable_axis(device, ABS_MT_POSITION_X, shape.x.minimum, shape.x.maximum, shape.resolution);
-    enable_axis(device, ABS_MT_POSITION_Y, shape.y.minimum, shape.y.maximum, shape.resolution);
+    declare_axis(device, ABS_MT_POSITION_X, shape.x, shape.resolution);
+    declare_axis(device, ABS_MT_POSITION_Y, shape.y, shape.resolution);
     if (shape.kind != screen_kind::mt) {
-        enable_axis(device, ABS_X, shape.x.minimum, shape.x.maximum);
-        enable_axis(device, ABS_Y, shape.y.minimum, shape.y.maximum);
+        declare_axis(device, ABS_X, shape.x);
+        declare_axis(device, ABS_Y, shape.y);
     }
-    libevdev_enable_property(device, INPUT_PROP_DIRECT);
+    if (shape.direct)
+        libevdev_enable_property(device, INPUT_PROP_DIRECT);
     return device;
 }
 

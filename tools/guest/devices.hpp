@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+struct libevdev;
 struct libevdev_uinput;
 
 // mt: multitouch only, which mousedev leaves alone. touchpad: also ABS_X/ABS_Y
@@ -31,16 +32,30 @@ struct screen_shape {
     int resolution;   // units per mm on both position axes; 0: none given
     std::string name; // as the driver names the device
     int slots;        // ABS_MT_SLOT 0..slots-1; 0: no slots, contacts as type-A drivers send them
+    int bus;          // BUS_I2C ...
+    bool direct;      // whether it declares INPUT_PROP_DIRECT, as a screen under the finger does
 };
 
 // The name a screen gets unless a scenario gives another.
 constexpr const char* default_screen_name = "virtual touch screen";
+
+// A built-in screen sits on I2C (or SPI, or the host's own bus) unless a
+// scenario gives another bus: 0x18, BUS_I2C.
+constexpr int default_screen_bus = 0x18;
 
 // The slots a screen has unless a scenario gives another number.
 constexpr int default_slot_count = 10;
 
 // Where the fingers are, as a type-B multitouch driver keeps it: one entry
 // a slot the screen declares.
+// The largest tracking id an ABS_MT_TRACKING_ID axis declares; ids wrap
+// around past it.
+constexpr int max_tracking_id = 65535;
+
+// Declares the axis code of device over span, with resolution units per mm
+// (0: none).
+void declare_axis(libevdev* device, unsigned code, axis_span span, int resolution = 0);
+
 struct fingers {
     std::vector<bool> down;
     std::vector<int> x;

@@ -6,6 +6,7 @@
 //   tapbridge-guest BATCH        runs the scenarios in the file BATCH
 //   tapbridge-guest --grab NODE  holds a grab on NODE until killed (the
 //                                "other process" of grab scenarios)
+//   tapbridge-guest --caps NODE  prints what NODE declares (declared.hpp)
 //
 // Per scenario: the devices of its first step, a second reader of the touch
 // node, a client of /dev/input/mice; then its steps (steps.hpp); then, while
@@ -13,9 +14,11 @@
 // started stopped, the devices removed and the kernel state put back. A step
 // that fails ends its scenario early. Records, one a line: "scenario NAME",
 // "node touch|mouse|ID PATH", "pid ID N", "step VERB REST", "touch ...", "mice
-// ...", "seen ID ...", "out ID LINE", "err ID LINE", "sh LINE", "cpu ID TICKS MS",
-// "exit ID status|signal N", "fail WHY", "end NAME".
+// ...", "seen ID ...", "frame ID SEC.USEC" (remotes.hpp), "out ID LINE", "err ID
+// LINE", "sh LINE", "cpu ID TICKS MS", "exit ID status|signal N", "fail WHY",
+// "end NAME".
 
+#include "declared.hpp"
 #include "report.hpp"
 #include "script.hpp"
 #include "state.hpp"
@@ -91,8 +94,10 @@ int main(int argc, char** argv)
 {
     if (argc == 3 && std::string_view(argv[1]) == "--grab")
         return hold_grab(argv[2]);
+    if (argc == 3 && std::string_view(argv[1]) == "--caps")
+        return print_declared(argv[2]);
     if (argc != 2) {
-        std::fputs("usage: tapbridge-guest BATCH | tapbridge-guest --grab NODE\n", stderr);
+        std::fputs("usage: tapbridge-guest BATCH | tapbridge-guest --grab NODE | tapbridge-guest --caps NODE\n", stderr);
         return 2;
     }
     // A program that closes its terminal early must not take the driver along.

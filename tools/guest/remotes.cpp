@@ -2,6 +2,7 @@
 
 #include "devices.hpp"
 #include "report.hpp"
+#include "rings.hpp"
 #include "script.hpp"
 
 #include <cerrno>
@@ -24,14 +25,6 @@ constexpr unsigned gamepad_buttons[] = {BTN_SOUTH, BTN_EAST, BTN_NORTH, BTN_WEST
                                         BTN_SELECT, BTN_START};
 constexpr unsigned combo_keys[] = {KEY_PAGEDOWN, KEY_PAGEUP, KEY_VOLUMEUP, KEY_VOLUMEDOWN, KEY_ENTER, KEY_A};
 
-void enable_axis(libevdev* device, unsigned code, int minimum, int maximum)
-{
-    input_absinfo info{};
-    info.minimum = minimum;
-    info.maximum = maximum;
-    libevdev_enable_event_code(device, EV_ABS, code, &info);
-}
-
 template <typename Codes>
 void enable_keys(libevdev* device, const Codes& codes)
 {
@@ -39,25 +32,21 @@ void enable_keys(libevdev* device, const Codes& codes)
         libevdev_enable_event_code(device, EV_KEY, code, nullptr);
 }
 
-// No EV_REP: the kernel makes no autorepeat of its own, so a held key
-// repeats exactly as a scenario writes its value-2 events.
-libevdev* remote_description(const remote_device& remote)
+// What the remotes with keys declare. No EV_REP: the kernel makes no
+// autorepeat of its own, so a held key repeats exactly as a scenario writes
+// its value-2 events.
+void declare_keyed(libevdev* device, remote_kind kind)
 {
-    libevdev* device = libevdev_new();
-    libevdev_set_name(device, remote.name.c_str());
-    if (!remote.phys.empty())
-        libevdev_set_phys(device, remote.phys.c_str());
-    libevdev_set_id_bustype(device, remote.kind == remote_kind::gamepad ? BUS_USB : BUS_BLUETOOTH);
     libevdev_enable_event_type(device, EV_KEY);
-    switch (remote.kind) {
+    switch (kind) {
     case remote_kind::keyboard: enable_keys(device, page_turner_keys); break;
     case remote_kind::consumer: enable_keys(device, media_keys); break;
     case remote_kind::gamepad:
         enable_keys(device, gamepad_buttons);
-        enable_axis(device, ABS_X, -32768, 32767);
-        enable_axis(device, ABS_Y, -32768, 32767);
-        enable_axis(device, ABS_HAT0X, -1, 1);
-        enable_axis(device, ABS_HAT0Y, -1, 1);
+        declare_axis(device, ABS_X, {-32768, 32767});
+        declare_axis(device, ABS_Y, {-32768, 32767});
+        declare_axis(device, ABS_HAT0X, {-1, 1});
+        declare_axis(device, ABS_HAT0Y, {-1, 1});
         break;
     case remote_kind::combo:
         enable_keys(device, combo_keys);
@@ -72,12 +61,26 @@ libevdev* remote_description(const remote_device& remote)
         break;
     case remote_kind::hybrid:
         libevdev_enable_event_code(device, EV_KEY, BTN_TOUCH, nullptr);
-        enable_axis(device, ABS_X, 0, 4095);
-        enable_axis(device, ABS_Y, 0, 4095);
+        declare_axis(device, ABS_X, {0, 4095});
+        declare_axis(device, ABS_Y, {0, 4095});
         for (unsigned code : {REL_X, REL_Y})
             libevdev_enable_event_code(device, EV_REL, code, nullptr);
         break;
+    default: break; // the rings: declare_ring
     }
+}
+
+libevdev* remote_description(const remote_device& remote)
+{
+    libevdev* device = libevdev_new();
+    libevdev_set_name(device, remote.name.c_str());
+    if (!remote.phys.empty())
+        libevdev_set_phys(device, remote.phys.c_str());
+    libevdev_set_id_bustype(device, remote.bus);
+    if (is_ring(remote.kind))
+        declare_ring(device, remote);
+    else
+        declare_keyed(device, remote.kind);
     return device;
 }
 
@@ -142,16 +145,23 @@ std::optional<remote_kind> remote_kind_named(std::string_view name)
 {
     constexpr std::pair<std::string_view, remote_kind> kinds[] = {
         {"keyboard", remote_kind::keyboard}, {"consumer", remote_kind::consumer}, {"gamepad", remote_kind::gamepad},
-        {"combo", remote_kind::combo},       {"fullkbd", remote_kind::fullkbd},
-        {"hybrid", remote_kind::hybrid}};
+        {"combo", remote_kind::combo},       {"fullkbd", remote_kind::fullkbd},   {"hybrid", remote_kind::hybrid},
+        {"finger", remote_kind::finger},     {"pen", remote_kind::pen},           {"pad", remote_kind::pad},
+        {"drag", remote_kind::drag},         {"fingerkeys", remote_kind::fingerkeys}};
     for (const auto& [word, kind] : kinds)
         if (word == name)
             return kind;
     return std::nullopt;
 }
 
+int default_bus(remote_kind kind)
+{
+    return kind == remote_kind::gamepad ? BUS_USB : BUS_BLUETOOTH;
+}
+
 std::string plug_remote(remote_device& remote)
 {
+    remote.contact = no_contact(remote.kind);
     if (std::string error = create(remote_description(remote), remote.device); !error.empty())
         return error;
     remote.node = libevdev_uinput_get_devnode(remote.device);
@@ -179,6 +189,14 @@ void unplug_remote(remote_device& remote)
 }
 
 namespace {
+
+void record_frame(const remote_device& remote, const input_event& syn)
+{
+    char text[80];
+    std::snprintf(text, sizeof text, "%s %lld.%06lld", remote.id.c_str(), static_cast<long long>(syn.input_event_sec),
+                  static_cast<long long>(syn.input_event_usec));
+    record("frame", text);
+}
 
 void destroy_fillers(remote_device& remote)
 {
@@ -212,8 +230,11 @@ void report_remote(remote_device& remote)
     for (ssize_t n; remote.reader >= 0 && (n = read(remote.reader, events, sizeof events)) > 0;) {
         for (std::size_t i = 0; i < static_cast<std::size_t>(n) / sizeof events[0]; ++i) {
             const input_event& e = events[i];
-            if (e.type == EV_SYN && e.code == SYN_REPORT)
+            if (e.type == EV_SYN && e.code == SYN_REPORT) {
+                if (is_ring(remote.kind))
+                    record_frame(remote, e);
                 continue;
+            }
             char text[160];
             std::snprintf(text, sizeof text, "%s %s %s %d", remote.id.c_str(),
                           or_number(libevdev_event_type_get_name(e.type)),

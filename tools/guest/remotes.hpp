@@ -5,6 +5,7 @@
 // the system.
 #pragma once
 
+#include "devices.hpp"
 #include "tap/touch.hpp"
 
 #include <optional>
@@ -21,8 +22,9 @@ struct libevdev_uinput;
 // mousedev feeds into /dev/input/mice. fullkbd: every key of a keyboard.
 // hybrid, no remote but made the same way beside the screen: a touch device
 // without multitouch (BTN_TOUCH, absolute X/Y 0..4095) that moves relatively
-// too (REL_X, REL_Y).
-enum class remote_kind { keyboard, consumer, gamepad, combo, fullkbd, hybrid };
+// too (REL_X, REL_Y). The rings, which send no keys but gestures (finger,
+// pen, pad, drag, fingerkeys): see rings.hpp.
+enum class remote_kind { keyboard, consumer, gamepad, combo, fullkbd, hybrid, finger, pen, pad, drag, fingerkeys };
 
 [[nodiscard]] std::optional<remote_kind> remote_kind_named(std::string_view name);
 
@@ -36,10 +38,21 @@ struct remote_device {
     std::string node;
     int reader;           // the second reader; -1 while unplugged
     int seen;             // events other than SYN_REPORT that reader got
+    int bus;              // BUS_BLUETOOTH ...
+    axis_span x;          // finger, pen, fingerkeys: the range of their positions
+    axis_span y;
+    int resolution;       // their units per mm; 0: none given
+    bool direct;          // whether they declare INPUT_PROP_DIRECT
+    fingers contact;      // rings: the contact (drag: the button) they have down now
 };
 
-// Makes the remote and opens its second reader. Returns an empty string, or
-// what failed.
+// The bus of a remote of kind unless a scenario gives another: USB for a
+// gamepad, Bluetooth for the rest.
+[[nodiscard]] int default_bus(remote_kind kind);
+
+// Makes the remote and opens its second reader; a ring starts with no
+// contact down, as a new device does. Returns an empty string, or what
+// failed.
 [[nodiscard]] std::string plug_remote(remote_device& remote);
 
 // Removes the remote, as when it sleeps or leaves the range; filler devices
@@ -55,7 +68,9 @@ void unplug_remote(remote_device& remote);
 void remove_remote(remote_device& remote);
 
 // Records what the remote's second reader got ("seen ID TYPE CODE VALUE",
-// SYN_REPORTs left out), and counts it.
+// SYN_REPORTs left out), and counts it. Of a ring, each SYN_REPORT too, as
+// "frame ID SEC.USEC" (the kernel's time stamp): how a gesture is paced is
+// part of what it says.
 void report_remote(remote_device& remote);
 
 // The records of CODE VALUE and its SYN_REPORT: a key (KEY_..., BTN_...) or

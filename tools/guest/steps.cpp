@@ -1,8 +1,11 @@
 #include "steps.hpp"
 
+#include "device_options.hpp"
+#include "gestures.hpp"
 #include "measure.hpp"
 #include "readers.hpp"
 #include "report.hpp"
+#include "rings.hpp"
 
 #include <algorithm>
 #include <csignal>
@@ -22,18 +25,36 @@ std::vector<int> numbers_after_kind(const std::vector<std::string>& words)
     return numbers;
 }
 
+// KIND XMIN XMAX YMIN YMAX and the optional words of a screen (res, slots,
+// bus, nodirect, name); it is called name unless the words name it.
+std::optional<screen_shape> screen_words(const std::string& rest, const char* name)
+{
+    auto [first, after] = first_word(rest);
+    const auto kind = kind_named(first);
+    const auto range = take_range(after);
+    const auto options = range ? parse_device_options(after) : std::nullopt;
+    if (!kind || !options || options->range || options->phys)
+        return std::nullopt;
+    const auto& [x0, x1, y0, y1] = *range;
+    return screen_shape{*kind,
+                        {x0, x1},
+                        {y0, y1},
+                        options->resolution.value_or(0),
+                        options->name.value_or(name),
+                        options->slots.value_or(default_slot_count),
+                        options->bus.value_or(default_screen_bus),
+                        !options->nodirect};
+}
+
 // screen2: a second touch screen beside the first, of its own kind and
 // range; it has no reader of its own.
 std::string make_other(world& w, const std::string& rest)
 {
-    const auto words = split_words(rest);
-    const std::vector<int> numbers = numbers_after_kind(words);
-    const auto kind = words.empty() ? std::nullopt : kind_named(words[0]);
-    if (!w.have_devices || w.made.other || !kind || words.size() != 5 || numbers.size() != 4)
-        return "screen2 KIND XMIN XMAX YMIN YMAX, once, after screen";
-    screen_shape shape{*kind, {numbers[0], numbers[1]}, {numbers[2], numbers[3]}, 0, "second touch screen",
-                       default_slot_count};
-    if (std::string error = make_other_screen(shape, w.made); !error.empty())
+    const auto shape = screen_words(rest, "second touch screen");
+    if (!w.have_devices || w.made.other || !shape)
+        return "screen2 KIND XMIN XMAX YMIN YMAX [res N] [slots N] [bus NAME] [nodirect] [name TEXT], once, after "
+               "screen";
+    if (std::string error = make_other_screen(*shape, w.made); !error.empty())
         return error;
     record("node", "touch2 " + w.made.other_node);
     return {};
@@ -41,40 +62,11 @@ std::string make_other(world& w, const std::string& rest)
 
 std::string make_screen(world& w, const std::string& rest)
 {
-    constexpr const char* usage = "screen KIND XMIN XMAX YMIN YMAX [res N] [slots N, 0: type A] [name TEXT], once";
-    auto [first, after] = first_word(rest);
-    const auto kind = kind_named(first);
-    std::vector<int> numbers;
-    for (int i = 0; i < 4; ++i) {
-        auto [word, tail] = first_word(after);
-        if (const auto n = parse_number(word))
-            numbers.push_back(*n);
-        after = tail;
-    }
-    screen_shape shape{};
-    shape.name = default_screen_name;
-    shape.slots = default_slot_count;
-    for (int* value : {&shape.resolution, &shape.slots}) {
-        auto [word, tail] = first_word(after);
-        if (word != (value == &shape.resolution ? "res" : "slots"))
-            continue;
-        auto [number, more] = first_word(tail);
-        const auto n = parse_number(number);
-        if (!n || (value == &shape.slots && *n < 0))
-            return usage;
-        *value = *n;
-        after = more;
-    }
-    if (auto [word, tail] = first_word(after); word == "name" && !tail.empty()) {
-        shape.name = unescape(tail);
-        after.clear();
-    }
-    if (w.have_devices || !kind || numbers.size() != 4 || !after.empty())
-        return usage;
-    shape.kind = *kind;
-    shape.x = {numbers[0], numbers[1]};
-    shape.y = {numbers[2], numbers[3]};
-    if (std::string error = make_devices(shape, w.made); !error.empty())
+    const auto shape = screen_words(rest, default_screen_name);
+    if (w.have_devices || !shape)
+        return "screen KIND XMIN XMAX YMIN YMAX [res N] [slots N, 0: type A] [bus NAME] [nodirect] [name TEXT], "
+               "once";
+    if (std::string error = make_devices(*shape, w.made); !error.empty())
         return error;
     w.have_devices = true;
     record("node", "mouse " + w.made.mouse_node);
@@ -175,25 +167,34 @@ std::string finger_step(world& w, const std::string& rest)
 
 std::string remote_step(world& w, const std::string& rest)
 {
-    constexpr const char* usage = "remote ID keyboard|consumer|gamepad|combo|fullkbd|hybrid [phys TEXT] [name TEXT]";
+    constexpr const char* usage =
+        "remote ID KIND [range XMIN XMAX YMIN YMAX] [res N] [bus NAME] [nodirect] [phys TEXT] [name TEXT]: KIND "
+        "keyboard|consumer|gamepad|combo|fullkbd|hybrid|finger|pen|pad|drag|fingerkeys; range, res and nodirect on "
+        "finger, pen and fingerkeys alone";
     const auto [id, more] = first_word(rest);
     auto [word, after] = first_word(more);
     const auto kind = remote_kind_named(word);
-    if (id.empty() || !kind || find_remote(w, id))
+    const auto options = parse_device_options(after);
+    if (id.empty() || !kind || find_remote(w, id) || !options || options->slots)
         return usage;
-    remote_device remote{id, *kind, "remote " + id, {}, nullptr, {}, {}, -1, 0};
-    if (auto [key, tail] = first_word(after); key == "phys") {
-        auto [text, later] = first_word(tail);
-        remote.phys = unescape(text);
-        after = later;
-    }
-    if (auto [key, tail] = first_word(after); key == "name" && !tail.empty()) {
-        remote.name = unescape(tail);
-        after.clear();
-    }
-    if (!after.empty())
+    if (!places_contact(*kind) && (options->range || options->resolution || options->nodirect))
         return usage;
-    w.remotes.push_back(remote);
+    const auto [x0, x1, y0, y1] = options->range.value_or(default_ring_range);
+    w.remotes.push_back({.id = id,
+                         .kind = *kind,
+                         .name = options->name.value_or("remote " + id),
+                         .phys = options->phys.value_or(""),
+                         .device = nullptr,
+                         .fillers = {},
+                         .node = {},
+                         .reader = -1,
+                         .seen = 0,
+                         .bus = options->bus.value_or(default_bus(*kind)),
+                         .x = {x0, x1},
+                         .y = {y0, y1},
+                         .resolution = options->resolution.value_or(0),
+                         .direct = !options->nodirect,
+                         .contact = {}});
     return plug_remote(w.remotes.back());
 }
 
@@ -373,6 +374,8 @@ std::string play(world& w, const step& s)
         return remote_step(w, s.rest);
     if (s.verb == "measure")
         return measure_step(w, s.rest);
+    if (s.verb == "stroke" || s.verb == "rel" || s.verb == "contact")
+        return gesture_step(w, s.verb, s.rest);
     if (remote_device* r = find_remote(w, s.rest); r && s.verb == "unplug") {
         if (!r->device)
             return "unplug: " + r->id + " is not plugged in";

@@ -1,18 +1,44 @@
 // The steps of a scenario, in the driver's step language, one a line:
 //
-//   screen KIND XMIN XMAX YMIN YMAX [res N] [slots N] [name TEXT]
+//   screen KIND XMIN XMAX YMIN YMAX [res N] [slots N] [bus NAME] [nodirect] [name TEXT]
 //                                    a mouse and a touch screen (mt, touchpad, direct),
 //                                    N units per mm on both axes, slots 0..N-1 (10
-//                                    unless given), TEXT its name (escapes as in keys)
-//   screen2 KIND XMIN XMAX YMIN YMAX a second touch screen, after screen; $TOUCH2 names it
+//                                    unless given), on bus NAME (bluetooth, usb, i2c, spi,
+//                                    host, virtual; i2c unless given, as a built-in
+//                                    screen), nodirect: without INPUT_PROP_DIRECT, TEXT
+//                                    its name (escapes as in keys)
+//   screen2 KIND XMIN XMAX YMIN YMAX [WORDS]
+//                                    a second touch screen, after screen, with the
+//                                    optional words of screen; $TOUCH2 names it
 //   tap2 X Y                         a finger down and up on the second screen
 //   unplug                           removes the touch screen, as a cable pulled out
-//   remote ID KIND [phys TEXT] [name TEXT]
+//   remote ID KIND [range XMIN XMAX YMIN YMAX] [res N] [bus NAME] [nodirect] [phys TEXT] [name TEXT]
 //                                    a remote (keyboard, consumer, gamepad, combo, fullkbd:
-//                                    see remotes.hpp) with a second reader of its own; $ID
-//                                    (ID in capitals) names its node. TEXT as in keys;
-//                                    its name is "remote ID" unless given
+//                                    see remotes.hpp; the rings finger, pen, pad, drag,
+//                                    fingerkeys: see rings.hpp) with a second reader of its
+//                                    own; $ID (ID in capitals) names its node. TEXT as in
+//                                    keys; its name is "remote ID" unless given. range,
+//                                    res and nodirect: finger, pen and fingerkeys alone
+//                                    (0 4095 0 4095, no resolution, INPUT_PROP_DIRECT
+//                                    unless given). NAME as for screen; unless given, usb
+//                                    for a gamepad, bluetooth for the rest
 //   unplug ID | replug ID            removes the remote; brings it back under another node
+//                                    (a ring with no contact down, as a new device)
+//   stroke ID X,Y X,Y... [every MS]  a ring's gesture, one frame per point, each written
+//                                    at least MS ms (30 unless given) after the one before
+//                                    (a busy guest may stretch a gap, never shorten it).
+//                                    finger, pen, fingerkeys: the contact down at the first
+//                                    point (finger: the next tracking id in slot 0), moved
+//                                    to each further one, lifted a frame after the last;
+//                                    one point alone is a tap there. drag: DX,DY each,
+//                                    BTN_LEFT pressed a frame before the first and released
+//                                    a frame after the last. pad: DX,DY each, no button
+//   rel ID DX DY COUNT [every MS]    COUNT frames of REL_X DX and REL_Y DY (a 0 left out),
+//                                    paced as stroke's (35 ms unless given); pad, drag
+//   contact ID down X Y | move X Y | up
+//                                    one frame of a ring's contact, at once: finger, pen,
+//                                    fingerkeys; drag: down and up press and release
+//                                    BTN_LEFT, move DX DY moves it
 //   key ID CODE VALUE                one key event of the remote and its SYN_REPORT (value
 //                                    2: autorepeat); CODE by the kernel's name or number
 //   press ID CODE                    a key down and up, each with its SYN_REPORT

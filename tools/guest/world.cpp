@@ -13,6 +13,12 @@ long long now_ms()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+long long now_us()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 program* find_program(world& w, std::string_view id)
 {
     for (program& p : w.programs)
@@ -74,6 +80,8 @@ std::vector<std::string> environment(const world& w)
 {
     std::vector<std::string> env{"PATH=/usr/local/bin:/bin", "HOME=/", "TOUCH=" + w.made.screen_node,
                                  "MOUSE=" + w.made.mouse_node};
+    if (w.made.other)
+        env.push_back("TOUCH2=" + w.made.other_node);
     for (const remote_device& r : w.remotes) {
         std::string name = r.id;
         for (char& c : name)

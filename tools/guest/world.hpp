@@ -29,6 +29,8 @@ struct world {
 
 [[nodiscard]] long long now_ms();
 
+[[nodiscard]] long long now_us();
+
 [[nodiscard]] program* find_program(world& w, std::string_view id);
 
 [[nodiscard]] remote_device* find_remote(world& w, std::string_view id);
@@ -57,8 +59,8 @@ bool wait_until(world& w, Done done, int bound_ms, int look_ms = 1000)
 // Collects for ms, whatever comes.
 void collect_for(world& w, int ms);
 
-// The programs' environment: $TOUCH, $MOUSE and each remote's $ID (its id
-// in capitals) name the event nodes.
+// The programs' environment: $TOUCH, $MOUSE, $TOUCH2 (once screen2 made it)
+// and each remote's $ID (its id in capitals) name the event nodes.
 [[nodiscard]] std::vector<std::string> environment(const world& w);
 
 // Starts a program of the scenario and records its pid. Returns an empty
