@@ -433,7 +433,8 @@ REPORT = [
     # BTN_TOUCH is mousedev's left button on any device it feeds without BTN_TOOL_FINGER, relative axes or not.
     ("a touch device that also moves relatively: its touches click left, point 1 off", "mt 0 1071 0 1447",
      ["remote h hybrid name Hybrid"], 0,
-     [RECORDS_ALL, NOT_FED, NO_GRAB, MICE_RW, "mice now: virtual mouse ($MOUSE), Hybrid ($H)", NONE_RUNNING,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, MICE_RW, "mice now: virtual mouse ($MOUSE), Hybrid ($H, a ring: its touches click left)",
+      NONE_RUNNING,
       "Layout (page turning): left off: mousedev makes every touch on $H \"Hybrid\" a left click, which would tap "
       "point 1, so wheel down alone gives next page; right = previous page at 15%,50%; middle = menu at 50%,5%; "
       "wheel up = previous page at 15%,50%; wheel down = next page at 85%,50%", READY, line([-1, -1] + DEFAULT[2:])],
@@ -1470,9 +1471,10 @@ REMOTES = [
     ("a --map code the remote does not declare", ["g gamepad name Pad"], "--map KEY_PAGEDOWN=left Pad", [],
      gone(65, '--map KEY_PAGEDOWN: $G "Pad" does not declare KEY_PAGEDOWN, so it never sends it; tapbridge-setup '
               'lists the codes that it declares')),
-    ("shared, a plain mouse has nothing to click", [], "--no-grab 'virtual mouse'", [],
-     gone(65, '$MOUSE "virtual mouse" sends none of the default map\'s codes, and shared (--no-grab) its own mouse '
-              'buttons reach /dev/input/mice without tapbridge-remote: give its codes with --map CODE=BUTTON')),
+    # A mouse without keys, taken, is read as a ring that drags; shared, mousedev would click its button too.
+    ("shared, a plain mouse: a drag's contact would tap twice", [], "--no-grab 'virtual mouse'", [],
+     gone(65, '--no-grab with a ring\'s gestures on $MOUSE "virtual mouse": mousedev itself makes a click of BTN_LEFT '
+              'on this device at each touch, so each gesture would tap twice; leave out --no-grab')),
     ("a name two remotes share", ["r keyboard name Twin", "c consumer name Twin"], "Twin", [],
      gone(66, '"Twin" matches more than one remote: $R "Twin" (no unique id), $C "Twin" (no unique id); give its '
               'unique id or its node instead')),
@@ -1522,7 +1524,8 @@ REMOTES = [
      misuse("--map 'KEY_ENTER': give CODE=BUTTON, for instance --map KEY_PAGEDOWN=left")),
     ("--map with an unknown code", [], "--map KEY_NOSUCH=left x", [],
      misuse("--map 'KEY_NOSUCH=left': no such code; give the kernel's name of a key or button (KEY_ENTER, BTN_TR), a "
-           "hat end (ABS_HAT0X+, ABS_HAT0X-) or a key's number (115)")),
+           "hat end (ABS_HAT0X+, ABS_HAT0X-), a key's number (115) or a ring's gesture (SWIPE_LEFT, SWIPE_RIGHT, "
+           "SWIPE_UP, SWIPE_DOWN, TAP, TAP@X,Y)")),
     ("--map with an unknown button", [], "--map KEY_ENTER=up x", [],
      misuse("--map 'KEY_ENTER=up': no such button; give left, right, middle, wheel-up or wheel-down")),
     ("--map of one code twice", [], "--map KEY_ENTER=left --map 28=right x", [],
@@ -1530,6 +1533,17 @@ REMOTES = [
     ("not root", [], "x", [], gone(77, "run it as root: it grabs input devices and makes a virtual mouse through "
                                       "/dev/uinput") | dict(uid=1000)),
 ]
+
+
+def tapped(action):
+    """An action's step, the button it taps (0: none) and whether to wait
+    for that tap: "STEP >N" taps N and is waited for, "STEP ~N" taps N and
+    the next wait takes it in (a gesture right after another)."""
+    for mark, wait in ((" >", True), (" ~", False)):
+        step, found, button = action.partition(mark)
+        if found:
+            return step, int(button), wait
+    return action, 0, False
 
 
 def remote_scenario(name, remotes, args, actions, more):
@@ -1550,14 +1564,14 @@ def remote_scenario(name, remotes, args, actions, more):
         steps.append("wait rm lines 2")
     taps, lines = [], 0
     for action in actions:
-        step, _, button = action.partition(" >")
+        step, button, wait = tapped(action)
         steps.append(step)
         if button:
-            code = int(button)
-            taps.append((PTS[2 * code - 2], PTS[2 * code - 1]))
+            taps.append((PTS[2 * button - 2], PTS[2 * button - 1]))
             lines += 1
+        if wait:
             steps += [f"wait tb lines {1 + lines}", f"wait touch frames {4 * len(taps)}"]
-    sc = Scenario(f"remote: {name}", steps + more.get("after", []))
+    sc = Scenario(f"{more.get('table', 'remote')}: {name}", steps + more.get("after", []))
     vm_node = lambda d: next((m.group(1) for x in d.lines("out", "rm")  # noqa: E731
                               for m in [re.match(r"virtual mouse (/dev/input/event\d+) made", x)] if m), None)
     plain = lambda d, lines: [x.replace(vm_node(d), "$VM") if vm_node(d) else x for x in lines]  # noqa: E731
@@ -1571,7 +1585,7 @@ def remote_scenario(name, remotes, args, actions, more):
     if starts:
         sc.expect("standard output of tb", lambda d: d.lines("out", "tb"),
                   [IMPS2] + [f"button {c}, x {PTS[2 * c - 2]} y {PTS[2 * c - 1]}"
-                             for c in [int(a.partition(' >')[2]) for a in actions if ' >' in a]])
+                             for c in [tapped(a)[1] for a in actions] if c])
     if "seen" in more:
         sc.expect("what the remote's second reader got", lambda d: d.tagged("seen"), more["seen"])
     if more.get("sh") == "same":
@@ -1707,6 +1721,108 @@ def ring_scenario(name, remotes, steps, frames, sh, screen="screen mt 0 1071 0 1
     return sc.expect("what sh printed", lambda d: d.tagged("sh"), sh)
 
 
+# --- tapbridge-remote: rings, read by their gestures ------------------------------
+
+RING_SWIPES = "left on SWIPE_LEFT SWIPE_UP, right on SWIPE_RIGHT SWIPE_DOWN"
+UNLEARNT = "its taps click nothing until mapped (tapbridge-setup --learn learns them)"
+DRAGGED = "its left button held is a drag's contact, its other buttons and wheel go on as themselves"
+FINGER_RING = "r finger name Swipe Ring"
+
+
+def ring_attached(name, clicks):
+    return attached("$R", name, clicks)
+
+
+def ring_row(name, ring, args, actions, clicks, **more):
+    """A ring beside the touch screen, served by tapbridge-remote: each
+    gesture's click, and nothing for the ring's second reader (grabbed)."""
+    ring_name = ring.split(" name ", 1)[1]
+    out = more.pop("out", [ring_attached(ring_name, clicks), STOPPED_RM])
+    return (name, [ring], args, actions, dict(out=out, seen=[], table="ring") | more)
+
+
+RING_REMOTES = [
+    ring_row("a finger ring: a swipe is one click of its way, a tap none, its touch no click of its own", FINGER_RING,
+             "'Swipe Ring'", ["stroke r 700,500 660,505 620,498 >1", "stroke r 620,500 660,495 700,502 >2",
+                              "stroke r 2000,2000 2004,1800 2010,1600 >1", "stroke r 2000,1600 1995,1800 2000,2000 >2",
+                              "stroke r 1000,1000", "stroke r 1000,1000 1003,1002", "stroke r 700,500 620,500 >1"],
+             RING_SWIPES + "; " + UNLEARNT),
+    ring_row("swipes that curve, jitter, go slowly or are short", FINGER_RING, "'Swipe Ring'",
+             ["stroke r 1000,1000 1300,1100 1200,1600 >2", "stroke r 3000,2000 2960,2008 2925,1995 2890,2006 2850,2001 >1",
+              "stroke r 2000,2000 2000,1900 2000,1800 every 400 >1", "stroke r 2000,2000 1915,2000 >1",
+              "stroke r 2000,2000 1960,2000", "stroke r 2000,2000 2085,2000 >2"], RING_SWIPES + "; " + UNLEARNT),
+    ring_row("two swipes in quick succession: two clicks", FINGER_RING, "'Swipe Ring'",
+             ["stroke r 700,500 660,500 620,500 ~1", "stroke r 620,500 660,500 700,500 >2"],
+             RING_SWIPES + "; " + UNLEARNT),
+    ring_row("a pen stroke down Y 1012 to 2300: previous page; back up: next", "r pen name Pen Ring", "'Pen Ring'",
+             ["stroke r 2000,1012 2000,1100 2000,1400 2000,1700 2000,2000 2000,2300 >2",
+              "stroke r 2000,2300 2000,2000 2000,1700 2000,1400 2000,1100 2000,1012 >1"], RING_SWIPES + "; " + UNLEARNT),
+    ring_row("taps at two places, learnt: the nearer place clicks, a swipe no longer does", "r pen name Tap Ring",
+             "--map TAP@2000,500=left --map TAP@2000,1012=right 'Tap Ring'",
+             ["stroke r 2000,500 >1", "stroke r 2000,1012 >2", "stroke r 2003,498 >1", "stroke r 1990,1015 2000,1016 >2",
+              "stroke r 2000,500 2000,1500"], "left on TAP@2000,500, right on TAP@2000,1012"),
+    ring_row("another ring's places, another range: Y 200 previous, Y 800 next",
+             "r finger range 0 1000 0 1000 res 10 name Zone Ring", "--map TAP@500,800=left --map TAP@500,200=right "
+             "'Zone Ring'", ["stroke r 500,200 >2", "stroke r 500,800 >1", "stroke r 510,780 >1"],
+             "left on TAP@500,800, right on TAP@500,200"),
+    ring_row("a wide range from below zero: 2.5 % is a swipe", "r finger range -2000 2000 -2000 2000 name Wide Ring",
+             "'Wide Ring'", ["stroke r -100,0 -200,0 >1", "stroke r 0,-100 0,0 >2"], RING_SWIPES + "; " + UNLEARNT),
+    ring_row("a touchpad ring: each burst of motion one click once it is quiet; one event alone nothing",
+             "r pad name Pad Ring", "'Pad Ring'",
+             ["rel r 12 0 4 >2", "rel r -12 0 4 >1", "rel r 0 -10 5 >1", "rel r 0 12 4 every 100 >2", "rel r 8 0 1",
+              "rel r -15 2 4 >1"], RING_SWIPES),
+    ring_row("a touchpad ring: two strokes 300 ms apart are two clicks", "r pad name Pad Ring", "'Pad Ring'",
+             ["rel r 12 0 4 ~2", "pause 300", "rel r 12 0 4 >2"], RING_SWIPES),
+    ring_row("a drag ring: the drag's way clicks, its button alone nothing", "r drag name Drag Ring", "'Drag Ring'",
+             ["stroke r 0,0 0,-12 0,-12 0,-12 >1", "stroke r 0,0 0,12 0,12 0,12 >2", "stroke r 0,0",
+              "stroke r 0,0 -12,0 -12,0 -12,0 >1"], RING_SWIPES + "; " + DRAGGED + "; " + UNLEARNT),
+    ring_row("a ring with keys and a digitizer: both turn pages", "r fingerkeys name Keys Ring", "'Keys Ring'",
+             ["press r KEY_VOLUMEDOWN >1", "stroke r 700,500 620,500 >1", "press r KEY_VOLUMEUP >2",
+              "stroke r 620,500 700,500 >2", "press r KEY_PLAYPAUSE >3"],
+             "left on KEY_VOLUMEDOWN KEY_NEXTSONG SWIPE_LEFT SWIPE_UP, right on KEY_VOLUMEUP KEY_PREVIOUSSONG "
+             "SWIPE_RIGHT SWIPE_DOWN, middle on KEY_PLAYPAUSE; " + UNLEARNT),
+    ring_row("next page on wheel-down, as where point 1 is off", FINGER_RING, "--next-page wheel-down 'Swipe Ring'",
+             ["stroke r 700,500 620,500 >5", "stroke r 620,500 700,500 >2"],
+             "right on SWIPE_RIGHT SWIPE_DOWN, wheel-down on SWIPE_LEFT SWIPE_UP; " + UNLEARNT),
+    # Unplugged with the finger down: the kernel's releases end the stroke, which is no gesture; back, a swipe
+    # clicks once.
+    ring_row("unplugged in mid-swipe: no click, and the next swipe after it is back clicks once", FINGER_RING,
+             "'Swipe Ring'", ["contact r down 700 500", "contact r move 600 500", "contact r move 500 500", "unplug r",
+                              "wait rm lines 3", "replug r", "wait rm lines 4", "stroke r 700,500 600,500 >1"],
+             "", out=[ring_attached("Swipe Ring", RING_SWIPES + "; " + UNLEARNT), detached("$R", "Swipe Ring"),
+                      attached("$R'", "Swipe Ring", RING_SWIPES + "; " + UNLEARNT), STOPPED_RM]),
+    ring_row("unplugged in mid-drag: no click", "r drag name Drag Ring", "'Drag Ring'",
+             ["contact r down", "contact r move 0 -30", "unplug r", "wait rm lines 3", "replug r", "wait rm lines 4",
+              "stroke r 0,0 0,12 0,12 >2"], "",
+             out=[ring_attached("Drag Ring", RING_SWIPES + "; " + DRAGGED + "; " + UNLEARNT),
+                  detached("$R", "Drag Ring"), attached("$R'", "Drag Ring", RING_SWIPES + "; " + DRAGGED + "; " +
+                                                         UNLEARNT), STOPPED_RM]),
+    # Stopped once the touch is read, while 400 moves overflow evdev's queue: the lift is lost with them, and
+    # comes back only from the state libevdev reads again. The swipe clicks once.
+    ring_row("a swipe whose lift is lost in an overflow of the kernel's queue clicks once", FINGER_RING,
+             "'Swipe Ring'", ["contact r down 3000 2000", "wait rm idle", "signal rm 19", "wait rm stopped",
+                              *[f"contact r move {2990 - i % 2} {2000 + i % 2}" for i in range(400)],
+                              "contact r move 2500 2000", "contact r up", "signal rm 18 >1",
+                              "stroke r 700,500 620,500 >1"], RING_SWIPES + "; " + UNLEARNT),
+    ring_row("--no-grab: mousedev would click each touch too", FINGER_RING, "--no-grab 'Swipe Ring'", [], "",
+             out=[], err=["tapbridge-remote: --no-grab with a ring's gestures on $R \"Swipe Ring\": mousedev itself "
+                          "makes a click of BTN_TOUCH on this device at each touch, so each gesture would tap twice; "
+                          "leave out --no-grab"], status="status 65", attach=False),
+    ring_row("a touchpad ring makes no taps at a place", "r pad name Pad Ring", "--map TAP@0,500=left 'Pad Ring'", [],
+             "", out=[], err=["tapbridge-remote: --map TAP@0,500: $R \"Pad Ring\" gives no positions to tap at, so it "
+                              "never makes TAP@0,500; tapbridge-setup lists what it sends"], status="status 65",
+             attach=False),
+    ring_row("the screen tapbridge writes to, even asked for by node", FINGER_RING, "--take-screen $TOUCH", [], "",
+             out=[], err=["tapbridge-remote: $TOUCH \"virtual touch screen\" is the touch screen that tapbridge writes "
+                          "its taps to (pid $tb (tapbridge)): it is no ring"], status="status 66", attach=False,
+             before=[TB_PTS, f"wait tb text {IMPS2}"]),
+    ring_row("a touch screen whose bus cannot tell, by name: left alone", FINGER_RING, "'Odd Touch'", [], "",
+             out=[], err=["tapbridge-remote: \"Odd Touch\" may be the device's own touch screen or pen (its bus, 0x06, "
+                          "is neither Bluetooth nor USB): if it is a ring, give its node with --take-screen"],
+             status="status 66", attach=False, before=["screen2 mt 0 4095 0 4095 bus virtual name Odd Touch"]),
+]
+
+
 TABLES = {
     "taps": lambda: [taps_scenario(*row) for row in TAPS] + [corner_scenario(*row) for row in CORNERS],
     "echo": lambda: [echo_scenario(*row) for row in ECHO],
@@ -1717,6 +1833,7 @@ TABLES = {
     "boot": lambda: [boot_scenario(*row) for row in BOOT],
     "learn": lambda: [remote_report_scenario(*row) for row in REMOTE_REPORT] + [learn_scenario(*row) for row in LEARN],
     "remote": lambda: [remote_scenario(*row) for row in REMOTES],
+    "ring": lambda: [remote_scenario(*row) for row in RING_REMOTES],
     "ringguest": lambda: [ring_scenario(*row) for row in RINGS],
 }
 
