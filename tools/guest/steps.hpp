@@ -13,6 +13,8 @@
 //                                    (ID in capitals) names its node. TEXT as in keys;
 //                                    its name is "remote ID" unless given
 //   unplug ID | replug ID            removes the remote; brings it back under another node
+//   remove ID                        removes the remote for good: no other node appears
+//                                    meanwhile, as one does in its place after unplug
 //   key ID CODE VALUE                one key event of the remote and its SYN_REPORT (value
 //                                    2: autorepeat); CODE by the kernel's name or number
 //   press ID CODE                    a key down and up, each with its SYN_REPORT
