@@ -1394,6 +1394,15 @@ def misuse(text):
                                       "Try tapbridge-remote --help."])
 
 
+def several(node_names, keeps=()):
+    """The line about a name that more than one remote has, none with a unique id; keeps: the nodes taken before."""
+    name = node_names[0][1]
+    kept = "".join(f' {n} "{m}",' for n, m in keeps)
+    return (f'"{name}" matches more than one remote: ' + ", ".join(f'{n} "{m}" (no unique id)' for n, m in node_names)
+            + (f"; keeps{kept} taken while it was the only one, and takes none of the others" if keeps else "")
+            + "; give its unique id or its node instead")
+
+
 TURNER = "r keyboard name Page Turner BT-1"
 HELD = ["key r KEY_PAGEDOWN 1 >1", "key r KEY_PAGEDOWN 2", "key r KEY_PAGEDOWN 2", "key r KEY_PAGEDOWN 0"]
 REMOTES = [
@@ -1476,6 +1485,19 @@ REMOTES = [
     ("a name two remotes share", ["r keyboard name Twin", "c consumer name Twin"], "Twin", [],
      gone(66, '"Twin" matches more than one remote: $R "Twin" (no unique id), $C "Twin" (no unique id); give its '
               'unique id or its node instead')),
+    # Stopped while both come, it looks once at both: neither is taken, until one goes (no node appears then).
+    ("twins come together, neither taken; one goes for good: the other is taken at once", [], "Twin",
+     ["wait rm lines 2", "signal rm 19", "wait rm stopped", "remote a keyboard name Twin",
+      "remote b keyboard name Twin", "signal rm 18", "wait rm lines 3", "remove a", "wait rm lines 4",
+      "press b KEY_PAGEDOWN >1"],
+     dict(out=['waiting for "Twin": not there yet; it is taken as soon as it appears',
+               several([("$A", "Twin"), ("$B", "Twin")]), attached("$B", "Twin", KB), STOPPED_RM])),
+    ("a twin comes while one is taken: that one stays; once it goes for good, the other is taken",
+     ["a keyboard name Twin"], "Twin",
+     ["press a KEY_PAGEDOWN >1", "remote b keyboard name Twin", "wait rm lines 3", "press a KEY_PAGEUP >2",
+      "remove a", "wait rm lines 5", "press b KEY_PAGEDOWN >1"],
+     dict(out=[attached("$A", "Twin", KB), several([("$A", "Twin"), ("$B", "Twin")], [("$A", "Twin")]),
+               detached("$A", "Twin"), attached("$B", "Twin", KB), STOPPED_RM])),
     ("the touch screen's name", [], "'virtual touch screen'", [],
      gone(66, '"virtual touch screen" is a touch screen: tapbridge taps it, and it is no remote')),
     ("the touch screen's node", [], "$TOUCH", [],
