@@ -1390,7 +1390,7 @@ def gone(status, text):
 
 def misuse(text):
     return gone(64, text) | dict(err=[f"tapbridge-remote: {text}", "Usage: tapbridge-remote [--no-grab] [--map "
-                                      "CODE=BUTTON]... REMOTE", "       tapbridge-remote --help | --version",
+                                      "CODE=BUTTON]... [--] REMOTE", "       tapbridge-remote --help | --version",
                                       "Try tapbridge-remote --help."])
 
 
@@ -1498,6 +1498,11 @@ REMOTES = [
       "remove a", "wait rm lines 5", "press b KEY_PAGEDOWN >1"],
      dict(out=[attached("$A", "Twin", KB), several([("$A", "Twin"), ("$B", "Twin")], [("$A", "Twin")]),
                detached("$A", "Twin"), attached("$B", "Twin", KB), STOPPED_RM])),
+    ("a remote named like an option: the plain call says to put -- before it", ["r keyboard name -Ring 2"],
+     "'-Ring 2'", [], misuse("unknown option '-Ring 2'; a remote of that name is there: put -- before it "
+                             "(tapbridge-remote -- '-Ring 2')")),
+    ("-- before a name that starts with '-': taken, a press taps", ["r keyboard name -Ring 2"], "-- '-Ring 2'",
+     ["press r KEY_PAGEDOWN >1"], dict(out=[attached("$R", "-Ring 2", KB), STOPPED_RM])),
     ("the touch screen's name", [], "'virtual touch screen'", [],
      gone(66, '"virtual touch screen" is a touch screen: tapbridge taps it, and it is no remote')),
     ("the touch screen's node", [], "$TOUCH", [],

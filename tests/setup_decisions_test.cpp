@@ -851,6 +851,32 @@ TEST(Keymap, WhichNodesTheRemoteIsAndWhetherTheMapFits)
     EXPECT_EQ(parse_remote_args({"x"}).map.count, default_mappings.size());
     EXPECT_EQ(parse_remote_args({"--map", "KEY_B=left", "x"}).map.count, 1u);
     EXPECT_TRUE(parse_remote_args({"x", "--help", "--bad"}).help);
+    // A word taken for an option, where a remote of that name is there: the error says how to give it.
+    struct hint_row {
+        std::vector<const char*> args;
+        const char* unknown; // the word taken for an option; empty: the error is another
+        const char* text;    // the error with the line that means it
+    };
+    const std::vector<hint_row> hints = {
+        {{"-Ring 2"}, "-Ring 2",
+         "unknown option '-Ring 2'; a remote of that name is there: put -- before it (tapbridge-remote -- '-Ring 2')"},
+        {{"--no-grab", "--map", "KEY_B=left", "-Ring 2"}, "-Ring 2",
+         "unknown option '-Ring 2'; a remote of that name is there: put -- before it (tapbridge-remote --no-grab "
+         "--map KEY_B=left -- '-Ring 2')"},
+        {{"-Ring\t2", "--no-grab"}, "-Ring\t2",
+         "unknown option '-Ring\\t2'; a remote of that name is there: put -- before it (tapbridge-remote --no-grab "
+         "-- $'-Ring\\x092')"},
+        {{"--", "-Ring 2", "x"}, "", ""},
+        {{"--map", "-Ring 2", "x"}, "", ""},
+    };
+    for (const hint_row& r : hints) {
+        std::vector<std::string_view> words(r.args.begin(), r.args.end());
+        const remote_args a = parse_remote_args(words);
+        EXPECT_EQ(a.unknown_option, r.unknown) << a.error;
+        if (*r.unknown) {
+            EXPECT_EQ(name_after_options_text(a, words), r.text);
+        }
+    }
 }
 
 TEST(Numbers, InputDeviceNumbers)
