@@ -1,4 +1,5 @@
-// tapbridge-remote's usage and --help, as it prints them.
+// tapbridge-remote's usage and --help, which its tests read too: the
+// default map listed there must be the one in key_map.hpp.
 #pragma once
 
 constexpr const char* remote_usage = "Usage: tapbridge-remote [--no-grab] [--map CODE=BUTTON]... [--] REMOTE\n"
