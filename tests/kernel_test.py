@@ -1390,11 +1390,24 @@ def gone(status, text):
 
 def misuse(text):
     return gone(64, text) | dict(err=[f"tapbridge-remote: {text}", "Usage: tapbridge-remote [--no-grab] [--map "
-                                      "CODE=BUTTON]... REMOTE", "       tapbridge-remote --help | --version",
+                                      "CODE=BUTTON]... [--] REMOTE", "       tapbridge-remote --help | --version",
                                       "Try tapbridge-remote --help."])
 
 
+def several(node_names, keeps=()):
+    """The line about a name that more than one remote has, none with a unique id; keeps: the nodes taken before."""
+    name = node_names[0][1]
+    kept = "".join(f' {n} "{m}",' for n, m in keeps)
+    return (f'"{name}" matches more than one remote: ' + ", ".join(f'{n} "{m}" (no unique id)' for n, m in node_names)
+            + (f"; keeps{kept} taken while it was the only one, and takes none of the others" if keeps else "")
+            + "; give its unique id or its node instead")
+
+
 TURNER = "r keyboard name Page Turner BT-1"
+# A name that would forge lines in a log, as the step language writes it and as tapbridge-remote prints it.
+EVIL_REMOTE = r"evil\nReady.\x1b[2J"
+EVIL_SHOWN = "evil\\nReady.\\x1b[2J"
+EVIL_ARG = "\"$(printf 'evil\\nReady.\\033[2J')\""
 HELD = ["key r KEY_PAGEDOWN 1 >1", "key r KEY_PAGEDOWN 2", "key r KEY_PAGEDOWN 2", "key r KEY_PAGEDOWN 0"]
 REMOTES = [
     # name, remotes made before it starts, its arguments, actions (">N": taps button N, waited for), what else:
@@ -1476,6 +1489,40 @@ REMOTES = [
     ("a name two remotes share", ["r keyboard name Twin", "c consumer name Twin"], "Twin", [],
      gone(66, '"Twin" matches more than one remote: $R "Twin" (no unique id), $C "Twin" (no unique id); give its '
               'unique id or its node instead')),
+    # Stopped while both come, it looks once at both: neither is taken, until one goes (no node appears then).
+    ("twins come together, neither taken; one goes for good: the other is taken at once", [], "Twin",
+     ["wait rm lines 2", "signal rm 19", "wait rm stopped", "remote a keyboard name Twin",
+      "remote b keyboard name Twin", "signal rm 18", "wait rm lines 3", "remove a", "wait rm lines 4",
+      "press b KEY_PAGEDOWN >1"],
+     dict(out=['waiting for "Twin": not there yet; it is taken as soon as it appears',
+               several([("$A", "Twin"), ("$B", "Twin")]), attached("$B", "Twin", KB), STOPPED_RM])),
+    ("a twin comes while one is taken: that one stays; once it goes for good, the other is taken",
+     ["a keyboard name Twin"], "Twin",
+     ["press a KEY_PAGEDOWN >1", "remote b keyboard name Twin", "wait rm lines 3", "press a KEY_PAGEUP >2",
+      "remove a", "wait rm lines 5", "press b KEY_PAGEDOWN >1"],
+     dict(out=[attached("$A", "Twin", KB), several([("$A", "Twin"), ("$B", "Twin")], [("$A", "Twin")]),
+               detached("$A", "Twin"), attached("$B", "Twin", KB), STOPPED_RM])),
+    ("a name with a line break and escapes: attach, ambiguity and detach lines escaped",
+     [f"r keyboard name {EVIL_REMOTE}"], EVIL_ARG,
+     ["press r KEY_PAGEDOWN >1", f"remote c keyboard name {EVIL_REMOTE}", "wait rm lines 3", "unplug r",
+      "wait rm lines 5", "press c KEY_PAGEUP >2"],
+     dict(out=[attached("$R", EVIL_SHOWN, KB), several([("$R", EVIL_SHOWN), ("$C", EVIL_SHOWN)], [("$R", EVIL_SHOWN)]),
+               detached("$R", EVIL_SHOWN), attached("$C", EVIL_SHOWN, KB), STOPPED_RM])),
+    # A device manager makes a node elsewhere and moves it into place under its final name.
+    ("its node moved into /dev/input while it waits: taken, a press taps", [TURNER], "'Page Turner BT-1'",
+     ["wait rm lines 2", "wait rm idle", "sh mv /dev/.hidden $R", "wait rm lines 3", "press r KEY_PAGEDOWN >1"],
+     dict(out=['waiting for "Page Turner BT-1": not there yet; it is taken as soon as it appears',
+               attached("$R", "Page Turner BT-1", KB), STOPPED_RM], before=["sh mv $R /dev/.hidden"])),
+    ("standard output a pipe, as under an init script: each line comes as it happens", [TURNER],
+     "'Page Turner BT-1'", ["press r KEY_PAGEDOWN >1", "unplug r", "wait rm lines 3", "replug r", "wait rm lines 4",
+                            "press r KEY_PAGEUP >2"],
+     dict(out=[attached("$R", "Page Turner BT-1", KB), detached("$R", "Page Turner BT-1"),
+               attached("$R'", "Page Turner BT-1", KB), STOPPED_RM], notty=True)),
+    ("a remote named like an option: the plain call says to put -- before it", ["r keyboard name -Ring 2"],
+     "'-Ring 2'", [], misuse("unknown option '-Ring 2'; a remote of that name is there: put -- before it "
+                             "(tapbridge-remote -- '-Ring 2')")),
+    ("-- before a name that starts with '-': taken, a press taps", ["r keyboard name -Ring 2"], "-- '-Ring 2'",
+     ["press r KEY_PAGEDOWN >1"], dict(out=[attached("$R", "-Ring 2", KB), STOPPED_RM])),
     ("the touch screen's name", [], "'virtual touch screen'", [],
      gone(66, '"virtual touch screen" is a touch screen: tapbridge taps it, and it is no remote')),
     ("the touch screen's node", [], "$TOUCH", [],
@@ -1537,7 +1584,7 @@ def remote_scenario(name, remotes, args, actions, more):
     starts = more.get("attach", True)
     if starts:
         steps += [TB_PTS, f"wait tb text {IMPS2}"]
-    who = f"as {more['uid']} " if "uid" in more else ""
+    who = (f"as {more['uid']} " if "uid" in more else "") + ("notty " if more.get("notty") else "")
     steps.append(f"run rm {who}tapbridge-remote {args}")
     out = more.get("out", [attached("$R", "Page Turner BT-1", KB), STOPPED_RM])
     if not starts:

@@ -5,6 +5,7 @@
 #include "keymap/press.hpp"
 #include "remote/args.hpp"
 #include "remote/choose.hpp"
+#include "remote/help.hpp"
 #include "setup/decide/choose.hpp"
 #include "setup/decide/command.hpp"
 #include "setup/decide/lift.hpp"
@@ -18,10 +19,14 @@
 #include "text/parse.hpp"
 #include "text/printable.hpp"
 
+#include <algorithm>
 #include <climits>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <initializer_list>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -851,6 +856,88 @@ TEST(Keymap, WhichNodesTheRemoteIsAndWhetherTheMapFits)
     EXPECT_EQ(parse_remote_args({"x"}).map.count, default_mappings.size());
     EXPECT_EQ(parse_remote_args({"--map", "KEY_B=left", "x"}).map.count, 1u);
     EXPECT_TRUE(parse_remote_args({"x", "--help", "--bad"}).help);
+    // A word taken for an option, where a remote of that name is there: the error says how to give it.
+    struct hint_row {
+        std::vector<const char*> args;
+        const char* unknown; // the word taken for an option; empty: the error is another
+        const char* text;    // the error with the line that means it
+    };
+    const std::vector<hint_row> hints = {
+        {{"-Ring 2"}, "-Ring 2",
+         "unknown option '-Ring 2'; a remote of that name is there: put -- before it (tapbridge-remote -- '-Ring 2')"},
+        {{"--no-grab", "--map", "KEY_B=left", "-Ring 2"}, "-Ring 2",
+         "unknown option '-Ring 2'; a remote of that name is there: put -- before it (tapbridge-remote --no-grab "
+         "--map KEY_B=left -- '-Ring 2')"},
+        {{"-Ring\t2", "--no-grab"}, "-Ring\t2",
+         "unknown option '-Ring\\t2'; a remote of that name is there: put -- before it (tapbridge-remote --no-grab "
+         "-- $'-Ring\\x092')"},
+        {{"--", "-Ring 2", "x"}, "", ""},
+        {{"--map", "-Ring 2", "x"}, "", ""},
+    };
+    for (const hint_row& r : hints) {
+        std::vector<std::string_view> words(r.args.begin(), r.args.end());
+        const remote_args a = parse_remote_args(words);
+        EXPECT_EQ(a.unknown_option, r.unknown) << a.error;
+        if (*r.unknown) {
+            EXPECT_EQ(name_after_options_text(a, words), r.text);
+        }
+    }
+}
+
+// The mappings a document's default-map table lists, from the line that
+// starts it up to the one that ends it: each word that names a button
+// (left, right, middle) sets the button of the codes after it.
+std::vector<std::pair<std::string, std::string>> documented_map(const std::string& text, const std::string& first,
+                                                                const std::string& last)
+{
+    std::vector<std::pair<std::string, std::string>> found;
+    const std::size_t begin = text.find(first);
+    const std::size_t end = begin == std::string::npos ? begin : text.find(last, begin + first.size());
+    if (end == std::string::npos)
+        return found;
+    std::istringstream words(text.substr(begin, end - begin));
+    std::string button;
+    for (std::string word; words >> word;) {
+        // Markdown's cells and code spans, and roff's escaped minus.
+        std::erase_if(word, [](char c) { return c == '`' || c == '|'; });
+        if (const std::size_t minus = word.find("\\-"); minus != std::string::npos)
+            word.erase(minus, 1);
+        if (parse_button(word))
+            button = word;
+        else if (const auto code = parse_code(word); code && !button.empty())
+            found.emplace_back(code_name(*code), button);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::string file_text(const std::string& path)
+{
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(Keymap, DefaultMapAsDocumented)
+{
+    std::vector<std::pair<std::string, std::string>> shipped;
+    for (const mapping& m : default_mappings)
+        shipped.emplace_back(code_name(m.code), button_word(m.button));
+    std::sort(shipped.begin(), shipped.end());
+    struct document {
+        std::string name, text, first, last;
+    };
+    const std::vector<document> documents = {
+        {"README.md", file_text(TAPBRIDGE_SOURCE_DIR "/README.md"), "| button | for | codes |", "\n\n"},
+        {"tapbridge-remote(1)", file_text(TAPBRIDGE_SOURCE_DIR "/doc/tapbridge-remote.1"), ".SH DEFAULT MAP", ".TE"},
+        {"tapbridge-remote --help", remote_help, "The default map:", "Letters and digits"},
+    };
+    for (const document& d : documents) {
+        ASSERT_NE(d.text.find(d.first), std::string::npos) << d.name << " has no default map table";
+        // Both ways: every code documented is mapped so, and every mapping is documented.
+        EXPECT_EQ(documented_map(d.text, d.first, d.last), shipped) << d.name;
+    }
 }
 
 TEST(Numbers, InputDeviceNumbers)

@@ -39,6 +39,8 @@
 //                                    one frame of a ring's contact, at once: finger, pen,
 //                                    fingerkeys; drag: down and up press and release
 //                                    BTN_LEFT, move DX DY moves it
+//   remove ID                        removes the remote for good: no other node appears
+//                                    meanwhile, as one does in its place after unplug
 //   key ID CODE VALUE                one key event of the remote and its SYN_REPORT (value
 //                                    2: autorepeat); CODE by the kernel's name or number
 //   press ID CODE                    a key down and up, each with its SYN_REPORT
