@@ -19,10 +19,12 @@ struct libevdev_uinput;
 // gamepad: face and shoulder buttons, start/select, sticks and a hat (-1..1).
 // combo: a few keys and a whole mouse (buttons, motion, wheel), which
 // mousedev feeds into /dev/input/mice. fullkbd: every key of a keyboard.
+// camera: a camera's shutter button, focus and shoot, none of them in the
+// default map.
 // hybrid, no remote but made the same way beside the screen: a touch device
 // without multitouch (BTN_TOUCH, absolute X/Y 0..4095) that moves relatively
 // too (REL_X, REL_Y).
-enum class remote_kind { keyboard, consumer, gamepad, combo, fullkbd, hybrid };
+enum class remote_kind { keyboard, consumer, gamepad, combo, fullkbd, camera, hybrid };
 
 [[nodiscard]] std::optional<remote_kind> remote_kind_named(std::string_view name);
 
