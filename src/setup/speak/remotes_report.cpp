@@ -70,8 +70,8 @@ void print_listing_verdict(const system_facts& facts, const std::vector<listed_r
 {
     if (status == status_nothing) {
         if (!listed.empty())
-            std::puts("No remote above has a key of the default map: the --learn line under its pages: finds its "
-                      "keys and prints its line.");
+            std::puts("No remote above has a key of the default map: the --learn on its pages: line finds its keys "
+                      "and prints its line.");
         return;
     }
     if (status == status_traps) {
