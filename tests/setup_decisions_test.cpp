@@ -290,6 +290,66 @@ TEST(Remotes, WhichDevicesAndHowTheLineNamesThem)
     EXPECT_FALSE(names_device("page turner bt-1", id) || names_device("Page Turner", id) || names_device("", id));
 }
 
+TEST(Remotes, WhatTheListingOfRemotesSays)
+{
+    const input_caps page_turner = caps_of({{EV_KEY, KEY_PAGEDOWN}, {EV_KEY, KEY_PAGEUP}});
+    const input_caps camera = caps_of({{EV_KEY, KEY_CAMERA}, {EV_KEY, KEY_CAMERA_FOCUS}});
+    const input_caps power = caps_of({{EV_KEY, KEY_POWER}});
+    const input_device turner = device("/dev/input/event3", "PT", page_turner, known(false));
+    const input_device held = device("/dev/input/event3", "PT", page_turner, known(false), true, {{77, "remapper"}});
+    const input_device served = device("/dev/input/event3", "PT", page_turner, known(false), true,
+                                       {{78, "tapbridge-remot"}});
+    const input_device held_power = device("/dev/input/event4", "Power Button", power, known(false), true,
+                                           {{77, "remapper"}});
+    const found_list<process> running{known(true), {{70, "tapbridge"}}};
+    struct row {
+        const char* name;
+        std::vector<input_device> others;
+        uinput_access uinput;
+        found_list<process> tapbridges;
+        std::vector<std::vector<remote_trap>> traps; // of each remote listed
+        std::string lines; // of each remote listed: L a line, S a line a tapbridge-remote runs already, - none
+        int status;
+    };
+    const std::vector<row> rows = {
+        {"no remote, a mouse alone", {vm_mouse}, uinput_access::writable, {known(false), {}}, {}, "", status_nothing},
+        {"a page turner", {vm_mouse, turner}, uinput_access::writable, {known(false), {}}, {{}}, "L",
+         status_ready},
+        {"a running tapbridge is no trap for a remote's line", {turner}, uinput_access::writable, running, {{}},
+         "L", status_ready},
+        {"no /dev/uinput", {turner}, uinput_access::missing, {known(false), {}}, {{remote_trap::no_uinput}}, "L",
+         status_traps},
+        {"/dev/uinput of another kind", {turner}, uinput_access::not_uinput, {known(false), {}},
+         {{remote_trap::no_uinput}}, "L", status_traps},
+        {"held by another process", {held}, uinput_access::writable, {known(false), {}}, {{remote_trap::held}},
+         "L", status_traps},
+        {"served by tapbridge-remote: its line runs already", {served}, uinput_access::writable, {known(false), {}},
+         {{}}, "S", status_ready},
+        {"keys none of the default map has: no line to run", {device("/dev/input/event5", "Cam", camera,
+         known(false))}, uinput_access::writable, {known(false), {}}, {{}}, "-", status_nothing},
+        {"a held power button beside a page turner: no line of its own, it keeps none from running",
+         {turner, held_power}, uinput_access::writable, {known(false), {}}, {{}, {remote_trap::held}},
+         "L-", status_ready},
+        {"a power button alone, no /dev/uinput: still no line", {held_power}, uinput_access::missing,
+         {known(false), {}}, {{remote_trap::no_uinput, remote_trap::held}}, "-", status_nothing},
+    };
+    for (const row& r : rows) {
+        system_facts f = facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write, r.tapbridges,
+                                    r.others);
+        f.uinput = {r.uinput, 0, {}};
+        const std::vector<listed_remote> listed = listed_remotes(f);
+        std::vector<std::vector<remote_trap>> traps;
+        std::string lines;
+        for (const listed_remote& l : listed) {
+            traps.push_back(l.traps);
+            lines += !l.line ? '-' : l.served ? 'S' : 'L';
+        }
+        EXPECT_EQ(traps, r.traps) << r.name;
+        EXPECT_EQ(lines, r.lines) << r.name;
+        EXPECT_EQ(remotes_status(listed), r.status) << r.name;
+    }
+}
+
 TEST(Layout, DefaultPointsStayInsideTheRange)
 {
     struct row {

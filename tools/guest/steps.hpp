@@ -13,7 +13,7 @@
 //   tap2 X Y                         a finger down and up on the second screen
 //   unplug                           removes the touch screen, as a cable pulled out
 //   remote ID KIND [range XMIN XMAX YMIN YMAX] [res N] [bus NAME] [nodirect] [phys TEXT] [name TEXT]
-//                                    a remote (keyboard, consumer, gamepad, combo, fullkbd:
+//                                    a remote (keyboard, consumer, gamepad, combo, fullkbd, camera:
 //                                    see remotes.hpp; the rings finger, pen, pad, drag,
 //                                    fingerkeys: see rings.hpp) with a second reader of its
 //                                    own; $ID (ID in capitals) names its node. TEXT as in

@@ -10,7 +10,7 @@
 #include "setup/probe/kernel_state.hpp"
 #include "text/printable.hpp"
 
-system_facts gather_facts(bool probe_grabs, bool probe_x)
+system_facts gather_facts(grab_probe grabs, bool probe_x)
 {
     system_facts facts{};
     const found_list<std::string> nodes = event_nodes();
@@ -33,15 +33,16 @@ system_facts gather_facts(bool probe_grabs, bool probe_x)
         }
         if (is_touch_screen(caps_of(node.device))) {
             touch_screen screen = describe(path, node);
-            screen.grabbed = probe_grabs && grabbed_by_other(node);
+            screen.grabbed = grabs == grab_probe::all && grabbed_by_other(node);
             facts.screens.push_back(screen);
             screen_numbers.push_back(node.rdev);
         } else {
             input_device device = describe_device(path, node);
             // Whose grab keeps a mouse from mousedev, or a remote from
             // tapbridge-remote, matters; a grab of anything else does not.
-            device.grabbed = probe_grabs && (device.fed.state != tri::no || is_remote(device)) &&
-                             grabbed_by_other(node);
+            const bool wanted = grabs == grab_probe::all ? device.fed.state != tri::no || is_remote(device)
+                                                         : grabs == grab_probe::remotes && is_remote(device);
+            device.grabbed = wanted && grabbed_by_other(node);
             facts.others.push_back(device);
             other_numbers.push_back(node.rdev);
         }
