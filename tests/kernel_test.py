@@ -31,6 +31,7 @@ IMPS2 = "use imps2 protocol"
 DEFAULT = [910, 723, 160, 723, 535, 72, 160, 723, 910, 723]
 PTS = [110, 120, 230, 240, 350, 360, 470, 480, 590, 600]
 GRABBER = "/guest/tapbridge-guest --grab $TOUCH"
+TB_PTS = f"run tb tapbridge $TOUCH 0 {' '.join(map(str, PTS))}"
 
 # Mouse actions, each a list of chunks sent at once: the uinput events, the
 # packets a /dev/input/mice client reads from them, and the button codes
@@ -968,6 +969,10 @@ SHUTTER = ("  pages:    next page (left): KEY_VOLUMEDOWN, KEY_NEXTSONG; previous
 GAMEPAD = ("  pages:    next page (left): BTN_TR, ABS_HAT0X+, ABS_HAT0Y+; previous page (right): BTN_TL, ABS_HAT0X-, "
            "ABS_HAT0Y-; menu (middle): BTN_START, BTN_SELECT")
 WRITABLE = "/dev/uinput: writable: tapbridge-remote can make its virtual mouse"
+NO_UINPUT = ("/dev/uinput: missing: tapbridge-remote cannot make its virtual mouse. Load uinput (modprobe uinput), or "
+             "use a kernel with CONFIG_INPUT_UINPUT")
+REMOTES = "tapbridge-setup --remotes"
+REMOTES_READY = "Ready. Run a remote's run: line above as root, beside tapbridge (either may start first)."
 
 
 def remote_block(node, name, pages, run, held="none", mouse=False):
@@ -975,6 +980,13 @@ def remote_block(node, name, pages, run, held="none", mouse=False):
         ["  mouse:    a mouse too: while tapbridge-remote holds it, its own buttons and wheel go on through the "
          "virtual mouse"] if mouse else []) + [f"  held:     {held}"] + ([f"  run:      {REMOTE_PROGRAM} {run}"]
                                                                            if run else [])
+
+
+def without_remotes(command):
+    """command where the guest machine's own devices (a PC's keyboard) are
+    hidden from it alone: it sees only the scenario's mouse and screen."""
+    return ("unshare -m sh -c 'for n in /dev/input/event*; do [ $n = $TOUCH ] || [ $n = $MOUSE ] || mount --bind "
+            f"/dev/null $n; done; exec {command}'")
 
 
 REMOTE_REPORT = [
@@ -1037,9 +1049,26 @@ REMOTE_REPORT = [
                   "every key: tapbridge-remote "
                   "cannot take it while that program holds it"), [READY]),
     ("no /dev/uinput: said, and tapbridge's own line still Ready", ["p keyboard name PT"],
+     ["sh mv /dev/uinput /dev/uinput.away"], remote_block("$P", "PT", PAGE_TURNER, "PT"), [NO_UINPUT, READY]),
+    # Keys none of the default map has: a line run as printed would end at once (65); --learn finds them.
+    ("a camera button, keys none of the default map has: no line, the --learn that finds them",
+     ["c camera name Shutter Button"], [],
+     remote_block("$C", "Shutter Button", "  pages:    no key of the default map; /usr/local/bin/tapbridge-setup "
+                  "--learn $C asks for its keys", None), [WRITABLE, READY]),
+    # A shell would read $1 in a bare word: the name is quoted, and the line run as printed takes this remote.
+    ("a remote named Pad$1: its line, run as printed, takes it", ["g gamepad name Pad$1"], [],
+     remote_block("$G", "Pad$1", GAMEPAD, "'Pad$1'"), [READY], [("press g BTN_TL", 2), ("press g BTN_TR", 1)]),
+    # Step 7 of the device path, after step 6 started tapbridge: the remotes alone, and a running tapbridge no trap.
+    ("beside a running tapbridge: ready, and the line run as printed taps", ["p keyboard name PT"],
+     [TB_PTS, f"wait tb text {IMPS2}"], remote_block("$P", "PT", PAGE_TURNER, "PT"), [WRITABLE, REMOTES_READY],
+     [("press p KEY_PAGEDOWN", 1), ("press p KEY_PAGEUP", 2)], None, 0, REMOTES),
+    ("no remote: status 2", [], [], [],
+     ["Remotes: none (a page turner, camera or media remote, or gamepad that sends keys: connect it and run "
+      "tapbridge-setup --remotes again)", WRITABLE], (), None, 2, without_remotes(REMOTES)),
+    ("no /dev/uinput: status 1, and what to mend", ["p keyboard name PT"],
      ["sh mv /dev/uinput /dev/uinput.away"], remote_block("$P", "PT", PAGE_TURNER, "PT"),
-     ["/dev/uinput: missing: tapbridge-remote cannot make its virtual mouse. Load uinput (modprobe uinput), or use a "
-      "kernel with CONFIG_INPUT_UINPUT", READY]),
+     [NO_UINPUT, MEND, f"  - {NO_UINPUT}.", "Then run a remote's run: line above as root, beside tapbridge."], (), None,
+     1, REMOTES),
 ]
 
 
@@ -1055,10 +1084,24 @@ def in_order(wanted):
     return judge
 
 
+def remotes_part(lines):
+    """The report's remotes, heading and /dev/uinput left out: the blocks of
+    the scenario's own devices ($ID), not those of the guest machine (a PC's
+    keyboard)."""
+    start = next(i for i, x in enumerate(lines) if x.startswith("Remotes"))
+    part, ours = [], False
+    for x in lines[start + 1:next(i for i, x in enumerate(lines) if x.startswith("/dev/uinput: "))]:
+        ours = x.startswith("$") if not x.startswith("  ") else ours
+        part += [x] if ours else []
+    return part
+
+
 def press_beside_tapbridge(sc, steps, presses):
-    """tapbridge at PTS, then presses, (step, button or 0) each: each
-    button's press one tap at its point, the others none."""
-    steps += [TB_PTS, f"wait tb text {IMPS2}"]
+    """tapbridge at PTS (started here unless it runs already), then presses,
+    (step, button or 0) each: each button's press one tap at its point, the
+    others none."""
+    if TB_PTS not in steps:
+        steps += [TB_PTS, f"wait tb text {IMPS2}"]
     taps = []
     for step, button in presses:
         taps += [(PTS[2 * button - 2], PTS[2 * button - 1])] if button else []
@@ -1066,12 +1109,14 @@ def press_beside_tapbridge(sc, steps, presses):
     sc.expect("frames on the touch node", Delivered.frames, tap_frames(taps))
 
 
-def remote_report_scenario(name, remotes, before, blocks, rest, presses=(), again=None, status=0):
-    steps = ["screen mt 0 1071 0 1447"] + [f"remote {r}" for r in remotes] + before + ["run s tapbridge-setup",
+def remote_report_scenario(name, remotes, before, blocks, rest, presses=(), again=None, status=0,
+                           command="tapbridge-setup"):
+    steps = ["screen mt 0 1071 0 1447"] + [f"remote {r}" for r in remotes] + before + [f"run s {command}",
                                                                                           "wait s exit"]
-    sc = Scenario(f"remotes: the report: {name}", steps)
+    sc = Scenario(f"remotes: {'--remotes' if '--remotes' in command else 'the report'}: {name}", steps)
     sc.expect("end of the report", lambda d: d.exit("s"), f"status {status}")
-    sc.expect("the remotes", lambda d: d.lines("out", "s"), in_order(blocks))
+    sc.expect("standard error of the report", lambda d: d.lines("err", "s"), [])
+    sc.expect("the remotes", lambda d: remotes_part(d.lines("out", "s")), blocks)
     sc.expect("the rest", lambda d: d.lines("out", "s"), in_order(rest))
     if presses:
         # The last remote's line, as printed: the report again sees it held; beside tapbridge, each press is
@@ -1140,6 +1185,25 @@ LEARN = [
      [["press a KEY_PAGEDOWN"], ["press b KEY_VOLUMEUP"], SKIP],
      ["next page (left): KEY_PAGEDOWN", "previous page (right): KEY_VOLUMEUP", "menu (middle): skipped"], "status 0",
      [], "--map KEY_PAGEDOWN=left --map KEY_VOLUMEUP=right Duo", {}),
+    # Without a node the first part to answer settles the remote: the other part stays held, and answers.
+    ("without a node, one remote's two parts: the part that did not answer first answers the next",
+     ["a keyboard phys usb-1/input0 name Duo", "b consumer phys usb-1/input1 name Duo"], [], LEARNING,
+     [["press a KEY_PAGEDOWN"], ["press b KEY_VOLUMEUP"], SKIP],
+     ["the remote: $A \"Duo\"", "next page (left): KEY_PAGEDOWN", "previous page (right): KEY_VOLUMEUP",
+      "menu (middle): skipped"], "status 0", [], "--map KEY_PAGEDOWN=left --map KEY_VOLUMEUP=right Duo",
+     {"a": 0, "b": 0}),
+    # An input that has ended is polled no more: it would be readable, at once, for ever.
+    ("standard input /dev/null: it has ended, waiting costs no CPU, and presses answer", ["p keyboard name PT"], [],
+     f"{LEARNING} $P </dev/null", [["wait l idle", f"cpu l {CPU_WINDOW_MS}", "press p KEY_PAGEDOWN"],
+                                   ["press p KEY_PAGEUP"], ["press p KEY_ESC"]],
+     ["next page (left): KEY_PAGEDOWN", "previous page (right): KEY_PAGEUP", "menu (middle): KEY_ESC"], "status 0",
+     [], "--map KEY_PAGEDOWN=left --map KEY_PAGEUP=right --map KEY_ESC=middle PT", {}),
+    # Step 7 of the device path: tapbridge started at step 6 runs all along, and the learnt line taps beside it.
+    ("beside a running tapbridge: learnt, and the line as printed taps", ["p keyboard name PT"],
+     [TB_PTS, f"wait tb text {IMPS2}"], f"{LEARNING} $P", [["press p KEY_SPACE"], ["press p KEY_B"], SKIP],
+     ["next page (left): KEY_SPACE", "previous page (right): KEY_B", "menu (middle): skipped"], "status 0", [],
+     "--map KEY_SPACE=left --map KEY_B=right PT", {"p": 0}, [("press p KEY_B", 2), ("press p KEY_SPACE", 1),
+                                                          ("press p KEY_PAGEDOWN", 0)]),
     ("the remote unplugged while a question waits", ["p keyboard name PT"], [], f"{LEARNING} $P",
      [["press p KEY_PAGEDOWN"], ["wait l idle", "unplug p"]], ["next page (left): KEY_PAGEDOWN"], "status 2",
      ["tapbridge-setup: $P \"PT\" went away (unplugged, asleep or out of range); no command line printed."], None, {}),
@@ -1359,7 +1423,6 @@ def boot_scenario(name, kind, runs, fix, events, remote=""):
 
 # --- tapbridge-remote: a remote's presses as taps ----------------------------
 
-TB_PTS = f"run tb tapbridge $TOUCH 0 {' '.join(map(str, PTS))}"
 VM_LINE = "virtual mouse $VM made: tapbridge reads its clicks through /dev/input/mice"
 # What the remote kinds of the driver click on with the default map.
 KB = "left on KEY_PAGEDOWN KEY_RIGHT KEY_DOWN KEY_SPACE KEY_ENTER, right on KEY_PAGEUP KEY_LEFT KEY_UP"
@@ -1391,11 +1454,25 @@ def gone(status, text):
 
 def misuse(text):
     return gone(64, text) | dict(err=[f"tapbridge-remote: {text}", "Usage: tapbridge-remote [--no-grab] [--map "
-                                      "CODE=BUTTON]... REMOTE", "       tapbridge-remote --help | --version",
-                                      "Try tapbridge-remote --help."])
+                                      "CODE=BUTTON]... [--next-page BUTTON]",
+                                      "                        [--take-screen] [--] REMOTE",
+                                      "       tapbridge-remote --help | --version", "Try tapbridge-remote --help."])
+
+
+def several(node_names, keeps=()):
+    """The line about a name that more than one remote has, none with a unique id; keeps: the nodes taken before."""
+    name = node_names[0][1]
+    kept = "".join(f' {n} "{m}",' for n, m in keeps)
+    return (f'"{name}" matches more than one remote: ' + ", ".join(f'{n} "{m}" (no unique id)' for n, m in node_names)
+            + (f"; keeps{kept} taken while it was the only one, and takes none of the others" if keeps else "")
+            + "; give its unique id or its node instead")
 
 
 TURNER = "r keyboard name Page Turner BT-1"
+# A name that would forge lines in a log, as the step language writes it and as tapbridge-remote prints it.
+EVIL_REMOTE = r"evil\nReady.\x1b[2J"
+EVIL_SHOWN = "evil\\nReady.\\x1b[2J"
+EVIL_ARG = "\"$(printf 'evil\\nReady.\\033[2J')\""
 HELD = ["key r KEY_PAGEDOWN 1 >1", "key r KEY_PAGEDOWN 2", "key r KEY_PAGEDOWN 2", "key r KEY_PAGEDOWN 0"]
 REMOTES = [
     # name, remotes made before it starts, its arguments, actions (">N": taps button N, waited for), what else:
@@ -1478,6 +1555,40 @@ REMOTES = [
     ("a name two remotes share", ["r keyboard name Twin", "c consumer name Twin"], "Twin", [],
      gone(66, '"Twin" matches more than one remote: $R "Twin" (no unique id), $C "Twin" (no unique id); give its '
               'unique id or its node instead')),
+    # Stopped while both come, it looks once at both: neither is taken, until one goes (no node appears then).
+    ("twins come together, neither taken; one goes for good: the other is taken at once", [], "Twin",
+     ["wait rm lines 2", "signal rm 19", "wait rm stopped", "remote a keyboard name Twin",
+      "remote b keyboard name Twin", "signal rm 18", "wait rm lines 3", "remove a", "wait rm lines 4",
+      "press b KEY_PAGEDOWN >1"],
+     dict(out=['waiting for "Twin": not there yet; it is taken as soon as it appears',
+               several([("$A", "Twin"), ("$B", "Twin")]), attached("$B", "Twin", KB), STOPPED_RM])),
+    ("a twin comes while one is taken: that one stays; once it goes for good, the other is taken",
+     ["a keyboard name Twin"], "Twin",
+     ["press a KEY_PAGEDOWN >1", "remote b keyboard name Twin", "wait rm lines 3", "press a KEY_PAGEUP >2",
+      "remove a", "wait rm lines 5", "press b KEY_PAGEDOWN >1"],
+     dict(out=[attached("$A", "Twin", KB), several([("$A", "Twin"), ("$B", "Twin")], [("$A", "Twin")]),
+               detached("$A", "Twin"), attached("$B", "Twin", KB), STOPPED_RM])),
+    ("a name with a line break and escapes: attach, ambiguity and detach lines escaped",
+     [f"r keyboard name {EVIL_REMOTE}"], EVIL_ARG,
+     ["press r KEY_PAGEDOWN >1", f"remote c keyboard name {EVIL_REMOTE}", "wait rm lines 3", "unplug r",
+      "wait rm lines 5", "press c KEY_PAGEUP >2"],
+     dict(out=[attached("$R", EVIL_SHOWN, KB), several([("$R", EVIL_SHOWN), ("$C", EVIL_SHOWN)], [("$R", EVIL_SHOWN)]),
+               detached("$R", EVIL_SHOWN), attached("$C", EVIL_SHOWN, KB), STOPPED_RM])),
+    # A device manager makes a node elsewhere and moves it into place under its final name.
+    ("its node moved into /dev/input while it waits: taken, a press taps", [TURNER], "'Page Turner BT-1'",
+     ["wait rm lines 2", "wait rm idle", "sh mv /dev/.hidden $R", "wait rm lines 3", "press r KEY_PAGEDOWN >1"],
+     dict(out=['waiting for "Page Turner BT-1": not there yet; it is taken as soon as it appears',
+               attached("$R", "Page Turner BT-1", KB), STOPPED_RM], before=["sh mv $R /dev/.hidden"])),
+    ("standard output a pipe, as under an init script: each line comes as it happens", [TURNER],
+     "'Page Turner BT-1'", ["press r KEY_PAGEDOWN >1", "unplug r", "wait rm lines 3", "replug r", "wait rm lines 4",
+                            "press r KEY_PAGEUP >2"],
+     dict(out=[attached("$R", "Page Turner BT-1", KB), detached("$R", "Page Turner BT-1"),
+               attached("$R'", "Page Turner BT-1", KB), STOPPED_RM], notty=True)),
+    ("a remote named like an option: the plain call says to put -- before it", ["r keyboard name -Ring 2"],
+     "'-Ring 2'", [], misuse("unknown option '-Ring 2'; a remote of that name is there: put -- before it "
+                             "(tapbridge-remote -- '-Ring 2')")),
+    ("-- before a name that starts with '-': taken, a press taps", ["r keyboard name -Ring 2"], "-- '-Ring 2'",
+     ["press r KEY_PAGEDOWN >1"], dict(out=[attached("$R", "-Ring 2", KB), STOPPED_RM])),
     ("the touch screen's name", [], "'virtual touch screen'", [],
      gone(66, '"virtual touch screen" is a touch screen: tapbridge taps it, and it is no remote')),
     ("the touch screen's node", [], "$TOUCH", [],
@@ -1551,7 +1662,7 @@ def remote_scenario(name, remotes, args, actions, more):
     starts = more.get("attach", True)
     if starts:
         steps += [TB_PTS, f"wait tb text {IMPS2}"]
-    who = f"as {more['uid']} " if "uid" in more else ""
+    who = (f"as {more['uid']} " if "uid" in more else "") + ("notty " if more.get("notty") else "")
     steps.append(f"run rm {who}tapbridge-remote {args}")
     out = more.get("out", [attached("$R", "Page Turner BT-1", KB), STOPPED_RM])
     if not starts:

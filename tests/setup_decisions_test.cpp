@@ -8,6 +8,7 @@
 #include "keymap/press.hpp"
 #include "remote/args.hpp"
 #include "remote/choose.hpp"
+#include "remote/help.hpp"
 #include "setup/decide/choose.hpp"
 #include "setup/decide/command.hpp"
 #include "setup/decide/lift.hpp"
@@ -21,10 +22,14 @@
 #include "text/parse.hpp"
 #include "text/printable.hpp"
 
+#include <algorithm>
 #include <climits>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <initializer_list>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -313,6 +318,66 @@ TEST(Remotes, WhichDevicesAndHowTheLineNamesThem)
     device_identity id{"Page Turner BT-1", "AA:bb:CC:00:00:01", "", BUS_BLUETOOTH};
     EXPECT_TRUE(names_device("aa:BB:cc:00:00:01", id) && names_device("Page Turner BT-1", id));
     EXPECT_FALSE(names_device("page turner bt-1", id) || names_device("Page Turner", id) || names_device("", id));
+}
+
+TEST(Remotes, WhatTheListingOfRemotesSays)
+{
+    const input_caps page_turner = caps_of({{EV_KEY, KEY_PAGEDOWN}, {EV_KEY, KEY_PAGEUP}});
+    const input_caps camera = caps_of({{EV_KEY, KEY_CAMERA}, {EV_KEY, KEY_CAMERA_FOCUS}});
+    const input_caps power = caps_of({{EV_KEY, KEY_POWER}});
+    const input_device turner = device("/dev/input/event3", "PT", page_turner, known(false));
+    const input_device held = device("/dev/input/event3", "PT", page_turner, known(false), true, {{77, "remapper"}});
+    const input_device served = device("/dev/input/event3", "PT", page_turner, known(false), true,
+                                       {{78, "tapbridge-remot"}});
+    const input_device held_power = device("/dev/input/event4", "Power Button", power, known(false), true,
+                                           {{77, "remapper"}});
+    const found_list<process> running{known(true), {{70, "tapbridge"}}};
+    struct row {
+        const char* name;
+        std::vector<input_device> others;
+        uinput_access uinput;
+        found_list<process> tapbridges;
+        std::vector<std::vector<remote_trap>> traps; // of each remote listed
+        std::string lines; // of each remote listed: L a line, S a line a tapbridge-remote runs already, - none
+        int status;
+    };
+    const std::vector<row> rows = {
+        {"no remote, a mouse alone", {vm_mouse}, uinput_access::writable, {known(false), {}}, {}, "", status_nothing},
+        {"a page turner", {vm_mouse, turner}, uinput_access::writable, {known(false), {}}, {{}}, "L",
+         status_ready},
+        {"a running tapbridge is no trap for a remote's line", {turner}, uinput_access::writable, running, {{}},
+         "L", status_ready},
+        {"no /dev/uinput", {turner}, uinput_access::missing, {known(false), {}}, {{remote_trap::no_uinput}}, "L",
+         status_traps},
+        {"/dev/uinput of another kind", {turner}, uinput_access::not_uinput, {known(false), {}},
+         {{remote_trap::no_uinput}}, "L", status_traps},
+        {"held by another process", {held}, uinput_access::writable, {known(false), {}}, {{remote_trap::held}},
+         "L", status_traps},
+        {"served by tapbridge-remote: its line runs already", {served}, uinput_access::writable, {known(false), {}},
+         {{}}, "S", status_ready},
+        {"keys none of the default map has: no line to run", {device("/dev/input/event5", "Cam", camera,
+         known(false))}, uinput_access::writable, {known(false), {}}, {{}}, "-", status_nothing},
+        {"a held power button beside a page turner: no line of its own, it keeps none from running",
+         {turner, held_power}, uinput_access::writable, {known(false), {}}, {{}, {remote_trap::held}},
+         "L-", status_ready},
+        {"a power button alone, no /dev/uinput: still no line", {held_power}, uinput_access::missing,
+         {known(false), {}}, {{remote_trap::no_uinput, remote_trap::held}}, "-", status_nothing},
+    };
+    for (const row& r : rows) {
+        system_facts f = facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write, r.tapbridges,
+                                    r.others);
+        f.uinput = {r.uinput, 0, {}};
+        const std::vector<listed_remote> listed = listed_remotes(f);
+        std::vector<std::vector<remote_trap>> traps;
+        std::string lines;
+        for (const listed_remote& l : listed) {
+            traps.push_back(l.traps);
+            lines += !l.line ? '-' : l.served ? 'S' : 'L';
+        }
+        EXPECT_EQ(traps, r.traps) << r.name;
+        EXPECT_EQ(lines, r.lines) << r.name;
+        EXPECT_EQ(remotes_status(listed), r.status) << r.name;
+    }
 }
 
 TEST(Layout, DefaultPointsStayInsideTheRange)
@@ -926,6 +991,92 @@ TEST(Keymap, WhichNodesTheRemoteIsAndWhetherTheMapFits)
     EXPECT_EQ(parse_remote_args({"x"}).map.count, default_mappings.size());
     EXPECT_EQ(parse_remote_args({"--map", "KEY_B=left", "x"}).map.count, 1u);
     EXPECT_TRUE(parse_remote_args({"x", "--help", "--bad"}).help);
+    // A word taken for an option, where a remote of that name is there: the error says how to give it.
+    struct hint_row {
+        std::vector<const char*> args;
+        const char* unknown; // the word taken for an option; empty: the error is another
+        const char* text;    // the error with the line that means it
+    };
+    const std::vector<hint_row> hints = {
+        {{"-Ring 2"}, "-Ring 2",
+         "unknown option '-Ring 2'; a remote of that name is there: put -- before it (tapbridge-remote -- '-Ring 2')"},
+        {{"--no-grab", "--map", "KEY_B=left", "-Ring 2"}, "-Ring 2",
+         "unknown option '-Ring 2'; a remote of that name is there: put -- before it (tapbridge-remote --no-grab "
+         "--map KEY_B=left -- '-Ring 2')"},
+        {{"-Ring\t2", "--no-grab"}, "-Ring\t2",
+         "unknown option '-Ring\\t2'; a remote of that name is there: put -- before it (tapbridge-remote --no-grab "
+         "-- $'-Ring\\x092')"},
+        {{"--", "-Ring 2", "x"}, "", ""},
+        {{"--map", "-Ring 2", "x"}, "", ""},
+    };
+    for (const hint_row& r : hints) {
+        std::vector<std::string_view> words(r.args.begin(), r.args.end());
+        const remote_args a = parse_remote_args(words);
+        EXPECT_EQ(a.unknown_option, r.unknown) << a.error;
+        if (*r.unknown) {
+            EXPECT_EQ(name_after_options_text(a, words), r.text);
+        }
+    }
+}
+
+// The mappings a document's default-map table lists, from the line that
+// starts it up to the one that ends it: each word that names a button
+// (left, right, middle) sets the button of the codes after it.
+std::vector<std::pair<std::string, std::string>> documented_map(const std::string& text, const std::string& first,
+                                                                const std::string& last)
+{
+    std::vector<std::pair<std::string, std::string>> found;
+    const std::size_t begin = text.find(first);
+    const std::size_t end = begin == std::string::npos ? begin : text.find(last, begin + first.size());
+    if (end == std::string::npos)
+        return found;
+    std::istringstream words(text.substr(begin, end - begin));
+    std::string button;
+    for (std::string word; words >> word;) {
+        // Markdown's cells and code spans, and roff's escaped minus.
+        std::erase_if(word, [](char c) { return c == '`' || c == '|'; });
+        if (const std::size_t minus = word.find("\\-"); minus != std::string::npos)
+            word.erase(minus, 1);
+        if (parse_button(word))
+            button = word;
+        else if (const auto code = parse_code(word); code && !button.empty())
+            found.emplace_back(code_name(*code), button);
+        else if (const auto gesture = parse_gesture(word); gesture && !button.empty())
+            found.emplace_back(gesture_name(*gesture), button);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::string file_text(const std::string& path)
+{
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(Keymap, DefaultMapAsDocumented)
+{
+    std::vector<std::pair<std::string, std::string>> shipped;
+    for (const mapping& m : default_mappings)
+        shipped.emplace_back(code_name(m.code), button_word(m.button));
+    for (const gesture_mapping& m : default_gesture_mappings)
+        shipped.emplace_back(gesture_name(m.gesture), button_word(m.button));
+    std::sort(shipped.begin(), shipped.end());
+    struct document {
+        std::string name, text, first, last;
+    };
+    const std::vector<document> documents = {
+        {"README.md", file_text(TAPBRIDGE_SOURCE_DIR "/README.md"), "| button | for | codes |", "\n\n"},
+        {"tapbridge-remote(1)", file_text(TAPBRIDGE_SOURCE_DIR "/doc/tapbridge-remote.1"), ".SH DEFAULT MAP", ".TE"},
+        {"tapbridge-remote --help", remote_help, "The default map:", "Letters and digits"},
+    };
+    for (const document& d : documents) {
+        ASSERT_NE(d.text.find(d.first), std::string::npos) << d.name << " has no default map table";
+        // Both ways: every code documented is mapped so, and every mapping is documented.
+        EXPECT_EQ(documented_map(d.text, d.first, d.last), shipped) << d.name;
+    }
 }
 
 TEST(Gesture, WhatAStrokeIsAndWhichButtonItClicks)

@@ -35,6 +35,7 @@ CASES = [
     ("report: no input devices", [], 2, [], [NO_DEVICES, "/dev/input has no event nodes"]),
     ("--fix: nothing to fix it on", ["--fix"], 2, [], [NO_DEVICES, "nothing changed"]),
     ("--pick without NODE: no screen to choose", ["--pick"], 2, [], [NO_DEVICES]),
+    ("--remotes: no input devices, so no remote", ["--remotes"], 2, [], [NO_DEVICES, "/dev/input has no event nodes"]),
     ("--pick: missing node", ["--pick", "/dev/input/event3"], 2, [], ["/dev/input/event3 does not exist"]),
     ("--pick: a path through a plain file", ["--pick", "/dev/null/event3"], 2, [],
      ["/dev/null/event3 does not exist"]),
@@ -63,7 +64,9 @@ CASES = [
     ("--pick: an option where NODE goes", ["--pick", "-x"], 64, [], ["unknown option '-x'"] + USAGE),
     ("--pick takes one NODE", ["--pick", "/dev/null", "x"], 64, [], ["unexpected argument 'x'"] + USAGE),
     ("--fix takes none", ["--fix", "now"], 64, [], ["unexpected argument 'now'"] + USAGE),
-    ("--help", ["--help"], 0, ["Usage: tapbridge-setup", "--pick [NODE]", "--fix", "85%,50%", "Exit status",
+    ("--remotes takes none", ["--remotes", "/dev/input/event3"], 64, [], ["unexpected argument '/dev/input/event3'"]
+     + USAGE),
+    ("--help", ["--help"], 0, ["Usage: tapbridge-setup", "--pick [NODE]", "--remotes", "--fix", "85%,50%", "Exit status",
                                "64", "74", "unknown", "held still\n               for 1 s", "130 --pick stopped by two fingers"], []),
 ]
 

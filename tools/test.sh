@@ -30,6 +30,7 @@ test_step "testing armv7-time32 (32-bit time_t device build):" ctest --preset ar
 step "demo script, touch mode" python3 tools/demo.py build/ci/tapbridge
 step "demo script, X mode" python3 tools/demo.py build/ci/tapbridge --x
 step "demo script, on a real kernel (amd64 guest)" python3 tools/demo_kernel.py build/ci
+step "demo script, a page turner on a real kernel (amd64 guest)" python3 tools/demo_kernel.py build/ci --remote
 step "benchmark script, smoke run" python3 bench/bench.py --binary build/ci/tapbridge --smoke
 step "soak script, smoke run" python3 bench/soak.py --binary build/ci/tapbridge --smoke
 step "rate script, smoke run (amd64 guest)" python3 bench/rate.py --build build/ci --smoke
@@ -37,7 +38,7 @@ step "remote benchmark script, smoke run (amd64 guest)" python3 bench/remote_ben
 
 # The archive unpacks to tapbridge/ and holds what the README promises (one
 # file a line, sorted), SHA256SUMS listing every other file with the right
-# sum; and systemd finds nothing to say about its units, pointed at the
+# sum, the manual pages as plain text; and systemd finds nothing to say about its units, pointed at the
 # unpacked programs (it warns about a misspelt key or a bad value but still
 # succeeds).
 ARCHIVE_FILES="
@@ -48,6 +49,9 @@ share/doc/tapbridge/README.md
 share/doc/tapbridge/examples/tapbridge-remote.service
 share/doc/tapbridge/examples/tapbridge.init
 share/doc/tapbridge/examples/tapbridge.service
+share/doc/tapbridge/manual/tapbridge-remote.txt
+share/doc/tapbridge/manual/tapbridge-setup.txt
+share/doc/tapbridge/manual/tapbridge.txt
 share/man/man1/tapbridge-remote.1
 share/man/man1/tapbridge-setup.1
 share/man/man1/tapbridge.1
@@ -60,6 +64,12 @@ check_archive() (
   diff <(printf '%s\n' $ARCHIVE_FILES) <(cut -c67- SHA256SUMS) || exit 1
   for file in $ARCHIVE_FILES; do
     case $file in bin/*) test -x "$file" || { echo "$file is not executable"; exit 1; } ;; esac
+  done
+  # The manual as plain text, for a device without man: ASCII that less or
+  # more shows as it is (no overstrikes, no escape sequences), every page whole.
+  for text in share/doc/tapbridge/manual/*.txt; do
+    ! LC_ALL=C grep -n '[^ -~]' "$text" || { echo "$text: not plain ASCII (the lines above)"; exit 1; }
+    grep -x NAME "$text" >/dev/null && grep -x 'SEE ALSO' "$text" >/dev/null || { echo "$text: not a whole page"; exit 1; }
   done
   for unit in share/doc/tapbridge/examples/*.service; do
     sed "s|/opt/tapbridge/|$dir/tapbridge/|" "$unit" >"$dir/${unit##*/}"

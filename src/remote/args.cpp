@@ -1,6 +1,8 @@
 #include "remote/args.hpp"
 
+#include "input/identity.hpp"
 #include "text/printable.hpp"
+#include "text/shell_word.hpp"
 
 #include <optional>
 #include <string>
@@ -35,7 +37,7 @@ std::string map_problem(map_error error, std::string_view text)
 
 remote_args parse_remote_args(const std::vector<std::string_view>& args)
 {
-    remote_args parsed{false, false, true, false, false, {}, {}, {}};
+    remote_args parsed{false, false, true, false, false, {}, {}, {}, {}};
     bool remote_given = false;
     std::optional<int> next_page;
     bool options_done = false; // after "--", a name that starts with '-' is a name
@@ -79,6 +81,7 @@ remote_args parse_remote_args(const std::vector<std::string_view>& args)
             parsed.error = map_problem(add_mapping(parsed.map, text), text);
         } else {
             parsed.error = "unknown option " + quoted(arg);
+            parsed.unknown_option = arg;
         }
     }
     if (parsed.error.empty() && !remote_given)
@@ -93,4 +96,15 @@ remote_args parse_remote_args(const std::vector<std::string_view>& args)
     if (parsed.error.empty() && !parsed.given_map)
         parsed.map = default_map(next_page.value_or(btn_left));
     return parsed;
+}
+
+std::string name_after_options_text(const remote_args& parsed, const std::vector<std::string_view>& args)
+{
+    // Its other words stay as given; "--" ends the options just before the name.
+    std::string line = remote_program_name;
+    for (std::string_view arg : args)
+        if (arg != parsed.unknown_option && arg != "--")
+            line += ' ' + shell_word(arg);
+    return parsed.error + "; a remote of that name is there: put -- before it (" + line + " -- " +
+           shell_word(parsed.unknown_option) + ')';
 }

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <poll.h>
 #include <sys/inotify.h>
@@ -54,6 +55,15 @@ bool is_taken(const server& s, const candidate& c)
                        [&](const taken_node& n) { return n.path == c.path && n.rdev == c.rdev; });
 }
 
+// A taken node that a scan no longer lists is going away: the kernel takes
+// its node from /dev/input before it ends the device for its readers.
+bool taken_one_going(const server& s, const std::vector<candidate>& all)
+{
+    return std::any_of(s.nodes.begin(), s.nodes.end(), [&](const taken_node& n) {
+        return std::none_of(all.begin(), all.end(), [&](const candidate& c) { return c.rdev == n.rdev; });
+    });
+}
+
 bool refused(const server& s, const candidate& c)
 {
     return std::find(s.refused.begin(), s.refused.end(), node_key(c)) != s.refused.end();
@@ -74,6 +84,14 @@ std::string several_text(const server& s, const std::vector<candidate>& all, con
         text += ' ' + device_text(all[i]) +
                 (all[i].id.uniq.empty() ? " (no unique id)," : " (unique id " + printable(all[i].id.uniq) + "),");
     text.back() = ';';
+    // What was taken while the name was its alone stays: its presses go on
+    // tapping, and another remote of that name takes nothing over from it.
+    if (!s.nodes.empty()) {
+        text += " keeps";
+        for (const taken_node& n : s.nodes)
+            text += ' ' + device_text(n.path, n.name) + ',';
+        text += " taken while it was the only one, and takes none of the others;";
+    }
     return text + " give its unique id or its node instead";
 }
 
@@ -212,6 +230,10 @@ int take(server& s, bool at_start, const std::vector<candidate>& all, bool dry =
                                                     "its clicks back");
     case pick_kind::found: break;
     }
+    // Its end comes through its own descriptor, then a look again: nothing
+    // is taken before, so that its detach line comes first.
+    if (taken_one_going(s, all))
+        return 0;
     s.last_notice.clear();
     std::vector<const candidate*> nodes;
     for (std::size_t i : p.nodes)
@@ -344,19 +366,24 @@ int end_quiet_bursts(server& s, std::string& why)
     return 0;
 }
 
+// A node made in /dev/input or moved there under its final name (as a
+// device manager does) may be the remote; one deleted or moved away may
+// leave a name to one remote alone.
+constexpr std::uint32_t node_changes = IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_ONLYDIR;
+
 void watch_input(server& s)
 {
     if (s.input_watch < 0)
-        s.input_watch = inotify_add_watch(s.notify, input_dir, IN_CREATE | IN_MOVED_TO | IN_ONLYDIR);
+        s.input_watch = inotify_add_watch(s.notify, input_dir, node_changes);
     if (s.input_watch < 0 && s.dev_watch < 0) {
         // Until the first input device appears, /dev/input may not exist.
         s.dev_watch = inotify_add_watch(s.notify, "/dev", IN_CREATE | IN_MOVED_TO | IN_ONLYDIR);
-        s.input_watch = inotify_add_watch(s.notify, input_dir, IN_CREATE | IN_MOVED_TO | IN_ONLYDIR);
+        s.input_watch = inotify_add_watch(s.notify, input_dir, node_changes);
     }
 }
 
-// True when what inotify says may have brought the remote: a new node, a
-// new /dev/input, or notices lost to an overflow.
+// True when what inotify says may have changed which remote is there: a
+// node come or gone, a new /dev/input, or notices lost to an overflow.
 bool read_notices(server& s)
 {
     alignas(inotify_event) char buffer[4096];
@@ -401,8 +428,9 @@ int loop(server& s)
         std::vector<pollfd> fds{{s.signals, POLLIN, 0}, {s.notify, POLLIN, 0}};
         for (const taken_node& n : s.nodes)
             fds.push_back({n.fd, POLLIN, 0});
-        // No timeout at idle: nothing wakes it but a press, a new node or a
-        // signal. Only a ring's open burst of motion needs its quiet gap timed.
+        // No timeout at idle: nothing wakes it but a press, a node come or
+        // gone or a signal. Only a ring's open burst of motion needs its quiet
+        // gap timed.
         if (poll(fds.data(), fds.size(), quiet_timeout(s)) < 0) {
             if (errno == EINTR)
                 continue;
@@ -418,6 +446,9 @@ int loop(server& s)
                  ": the remote let go, the virtual mouse removed");
             return 0;
         }
+        // A node gone is news too: another remote of its name may now be
+        // the only one, whether /dev/input says so yet or not.
+        bool look = false;
         for (std::size_t i = s.nodes.size(); i-- > 0;) {
             const short revents = fds[2 + i].revents;
             std::string why;
@@ -426,6 +457,7 @@ int loop(server& s)
                                                           : read_outcome::fine;
             if (outcome == read_outcome::gone) {
                 detach(s, i);
+                look = true;
             } else if (outcome == read_outcome::failed) {
                 error_line(why);
                 shut_down(s);
@@ -438,6 +470,8 @@ int loop(server& s)
             return status_io;
         }
         if (fds[1].revents && read_notices(s))
+            look = true;
+        if (look)
             [[maybe_unused]] const int ignored = take(s, false, scan_nodes());
     }
 }

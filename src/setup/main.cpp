@@ -9,9 +9,11 @@
 #include "setup/speak/output.hpp"
 #include "setup/speak/learn.hpp"
 #include "setup/speak/pick.hpp"
+#include "setup/speak/remotes_report.hpp"
 #include "setup/speak/report.hpp"
 #include "text/printable.hpp"
 
+#include <cerrno>
 #include <cstdio>
 #include <libevdev/libevdev.h>
 #include <string_view>
@@ -22,6 +24,7 @@ namespace {
 constexpr const char* usage =
     "Usage: tapbridge-setup                report, and print a command line for tapbridge\n"
     "       tapbridge-setup --pick [NODE]  pick the five points by touching the screen\n"
+    "       tapbridge-setup --remotes      list the remotes and the tapbridge-remote line for each\n"
     "       tapbridge-setup --learn [NODE] find which of a remote's buttons turn pages\n"
     "       tapbridge-setup --fix          set mousedev's tap_time to 0 where taps would echo\n"
     "       tapbridge-setup --help | --version\n";
@@ -51,6 +54,11 @@ constexpr const char* help =
     "               without a command line once both are up (exit status 130, as for Ctrl-C).\n"
     "               On a keyboard, Enter leaves the point off and Ctrl-C stops. With standard\n"
     "               input closed (<&-) only touches answer.\n"
+    "--remotes      lists only the remotes and /dev/uinput, as the report does, then what to mend\n"
+    "               before their lines can run. A running tapbridge is no trap for it: it checks a\n"
+    "               remote beside the tapbridge already started. Exit status 0: every remote's\n"
+    "               run: line runs as printed; 1: one must wait for a mend; 2: no remote, or none\n"
+    "               with a key of the default map (--learn finds its keys).\n"
     "--learn [NODE] holds the remote at NODE (default: every remote, until one answers) and\n"
     "               asks for next page, previous page and menu in turn: press that button on the\n"
     "               remote; Enter, or 10 s without a press, skips it. Then prints the\n"
@@ -97,19 +105,22 @@ int finish(int status)
 int run(const std::vector<std::string_view>& args, bool keyboard)
 {
     if (args.empty())
-        return run_report(gather_facts(true, true));
+        return run_report(gather_facts(grab_probe::all, true));
     const std::string_view option = args[0];
     const bool takes_node = option == "--pick" || option == "--learn";
     const std::size_t most = takes_node ? 2 : 1;
-    if (option != "--help" && option != "--version" && option != "--fix" && !takes_node)
+    if (option != "--help" && option != "--version" && option != "--fix" && option != "--remotes" && !takes_node)
         return usage_error(option.starts_with('-') ? "unknown option" : "unexpected argument", option);
     if (args.size() > most)
         return usage_error("unexpected argument", args[most]);
     if (takes_node && args.size() == 2 && args[1].starts_with('-'))
         return usage_error("unknown option", args[1]);
     if (option == "--help") {
-        std::fputs(usage, stdout);
-        std::fputs(help, stdout);
+        // Longer than stdio's buffer: the write that fails is inside fputs,
+        // and only its errno still says why.
+        errno = 0;
+        if (std::fputs(usage, stdout) == EOF || std::fputs(help, stdout) == EOF)
+            return output_failed(errno != 0 ? errno : EIO);
         return 0;
     }
     if (option == "--version") {
@@ -117,11 +128,13 @@ int run(const std::vector<std::string_view>& args, bool keyboard)
         return 0;
     }
     if (option == "--fix")
-        return run_fix(gather_facts(false, false));
+        return run_fix(gather_facts(grab_probe::none, false));
+    if (option == "--remotes")
+        return run_remotes(gather_facts(grab_probe::remotes, false));
     const auto node = args.size() == 2 ? std::optional<std::string>(args[1]) : std::nullopt;
     if (option == "--learn")
-        return run_learn(gather_facts(true, false), node, keyboard);
-    return run_pick(gather_facts(true, false), node, keyboard);
+        return run_learn(gather_facts(grab_probe::remotes, false), node, keyboard);
+    return run_pick(gather_facts(grab_probe::all, false), node, keyboard);
 }
 
 } // namespace

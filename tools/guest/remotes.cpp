@@ -24,6 +24,7 @@ constexpr unsigned media_keys[] = {KEY_VOLUMEUP, KEY_VOLUMEDOWN, KEY_MUTE, KEY_N
 constexpr unsigned gamepad_buttons[] = {BTN_SOUTH, BTN_EAST, BTN_NORTH, BTN_WEST, BTN_TL, BTN_TR,
                                         BTN_SELECT, BTN_START};
 constexpr unsigned combo_keys[] = {KEY_PAGEDOWN, KEY_PAGEUP, KEY_VOLUMEUP, KEY_VOLUMEDOWN, KEY_ENTER, KEY_A};
+constexpr unsigned camera_keys[] = {KEY_CAMERA_FOCUS, KEY_CAMERA};
 
 template <typename Codes>
 void enable_keys(libevdev* device, const Codes& codes)
@@ -59,6 +60,7 @@ void declare_keyed(libevdev* device, remote_kind kind)
         for (unsigned code = KEY_ESC; code <= KEY_MICMUTE; ++code)
             libevdev_enable_event_code(device, EV_KEY, code, nullptr);
         break;
+    case remote_kind::camera: enable_keys(device, camera_keys); break;
     case remote_kind::hybrid:
         libevdev_enable_event_code(device, EV_KEY, BTN_TOUCH, nullptr);
         declare_axis(device, ABS_X, {0, 4095});
@@ -146,8 +148,8 @@ std::optional<remote_kind> remote_kind_named(std::string_view name)
     constexpr std::pair<std::string_view, remote_kind> kinds[] = {
         {"keyboard", remote_kind::keyboard}, {"consumer", remote_kind::consumer}, {"gamepad", remote_kind::gamepad},
         {"combo", remote_kind::combo},       {"fullkbd", remote_kind::fullkbd},   {"hybrid", remote_kind::hybrid},
-        {"finger", remote_kind::finger},     {"pen", remote_kind::pen},           {"pad", remote_kind::pad},
-        {"drag", remote_kind::drag},         {"fingerkeys", remote_kind::fingerkeys}};
+        {"camera", remote_kind::camera},     {"finger", remote_kind::finger},     {"pen", remote_kind::pen},
+        {"pad", remote_kind::pad},           {"drag", remote_kind::drag},         {"fingerkeys", remote_kind::fingerkeys}};
     for (const auto& [word, kind] : kinds)
         if (word == name)
             return kind;

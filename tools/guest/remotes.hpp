@@ -20,11 +20,13 @@ struct libevdev_uinput;
 // gamepad: face and shoulder buttons, start/select, sticks and a hat (-1..1).
 // combo: a few keys and a whole mouse (buttons, motion, wheel), which
 // mousedev feeds into /dev/input/mice. fullkbd: every key of a keyboard.
+// camera: a camera's shutter button, focus and shoot, none of them in the
+// default map.
 // hybrid, no remote but made the same way beside the screen: a touch device
 // without multitouch (BTN_TOUCH, absolute X/Y 0..4095) that moves relatively
 // too (REL_X, REL_Y). The rings, which send no keys but gestures (finger,
 // pen, pad, drag, fingerkeys): see rings.hpp.
-enum class remote_kind { keyboard, consumer, gamepad, combo, fullkbd, hybrid, finger, pen, pad, drag, fingerkeys };
+enum class remote_kind { keyboard, consumer, gamepad, combo, fullkbd, camera, hybrid, finger, pen, pad, drag, fingerkeys };
 
 [[nodiscard]] std::optional<remote_kind> remote_kind_named(std::string_view name);
 

@@ -382,6 +382,15 @@ std::string play(world& w, const step& s)
         unplug_remote(*r);
         return {};
     }
+    if (s.verb == "remove") {
+        // No fillers: a program that looks again only when a node appears
+        // must not be woken by them.
+        remote_device* r = find_remote(w, s.rest);
+        if (!r || !r->device)
+            return "remove REMOTE, while it is plugged in";
+        remove_remote(*r);
+        return {};
+    }
     if (s.verb == "replug") {
         remote_device* r = find_remote(w, s.rest);
         if (!r || r->device)

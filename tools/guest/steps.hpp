@@ -13,7 +13,7 @@
 //   tap2 X Y                         a finger down and up on the second screen
 //   unplug                           removes the touch screen, as a cable pulled out
 //   remote ID KIND [range XMIN XMAX YMIN YMAX] [res N] [bus NAME] [nodirect] [phys TEXT] [name TEXT]
-//                                    a remote (keyboard, consumer, gamepad, combo, fullkbd:
+//                                    a remote (keyboard, consumer, gamepad, combo, fullkbd, camera:
 //                                    see remotes.hpp; the rings finger, pen, pad, drag,
 //                                    fingerkeys: see rings.hpp) with a second reader of its
 //                                    own; $ID (ID in capitals) names its node. TEXT as in
@@ -39,6 +39,8 @@
 //                                    one frame of a ring's contact, at once: finger, pen,
 //                                    fingerkeys; drag: down and up press and release
 //                                    BTN_LEFT, move DX DY moves it
+//   remove ID                        removes the remote for good: no other node appears
+//                                    meanwhile, as one does in its place after unplug
 //   key ID CODE VALUE                one key event of the remote and its SYN_REPORT (value
 //                                    2: autorepeat); CODE by the kernel's name or number
 //   press ID CODE                    a key down and up, each with its SYN_REPORT

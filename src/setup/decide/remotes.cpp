@@ -1,5 +1,7 @@
 #include "setup/decide/remotes.hpp"
 
+#include "setup/decide/traps.hpp"
+
 #include <algorithm>
 
 namespace {
@@ -65,4 +67,32 @@ std::vector<remote_trap> remote_traps(const system_facts& facts, const input_dev
     else if (device.grabbed)
         traps.push_back(remote_trap::held);
     return traps;
+}
+
+std::vector<listed_remote> listed_remotes(const system_facts& facts)
+{
+    std::vector<listed_remote> listed;
+    for (const input_device& d : facts.others) {
+        if (!is_remote(d))
+            continue;
+        listed_remote r{&d, !page_codes(d.caps).empty(), false, {}};
+        for (remote_trap t : remote_traps(facts, d)) {
+            if (t == remote_trap::served)
+                r.served = true;
+            else
+                r.traps.push_back(t);
+        }
+        listed.push_back(r);
+    }
+    return listed;
+}
+
+int remotes_status(const std::vector<listed_remote>& listed)
+{
+    const auto has_line = [](const listed_remote& r) { return r.line; };
+    if (std::none_of(listed.begin(), listed.end(), has_line))
+        return status_nothing;
+    const bool mend = std::any_of(listed.begin(), listed.end(),
+                                  [](const listed_remote& r) { return r.line && !r.traps.empty(); });
+    return mend ? status_traps : status_ready;
 }

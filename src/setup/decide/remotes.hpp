@@ -30,3 +30,21 @@ enum class remote_trap {
 };
 
 [[nodiscard]] std::vector<remote_trap> remote_traps(const system_facts& facts, const input_device& device);
+
+// A remote as the listing of remotes shows it, and what its line comes to.
+struct listed_remote {
+    const input_device* device;
+    bool line;   // it has a run: line: it declares a key of the default map (else --learn finds its keys)
+    bool served; // a tapbridge-remote serves it now: its line runs already
+    std::vector<remote_trap> traps; // what stands before its line (never served: that is no fault of it)
+};
+
+// Every remote in facts, in node order.
+[[nodiscard]] std::vector<listed_remote> listed_remotes(const system_facts& facts);
+
+// The status of the listing (tapbridge-setup --remotes): status_nothing
+// when no remote has a line to run, status_traps when a remote's line must
+// wait for something to be mended, else status_ready. A remote without a
+// line (a power button, one whose keys --learn must find) keeps no other's
+// line from running.
+[[nodiscard]] int remotes_status(const std::vector<listed_remote>& listed);

@@ -11,7 +11,7 @@
 #include "setup/probe/kernel_state.hpp"
 #include "text/printable.hpp"
 
-system_facts gather_facts(bool probe_grabs, bool probe_x)
+system_facts gather_facts(grab_probe grabs, bool probe_x)
 {
     system_facts facts{};
     const found_list<std::string> nodes = event_nodes();
@@ -38,16 +38,18 @@ system_facts gather_facts(bool probe_grabs, bool probe_x)
         // but comes on Bluetooth or USB: it is a remote, never the screen.
         if (is_touch_screen(caps) && place_of(bus, caps) != touch_place::ring) {
             touch_screen screen = describe(path, node);
-            screen.grabbed = probe_grabs && grabbed_by_other(node);
+            screen.grabbed = grabs == grab_probe::all && grabbed_by_other(node);
             facts.screens.push_back(screen);
             screen_numbers.push_back(node.rdev);
         } else {
             input_device device = describe_device(path, node);
             // Whose grab keeps a mouse from mousedev, or a remote from
             // tapbridge-remote, matters; a grab of anything else does not.
-            device.grabbed = probe_grabs &&
-                             (device.fed.state != tri::no || is_remote(device) || source_of(caps) != gesture_source::none) &&
-                             grabbed_by_other(node);
+            // A ring is a remote too, and so is whatever it pretends to be.
+            const bool remote = is_remote(device) || source_of(caps) != gesture_source::none;
+            const bool wanted = grabs == grab_probe::all ? device.fed.state != tri::no || remote
+                                                         : grabs == grab_probe::remotes && remote;
+            device.grabbed = wanted && grabbed_by_other(node);
             facts.others.push_back(device);
             other_numbers.push_back(node.rdev);
         }

@@ -38,6 +38,11 @@ std::string device_text(const touch_screen& screen)
     return printable(screen.node) + " \"" + printable(screen.name) + '"';
 }
 
+std::string device_text(const input_device& device)
+{
+    return printable(device.node) + " \"" + printable(device.id.name) + '"';
+}
+
 std::string tap_time_text(const tap_time_fact& tap_time)
 {
     switch (tap_time.present.state) {

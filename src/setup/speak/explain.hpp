@@ -14,6 +14,7 @@ void append_listed(std::string& list, const std::string& item, const char* separ
 
 // node "name", both printable.
 [[nodiscard]] std::string device_text(const touch_screen& screen);
+[[nodiscard]] std::string device_text(const input_device& device);
 
 // mousedev's tap_time: "200 ms", or why it is not known.
 [[nodiscard]] std::string tap_time_text(const tap_time_fact& tap_time);

@@ -9,6 +9,7 @@
 #include "setup/decide/traps.hpp"
 #include "setup/speak/explain.hpp"
 #include "setup/speak/output.hpp"
+#include "setup/speak/remotes_report.hpp"
 #include "setup/speak/typed_lines.hpp"
 #include "text/printable.hpp"
 
@@ -47,11 +48,6 @@ struct heard {
     int error;
 };
 
-std::string named(const input_device& d)
-{
-    return printable(d.node) + " \"" + printable(d.id.name) + '"';
-}
-
 // Opens and grabs the device; false, with why on standard error when it
 // was asked for by name, when it cannot be held.
 bool hold(const input_device& d, held_device& held, bool asked)
@@ -66,7 +62,7 @@ bool hold(const input_device& d, held_device& held, bool asked)
     if (const int rc = libevdev_grab(held.node.device, LIBEVDEV_GRAB); rc < 0) {
         if (asked)
             std::fprintf(stderr, "tapbridge-setup: %s is grabbed by another process, which takes every key (open "
-                         "by %s). Stop that program and try again.\n", named(d).c_str(),
+                         "by %s). Stop that program and try again.\n", device_text(d).c_str(),
                          process_list(d.holders).c_str());
         close_input(held.node);
         return false;
@@ -195,7 +191,7 @@ void settle_remote(std::vector<held_device>& held, const input_device& remote)
     for (held_device& h : held)
         if (h.device && !of_remote(*h.device, &remote))
             let_go(h);
-    std::printf("  the remote: %s\n", named(remote).c_str());
+    std::printf("  the remote: %s\n", device_text(remote).c_str());
 }
 
 learnt ask_buttons(std::vector<held_device>& held, const input_device* given, bool keyboard)
@@ -216,7 +212,7 @@ learnt ask_buttons(std::vector<held_device>& held, const input_device* given, bo
                 return {output_failed(h.error), {}, nullptr};
             if (h.what == heard::lost) {
                 std::fprintf(stderr, "tapbridge-setup: %s %s; no command line printed.\n",
-                             h.device ? named(*h.device).c_str() : "reading the remote",
+                             h.device ? device_text(*h.device).c_str() : "reading the remote",
                              h.error == ENODEV ? "went away (unplugged, asleep or out of range)"
                                                : (std::string("failed: ") + std::strerror(h.error)).c_str());
                 return {status_nothing, {}, nullptr};
@@ -243,20 +239,6 @@ learnt ask_buttons(std::vector<held_device>& held, const input_device* given, bo
         }
     }
     return result;
-}
-
-std::string remote_trap_text(remote_trap t, const system_facts& facts, const input_device& d)
-{
-    switch (t) {
-    case remote_trap::no_uinput: return std::string("/dev/uinput: ") + uinput_text(facts.uinput);
-    case remote_trap::served:
-        return "tapbridge-remote already holds " + named(d) + " (open by " + process_list(d.holders) +
-               "): a second one would stop at once. Stop it first";
-    case remote_trap::held:
-        return "another process holds a grab on " + named(d) + " (open by " + process_list(d.holders) +
-               "): tapbridge-remote cannot take it. Stop that program first";
-    }
-    return {};
 }
 
 int print_remote_line(const system_facts& facts, const learnt& l)
@@ -306,7 +288,7 @@ const input_device* asked_for(const system_facts& facts, const std::string& path
         if (struct stat st{}; stat(d.node.c_str(), &st) == 0 && st.st_rdev == rdev) {
             if (is_remote(d))
                 return &d;
-            std::fprintf(stderr, "tapbridge-setup: %s %s.\n", named(d).c_str(),
+            std::fprintf(stderr, "tapbridge-setup: %s %s.\n", device_text(d).c_str(),
                          is_virtual_mouse(d.id) ? "is tapbridge-remote's own virtual mouse, never a remote"
                                                 : "has no key, button (other than a mouse's) or hat for "
                                                   "tapbridge-remote to take");
@@ -321,7 +303,7 @@ void say_listening(const std::vector<held_device>& held, const input_device* giv
 {
     std::string names;
     for (const held_device& h : held)
-        append_listed(names, named(*h.device));
+        append_listed(names, device_text(*h.device));
     if (given)
         std::printf("Learning the buttons of %s. It is held for tapbridge-setup until it ends: its keys act on "
                     "nothing else meanwhile.\n", names.c_str());

@@ -4,14 +4,16 @@
 #include "setup/decide/command.hpp"
 #include "setup/decide/layout.hpp"
 #include "setup/decide/mice.hpp"
-#include "setup/decide/remotes.hpp"
+#include "setup/decide/traps.hpp"
 #include "setup/probe/kernel_state.hpp"
 #include "setup/speak/explain.hpp"
 #include "text/printable.hpp"
 #include "text/shell_word.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -44,40 +46,93 @@ std::string held_text(const system_facts& facts, const input_device& d)
            "cannot take it while that program holds it";
 }
 
-void print_remote(const system_facts& facts, const input_device& d)
+void print_remote(const system_facts& facts, const listed_remote& r)
 {
-    std::printf("%s \"%s\"\n", printable(d.node).c_str(), printable(d.id.name).c_str());
+    const input_device& d = *r.device;
+    std::printf("%s\n", device_text(d).c_str());
     std::printf("  id:       %s\n", d.id.uniq.empty() ? "none" : printable(d.id.uniq).c_str());
-    const std::string pages = pages_text(d.caps);
     const std::string learn = program_beside("tapbridge-setup") + " --learn " + shell_word(d.node);
-    if (pages.empty())
-        std::printf("  pages:    no key of the default map; %s asks for its keys\n", learn.c_str());
+    if (r.line)
+        std::printf("  pages:    %s\n", pages_text(d.caps).c_str());
     else
-        std::printf("  pages:    %s\n", pages.c_str());
+        std::printf("  pages:    no key of the default map; %s asks for its keys\n", learn.c_str());
     if (mousedev_may_feed(d.caps))
         std::puts("  mouse:    a mouse too: while tapbridge-remote holds it, its own buttons and wheel go on "
                   "through the virtual mouse");
     std::printf("  held:     %s\n", held_text(facts, d).c_str());
-    if (!pages.empty())
+    if (r.line)
         std::printf("  run:      %s\n", remote_command_line(program_beside(remote_program_name), {},
                                                          remote_argument(d, facts.others)).c_str());
 }
 
+// The listing's verdict under it: what to mend, or which line to run.
+void print_listing_verdict(const system_facts& facts, const std::vector<listed_remote>& listed, int status)
+{
+    if (status == status_nothing) {
+        if (!listed.empty())
+            std::puts("No remote above has a key of the default map: the --learn on its pages: line finds its keys "
+                      "and prints its line.");
+        return;
+    }
+    if (status == status_traps) {
+        std::puts("Mend these first:");
+        bool uinput_said = false;
+        for (const listed_remote& r : listed)
+            for (remote_trap t : r.traps) {
+                if (!r.line || (t == remote_trap::no_uinput && std::exchange(uinput_said, true)))
+                    continue;
+                std::printf("  - %s.\n", remote_trap_text(t, facts, *r.device).c_str());
+            }
+        std::puts("Then run a remote's run: line above as root, beside tapbridge.");
+        return;
+    }
+    const bool all_served = std::all_of(listed.begin(), listed.end(),
+                                        [](const listed_remote& r) { return !r.line || r.served; });
+    std::puts(all_served ? "Ready: tapbridge-remote serves each remote above now."
+                         : "Ready. Run a remote's run: line above as root, beside tapbridge (either may start "
+                           "first).");
+}
+
 } // namespace
 
-void print_remotes(const system_facts& facts)
+std::string remote_trap_text(remote_trap t, const system_facts& facts, const input_device& d)
 {
-    bool any = false;
-    for (const input_device& d : facts.others) {
-        if (!is_remote(d))
-            continue;
-        if (!any)
-            std::puts("Remotes (keys, buttons or a hat that tapbridge-remote turns into clicks for tapbridge):");
-        any = true;
-        print_remote(facts, d);
+    switch (t) {
+    case remote_trap::no_uinput: return std::string("/dev/uinput: ") + uinput_text(facts.uinput);
+    case remote_trap::served:
+        return "tapbridge-remote already holds " + device_text(d) + " (open by " + process_list(d.holders) +
+               "): a second one would stop at once. Stop it first";
+    case remote_trap::held:
+        return "another process holds a grab on " + device_text(d) + " (open by " + process_list(d.holders) +
+               "): tapbridge-remote cannot take it. Stop that program first";
     }
-    if (!any)
-        std::puts("Remotes: none (a page turner, camera or media remote, or gamepad that sends keys: connect it and "
-                  "run tapbridge-setup again)");
+    return {};
+}
+
+void print_remotes(const system_facts& facts, const std::vector<listed_remote>& listed, const char* again)
+{
+    if (listed.empty())
+        std::printf("Remotes: none (a page turner, camera or media remote, or gamepad that sends keys: connect it "
+                    "and run %s again)\n", again);
+    else
+        std::puts("Remotes (keys, buttons or a hat that tapbridge-remote turns into clicks for tapbridge):");
+    for (const listed_remote& r : listed)
+        print_remote(facts, r);
     std::printf("%s: %s\n", uinput_path, uinput_text(facts.uinput).c_str());
+}
+
+int run_remotes(const system_facts& facts)
+{
+    if (facts.devices == 0 || facts.unopened == facts.devices) {
+        print_nothing_usable(facts);
+        return status_nothing;
+    }
+    // Devices this user cannot open may be the remote: said before the listing.
+    if (facts.unopened > 0)
+        std::printf("%d input devices could not be opened (%s)\n", facts.unopened, facts.unopened_advice.c_str());
+    const std::vector<listed_remote> listed = listed_remotes(facts);
+    print_remotes(facts, listed, "tapbridge-setup --remotes");
+    const int status = remotes_status(listed);
+    print_listing_verdict(facts, listed, status);
+    return status;
 }

@@ -132,7 +132,7 @@ int run_report(const system_facts& facts)
     for (const touch_screen& s : facts.screens)
         print_screen(s, facts.tap_time);
     print_system(facts);
-    print_remotes(facts);
+    print_remotes(facts, listed_remotes(facts), "tapbridge-setup");
     const auto best = best_screen(facts.screens);
     if (!best) {
         print_nothing_usable(facts);
