@@ -1504,6 +1504,10 @@ REMOTES = [
           seen=[f"r EV_KEY {c} {v}" for c, v in [("KEY_PAGEDOWN", 1), ("KEY_PAGEDOWN", 0), ("KEY_PAGEDOWN", 1),
                                                 ("KEY_PAGEDOWN", 2), ("KEY_PAGEDOWN", 2), ("KEY_PAGEDOWN", 0),
                                                 ("KEY_B", 1), ("KEY_B", 0)]])),
+    # Given by a link to its node, it is that node: a later scan finds it under its eventN, taken already.
+    ("by a link to its node: a new device later is no second take", [TURNER], "/tmp/turner",
+     ["remote x consumer name Other", "wait x seen 0", "press x KEY_VOLUMEDOWN", "press r KEY_PAGEDOWN >1"],
+     dict(out=[attached("/tmp/turner", "Page Turner BT-1", KB), STOPPED_RM], before=["sh ln -sf $R /tmp/turner"])),
     ("absent at start: waiting, then taken as it appears", [], "'Page Turner BT-1'",
      ["wait rm lines 2", f"remote {TURNER}", "wait rm lines 3", "press r KEY_PAGEDOWN >1"],
      dict(out=['waiting for "Page Turner BT-1": not there yet; it is taken as soon as it appears',

@@ -49,10 +49,11 @@ std::string node_key(const candidate& c)
     return c.path + ' ' + std::to_string(c.rdev);
 }
 
+// The device number tells a node: a remote given by another path to it (a
+// by-id link) is found again under its eventN by the next scan.
 bool is_taken(const server& s, const candidate& c)
 {
-    return std::any_of(s.nodes.begin(), s.nodes.end(),
-                       [&](const taken_node& n) { return n.path == c.path && n.rdev == c.rdev; });
+    return std::any_of(s.nodes.begin(), s.nodes.end(), [&](const taken_node& n) { return n.rdev == c.rdev; });
 }
 
 // A taken node that a scan no longer lists is going away: the kernel takes
