@@ -1063,7 +1063,7 @@ REMOTE_REPORT = [
      [TB_PTS, f"wait tb text {IMPS2}"], remote_block("$P", "PT", PAGE_TURNER, "PT"), [WRITABLE, REMOTES_READY],
      [("press p KEY_PAGEDOWN", 1), ("press p KEY_PAGEUP", 2)], None, 0, REMOTES),
     ("no remote: status 2", [], [], [],
-     ["Remotes: none (a page turner, camera or media remote, or gamepad that sends keys: connect it and run "
+     ["Remotes: none (a page turner, a ring, a camera or media remote, or a gamepad: connect it and run "
       "tapbridge-setup --remotes again)", WRITABLE], (), None, 2, without_remotes(REMOTES)),
     ("no /dev/uinput: status 1, and what to mend", ["p keyboard name PT"],
      ["sh mv /dev/uinput /dev/uinput.away"], remote_block("$P", "PT", PAGE_TURNER, "PT"),
@@ -1890,7 +1890,8 @@ RING_REMOTES = [
              ["rel r 12 0 4 ~2", "pause 300", "rel r 12 0 4 >2"], RING_SWIPES),
     ring_row("a drag ring: the drag's way clicks, its button alone nothing", "r drag name Drag Ring", "'Drag Ring'",
              ["stroke r 0,0 0,-12 0,-12 0,-12 >1", "stroke r 0,0 0,12 0,12 0,12 >2", "stroke r 0,0",
-              "stroke r 0,0 -12,0 -12,0 -12,0 >1"], RING_SWIPES + "; " + DRAGGED + "; " + UNLEARNT),
+              "rel r 12 0 4", "pause 300", "stroke r 0,0 -12,0 -12,0 -12,0 >1"],
+             RING_SWIPES + "; " + DRAGGED + "; " + UNLEARNT),
     ring_row("a ring with keys and a digitizer: both turn pages", "r fingerkeys name Keys Ring", "'Keys Ring'",
              ["press r KEY_VOLUMEDOWN >1", "stroke r 700,500 620,500 >1", "press r KEY_VOLUMEUP >2",
               "stroke r 620,500 700,500 >2", "press r KEY_PLAYPAUSE >3"],

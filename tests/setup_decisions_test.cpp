@@ -687,8 +687,12 @@ TEST(Command, LineAsTheShellReadsIt)
               "DISPLAY=:0 tapbridge /dev/input/event2 1 -1 -1 160 723 535 72 160 723 910 723");
     EXPECT_EQ(x_mode_line("tapbridge", "/dev/input/event2", "host name:0", points).substr(0, 23),
               "'DISPLAY=host name:0' t");
-    EXPECT_EQ(remote_command_line("tapbridge-remote", {{key_code(KEY_B), btn_left}}, "-odd name"),
+    EXPECT_EQ(remote_command_line("tapbridge-remote", {map_text(key_code(KEY_B), btn_left)}, btn_wheel_down, "-odd name"),
               "tapbridge-remote --map KEY_B=left -- '-odd name'");
+    EXPECT_EQ(remote_command_line("tapbridge-remote", {map_text(tap_at(0, -500), btn_wheel_down)}, btn_left, "Ring"),
+              "tapbridge-remote --map TAP@0,-500=wheel-down Ring");
+    EXPECT_EQ(remote_command_line("tapbridge-remote", {}, btn_wheel_down, "Swipe Ring"),
+              "tapbridge-remote --next-page wheel-down 'Swipe Ring'");
 }
 
 TEST(Text, PrintableAndNumbers)

@@ -33,13 +33,6 @@ bool own_mouse(const input_caps& caps)
                                   (caps.types[EV_REL] && caps.rels[REL_WHEEL]));
 }
 
-// Whether the node's strokes can be read as gesture: a TAP@ needs positions.
-bool makes_gesture(const input_caps& caps, const gesture_code& gesture)
-{
-    const gesture_source source = source_of(caps);
-    return gesture.placed ? source == gesture_source::touch : source != gesture_source::none;
-}
-
 // The key mousedev clicks on for a ring's contact, where it has one.
 std::optional<input_code> contact_code(const input_caps& caps)
 {

@@ -94,6 +94,7 @@ struct system_facts {
     found_list<process> tapbridges;   // tapbridge processes running now
     found_list<process> remote_programs; // tapbridge-remote processes running now
     std::vector<int> sharing_remotes;  // of those, the ones that share their remote (--no-grab): they grab nothing
+    std::vector<std::string> running_line; // the first running tapbridge's arguments; empty when none or unknown
     uinput_facts uinput;
     display_facts display;
     std::string nodes_hidden;         // why /dev/input could not be looked at whole; empty when it could

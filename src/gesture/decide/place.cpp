@@ -38,6 +38,12 @@ gesture_source source_of(const input_caps& caps)
     return declares_keyboard_keys(caps) ? gesture_source::none : gesture_source::drag;
 }
 
+bool makes_gesture(const input_caps& caps, const gesture_code& gesture)
+{
+    const gesture_source source = source_of(caps);
+    return gesture.placed ? source == gesture_source::touch : source != gesture_source::none;
+}
+
 touch_place place_of(std::uint16_t bus, const input_caps& caps)
 {
     switch (bus) {

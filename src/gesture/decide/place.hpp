@@ -2,6 +2,7 @@
 // what they declare and from the bus they come on.
 #pragma once
 
+#include "gesture/decide/gesture.hpp"
 #include "input/caps.hpp"
 
 #include <cstdint>
@@ -18,6 +19,9 @@ enum class gesture_source : std::uint8_t {
 // and that also has a mouse's buttons and motion is a remote that is also a
 // mouse: its buttons are clicks, not a drag's contact.
 [[nodiscard]] gesture_source source_of(const input_caps& caps);
+
+// Whether the device's strokes can make gesture: a TAP@ needs positions.
+[[nodiscard]] bool makes_gesture(const input_caps& caps, const gesture_code& gesture);
 
 // True for codes below the buttons: a keyboard's or a media remote's keys.
 [[nodiscard]] bool declares_keyboard_keys(const input_caps& caps);

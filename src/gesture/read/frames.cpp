@@ -88,7 +88,13 @@ bool take_event(frame_reader& r, const libevdev* device, const input_event& e, s
         r.rel_y += e.value;
     if (e.type != EV_SYN || e.code != SYN_REPORT)
         return false;
-    frame = {contact_of(r, device), r.pressed && r.source != gesture_source::motion, false, 0, 0, r.rel_x, r.rel_y,
+    const bool contact = contact_of(r, device);
+    const bool pressed = r.pressed && r.source != gesture_source::motion;
+    // Motion makes a stroke only on a ring that does nothing else, or while
+    // a drag's button is held: a mouse that merely moves, or a finger's
+    // device that also moves relatively, makes none.
+    const bool moving = r.source == gesture_source::motion || (r.source == gesture_source::drag && (contact || pressed));
+    frame = {contact, pressed, false, 0, 0, moving ? r.rel_x : 0, moving ? r.rel_y : 0,
              // The input core's own release, as a device goes away, ends
              // with a SYN_REPORT of value 1; a driver's frames end with 0.
              e.value == 1};

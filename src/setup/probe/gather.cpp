@@ -66,6 +66,8 @@ system_facts gather_facts(grab_probe grabs, bool probe_x)
     facts.mice_node = probe_mice();
     facts.tap_time = read_tap_time();
     facts.tapbridges = processes_named("tapbridge");
+    if (!facts.tapbridges.items.empty())
+        facts.running_line = arguments_of(facts.tapbridges.items.front().pid);
     facts.remote_programs = processes_named(remote_program_comm);
     for (const process& p : facts.remote_programs.items)
         if (started_with(p.pid, "--no-grab"))
