@@ -1137,6 +1137,9 @@ LEARNING = "tapbridge-setup --learn"
 SKIP = ["keys l \\n"]
 ASKED_FIRST = "press the remote's button for it; Enter, or 10 s without a press, skips it"
 ASKED_LATER = "press its button; Enter or 10 s: skip"
+QUESTIONS = ["next page (left): ", "previous page (right): ", "menu (middle): "]
+# Where a ring that mousedev feeds keeps point 1 off, next page is wheel down.
+WHEEL_QUESTIONS = ["next page (wheel down): "] + QUESTIONS[1:]
 LEARN = [
     # name, remotes, steps before, command, answers (steps, each taken once its question shows), what it answered,
     # end, standard error, the line printed (None: none), events the remotes' second readers saw
@@ -1213,13 +1216,34 @@ LEARN = [
       "(tapbridge-guest), pid $g (tapbridge-guest)). Stop that program and try again."], None, {}),
     ("the touch screen is never a remote", [], [], f"{LEARNING} $TOUCH", [], [], "status 2",
      ["tapbridge-setup: $TOUCH is a touch screen, never a remote; give a remote's event node."], None, {}),
+    # A ring answers with a gesture: a tap at a place, a swipe, a burst of motion, a drag's click.
+    ("a tap-zone ring by its node: a tap at each place; fed by mousedev, next page is wheel down",
+     ["r pen name Tap Ring"], [], f"{LEARNING} $R", [["stroke r 2000,500"], ["stroke r 2003,1012"], SKIP],
+     ["next page (wheel down): TAP@2000,500", "previous page (right): TAP@2003,1012", "menu (middle): skipped"],
+     "status 0", [], "--map TAP@2000,500=wheel-down --map TAP@2003,1012=right 'Tap Ring'", {"r": 0},
+     [("stroke r 2000,500", 5), ("stroke r 2000,1012", 2), ("stroke r 2000,500 2000,1500", 0)], WHEEL_QUESTIONS),
+    ("without a node, a finger ring's swipes; its touch and tool keys answer nothing",
+     ["r finger name Swipe Ring"], [], LEARNING, [["stroke r 700,500 620,500"], ["stroke r 620,500 700,500"], SKIP],
+     ["the remote: $R \"Swipe Ring\"", "next page (wheel down): SWIPE_LEFT", "previous page (right): SWIPE_RIGHT",
+      "menu (middle): skipped"], "status 0", [], "--map SWIPE_LEFT=wheel-down --map SWIPE_RIGHT=right 'Swipe Ring'",
+     {"r": 0}, (), WHEEL_QUESTIONS),
+    ("a touchpad ring: a burst of motion answers once it is quiet", ["r pad name Pad Ring"], [], f"{LEARNING} $R",
+     [["rel r 12 0 4"], ["rel r -12 0 4"], ["rel r 0 -12 4"]],
+     ["next page (left): SWIPE_RIGHT", "previous page (right): SWIPE_LEFT", "menu (middle): SWIPE_UP"], "status 0", [],
+     "--map SWIPE_RIGHT=left --map SWIPE_LEFT=right --map SWIPE_UP=middle 'Pad Ring'", {"r": 0},
+     [("rel r 12 0 4", 1), ("rel r 0 -12 4", 3)]),
+    ("a drag ring: a click alone is a tap, a drag a swipe", ["r drag name Drag Ring"], [], f"{LEARNING} $R",
+     [["stroke r 0,0"], ["stroke r 0,0 0,12 0,12 0,12"], SKIP],
+     ["next page (left): TAP", "previous page (right): SWIPE_DOWN", "menu (middle): skipped"], "status 0", [],
+     "--map TAP=left --map SWIPE_DOWN=right 'Drag Ring'", {"r": 0}, [("stroke r 0,0", 1), ("stroke r 0,0 0,12 0,12", 2)]),
 ]
-QUESTIONS = ["next page (left): ", "previous page (right): ", "menu (middle): "]
 
 
-def learn_scenario(name, remotes, before, command, answers, answered, end, err, line, seen, presses=()):
+def learn_scenario(name, remotes, before, command, answers, answered, end, err, line, seen, presses=(),
+                   questions=QUESTIONS):
+    """questions: as asked; next page is on wheel down where point 1 must be off."""
     steps = ["screen mt 0 1071 0 1447"] + [f"remote {r}" for r in remotes] + before + [f"run l {command}"]
-    for question, answer in zip(QUESTIONS, answers):
+    for question, answer in zip(questions, answers):
         steps += [f"wait l text {question}press"] + answer
     steps.append("wait l exit")
     sc = program_checks(Scenario(f"remotes: --learn: {name}", steps), "l", err=err, status=end)
@@ -1227,8 +1251,8 @@ def learn_scenario(name, remotes, before, command, answers, answered, end, err, 
         sc.expect("CPU while it waits (ID, ticks, ms)", lambda d: d.tagged("cpu"),
                   lambda got: None if got and all(int(t.split()[2]) <= CPU_BOUND_MS for t in got)
                   else f"want at most {CPU_BOUND_MS} ms in {CPU_WINDOW_MS} ms")
-    sc.expect("the questions", lambda d: [x for x in d.lines("out", "l") if x.startswith(tuple(QUESTIONS))],
-              [q + (ASKED_FIRST if i == 0 else ASKED_LATER) for i, q in enumerate(QUESTIONS[:len(answers)])])
+    sc.expect("the questions", lambda d: [x for x in d.lines("out", "l") if x.startswith(tuple(questions))],
+              [q + (ASKED_FIRST if i == 0 else ASKED_LATER) for i, q in enumerate(questions[:len(answers)])])
     sc.expect("the answers", lambda d: [x.strip() for x in d.lines("out", "l") if x.startswith("  ")
                                         and not x.startswith(f"  {REMOTE_PROGRAM}") and not x.startswith("  - ")],
               answered)
