@@ -447,6 +447,20 @@ REPORT = [
       "mice now: none: connect one before starting tapbridge", NONE_RUNNING, MEND,
       "  - /dev/input/mice opens read-only: tapbridge cannot switch on the wheel, so wheel up and wheel down never "
       "tap. Run as root, or make the node writable.", line(DEFAULT)], "", 1000),
+    # A ring that pretends to be a finger has multitouch positions too: it is listed among the remotes, never
+    # taken for the screen, and, unserved, its touches click left through mousedev.
+    ("a finger ring on Bluetooth beside the screen: no screen, and it keeps point 1 off", "mt 0 1071 0 1447",
+     ["remote r finger name Swipe Ring"], 0, [RECORDS_ALL, NOT_FED, NO_GRAB, MICE_RW,
+      "mice now: virtual mouse ($MOUSE), Swipe Ring ($R, a ring: its touches click left)", NONE_RUNNING,
+      "Layout (page turning): left off: mousedev makes every touch on $R \"Swipe Ring\" a left click, which would "
+      "tap point 1, so wheel down alone gives next page; right = previous page at 15%,50%; middle = menu at 50%,5%; "
+      "wheel up = previous page at 15%,50%; wheel down = next page at 85%,50%", READY, line([-1, -1] + DEFAULT[2:])], "R M"),
+    ("a finger ring beside a screen without INPUT_PROP_DIRECT: still the screen is the best", "mt 0 1071 0 1447 nodirect",
+     ["remote r finger name Swipe Ring"], 0, [RECORDS_ALL, NOT_FED, NO_GRAB, MICE_RW,
+      "mice now: virtual mouse ($MOUSE), Swipe Ring ($R, a ring: its touches click left)", NONE_RUNNING,
+      "Layout (page turning): left off: mousedev makes every touch on $R \"Swipe Ring\" a left click, which would "
+      "tap point 1, so wheel down alone gives next page; right = previous page at 15%,50%; middle = menu at 50%,5%; "
+      "wheel up = previous page at 15%,50%; wheel down = next page at 85%,50%", READY, line([-1, -1] + DEFAULT[2:])], "R"),
 ]
 
 
@@ -929,6 +943,14 @@ BLIND = [
      None),
     ("a 30-column terminal: the legend below the box, broken at blanks", "mt", [], "stty cols 30 && tapbridge-setup",
      0, ["Where the points fall, x", "  +------------------+", "  5 wheel down = next", READY], [], None),
+    # Two screens whose buses cannot tell: either may be a ring, so neither is taken for the screen on trust.
+    ("two touch screens on a bus that cannot tell: not Ready", "mt bus virtual",
+     ["screen2 mt 0 1071 0 1447 bus virtual name Odd Touch"], "tapbridge-setup", 1,
+     ["$TOUCH's bus (0x06) is neither I2C, SPI nor the host, so it may be a ring rather than the device's own "
+      "screen, and $TOUCH2 \"Odd Touch\" may be either", "Switch the ring off"], ["Ready"], None),
+    ("one touch screen on such a bus, beside a ring on Bluetooth: the screen is the device's own", "mt bus virtual",
+     ["remote r finger name Swipe Ring"], "tapbridge-setup", 0, ["Best screen: $TOUCH", READY], ["may be a ring"],
+     None),
 ]
 
 
@@ -941,7 +963,8 @@ def sketch_width(lines):
 
 def blind_scenario(name, kind, before, command, status, says, never, tap_time):
     kind, _, named = kind.partition(" name ")
-    steps = [f"screen {kind} 0 1071 0 1447" + (f" name {named}" if named else "")] + before
+    kind, *words = kind.split()  # the kind, then the screen's other words (bus, nodirect)
+    steps = [" ".join([f"screen {kind} 0 1071 0 1447", *words]) + (f" name {named}" if named else "")] + before
     steps += [f"run s {command}", "wait s exit"]
     sc = Scenario(f"blind spot: {name}", steps + ([TAP_TIME] if tap_time else []))
     if command.startswith("stty cols "):
@@ -1069,6 +1092,23 @@ REMOTE_REPORT = [
      ["sh mv /dev/uinput /dev/uinput.away"], remote_block("$P", "PT", PAGE_TURNER, "PT"),
      [NO_UINPUT, MEND, f"  - {NO_UINPUT}.", "Then run a remote's run: line above as root, beside tapbridge."], (), None,
      1, REMOTES),
+    # A ring: its gestures; mousedev feeds it unserved, so point 1 is off and next page is wheel down on its line.
+    ("a finger ring: its gestures and its line, next page on wheel down; run as printed, each swipe taps once",
+     ["r finger name Swipe Ring"], [],
+     ['$R "Swipe Ring"', "  id:       none", "  pages:    next page (wheel down): SWIPE_LEFT, SWIPE_UP; previous page "
+      "(right): SWIPE_RIGHT, SWIPE_DOWN", "  ring:     a ring that touches like a finger or a pen: each touch, from "
+      "contact to lift, is a swipe or a tap. Its taps click nothing until /usr/local/bin/tapbridge-setup --learn $R "
+      "learns them", "  held:     none", f"  run:      {REMOTE_PROGRAM} --next-page wheel-down 'Swipe Ring'"],
+     [WRITABLE, READY], [("stroke r 700,500 620,500", 5), ("stroke r 620,500 700,500", 2), ("stroke r 900,900", 0)]),
+    ("a touchpad ring and a drag ring: what each makes", ["a pad name Pad Ring", "b drag name Drag Ring"], [],
+     ['$A "Pad Ring"', "  id:       none", "  pages:    next page (left): SWIPE_LEFT, SWIPE_UP; previous page (right): "
+      "SWIPE_RIGHT, SWIPE_DOWN", "  ring:     a ring that moves like a touchpad: each burst of motion, ended by "
+      "150 ms without any, is a swipe", "  held:     none", f"  run:      {REMOTE_PROGRAM} 'Pad Ring'",
+      '$B "Drag Ring"', "  id:       none", "  pages:    next page (left): SWIPE_LEFT, SWIPE_UP; previous page (right): "
+      "SWIPE_RIGHT, SWIPE_DOWN", "  ring:     a mouse, or a ring that drags like one: its left button held while it "
+      "moves is a swipe (a mouse needs no tapbridge-remote: tapbridge reads it as it is). Its clicks alone click "
+      "nothing until /usr/local/bin/tapbridge-setup --learn $B learns them", "  held:     none",
+      f"  run:      {REMOTE_PROGRAM} 'Drag Ring'"], [WRITABLE, READY], [("stroke b 0,0 0,-12 0,-12 0,-12", 1)]),
 ]
 
 

@@ -12,6 +12,7 @@
 #include "text/shell_word.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -26,7 +27,13 @@ std::string pages_text(const input_caps& caps, int next_page)
 {
     const key_map map = default_map(next_page);
     std::string text;
-    for (int button = btn_left; button <= btn_wheel_down; ++button) {
+    // Next page first, wherever it is.
+    std::array<int, point_count> order{next_page};
+    std::size_t n = 1;
+    for (int b = btn_left; b <= btn_wheel_down; ++b)
+        if (b != next_page)
+            order[n++] = b;
+    for (const int button : order) {
         std::string listed;
         for (std::size_t i = 0; i < map.count; ++i)
             if (map.entries[i].button == button && declares_code(caps, map.entries[i].code))
