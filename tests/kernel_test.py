@@ -504,7 +504,7 @@ ENTER, CTRL_C, CTRL_D = ["keys p \\n"], ["keys p \\x03"], ["keys p \\x04"]
 LEFT_OFF = ("left: off. mousedev feeds this screen into /dev/input/mice with BTN_TOUCH as the left button, so every "
             "tap would come back as a left press and tap point 1 again; point 1 stays -1 -1.")
 PICK_KEYS = ("  left:", "  right:", "  middle:", "  wheel up:", "  wheel down:", "left: off.", f"  {TAPBRIDGE}",
-             "Ready.", "Mend these first:", "  - ", NO_KEYBOARD)
+             "Ready.", "Mend these first:", "  - ", NO_KEYBOARD, "The line names")
 ENDED = ("tapbridge-setup: standard input ended before all five buttons were answered; no command line printed.")
 STOPPED = "tapbridge-setup: stopped by two fingers; no command line printed."
 GONE = ("tapbridge-setup: {} went away (unplugged, or its driver removed); no command line printed. Plug it in again "
@@ -572,11 +572,17 @@ def flat(points):
 OFF = (-1, -1)
 PICK_RUN = "tapbridge-setup --pick"
 BLANK = "'/tmp/touch screen'"
-# A backslash before a letter that $'...' reads as an escape (\t), and a control character: in one word.
+# A backslash before a letter that an escape-reading shell would take (\t), and a control character: in one word.
 SLASHED = "\"$(printf '/tmp/touch\\\\top\\001')\""
-# Paths given to --pick: how it names the screen, and how its line writes the path for sh.
-PATHS = {BLANK: ("/tmp/touch screen", BLANK), EVIL_PATH: (EVIL_PATH_SHOWN, None),
-         SLASHED: ("/tmp/touch\\\\top\\x01", "$'/tmp/touch\\\\top\\x01'")}
+# A path that ends in a line break: no line can hold it.
+ENDS_IN_BREAK = "\"${p%x}\""
+BREAK_LAST = "p=$(printf '/tmp/touch\\nx')"
+# Paths given to --pick: how it names the screen, how its line writes the path for sh, and the line that says why
+# the line names another.
+PATHS = {BLANK: ("/tmp/touch screen", BLANK, None), EVIL_PATH: (EVIL_PATH_SHOWN, None, None),
+         SLASHED: ("/tmp/touch\\\\top\\x01", "'/tmp/touch\\top'\"$(printf '\\001')\"", None),
+         ENDS_IN_BREAK: ("/tmp/touch\\n", "$TOUCH", "The line names $TOUCH, the screen's own node: /tmp/touch\\n "
+                         "ends in a line break, which no command line can hold.")}
 PICK = [
     # name, screen, steps before, command, answers (the steps of each question asked, taken as soon as its
     # text shows), points answered, end, standard error, actions run on the printed line (a line is printed
@@ -676,6 +682,9 @@ PICK = [
     ("a node path with a backslash and a control character, run through sh", "mt 0 1071 0 1447",
      [f"sh ln -sf $TOUCH {SLASHED}"], f"{PICK_RUN} {SLASHED}", [T(10, 20), ENTER, ENTER, ENTER, ENTER],
      [(10, 20), OFF, OFF, OFF, OFF], "status 0", [], "L"),
+    ("a node path that ends in a line break: the line names the kernel's node, and says so", "mt 0 1071 0 1447",
+     [f"sh {BREAK_LAST} && ln -sf $TOUCH {ENDS_IN_BREAK}"], f"{BREAK_LAST}; exec {PICK_RUN} {ENDS_IN_BREAK}",
+     [T(10, 20), ENTER, ENTER, ENTER, ENTER], [(10, 20), OFF, OFF, OFF, OFF], "status 0", [], "L"),
     # Unplugged while a question waits: it ends, saying so, and prints no line.
     ("mt kind unplugged at the second question", "mt 0 1071 0 1447", [], PICK_RUN,
      [T(100, 200), ["wait p idle", "unplug"]], [(100, 200)], "status 2", [GONE.format("$TOUCH")], ""),
@@ -736,8 +745,9 @@ def pick_scenario(name, screen, before, command, answers, points, end, err, acti
         mend = [ALL_OFF] if set(full) == {OFF} else [TAP_TIME_TRAP] if kind == "touchpad" else []
         # Without slots the screen declares no ABS_MT_TRACKING_ID, which tapbridge's taps need.
         mend += [NO_TRACKING] if " slots 0" in screen else []
-        want += [READY] if end == "status 0" else [MEND] + mend
-        want.append(line(flat(full), next((PATHS[p][1] for p in PATHS if p in command), "$TOUCH")))
+        path = next((PATHS[p] for p in PATHS if p in command), ("$TOUCH", "$TOUCH", None))
+        want += ([path[2]] if path[2] else []) + ([READY] if end == "status 0" else [MEND] + mend)
+        want.append(line(flat(full), path[1]))
     stopped = end in ("signal 2", "status 130")
     if stopped:
         # After Ctrl-C or two fingers a touch reaches other readers again.
@@ -1240,6 +1250,40 @@ def learn_scenario(name, remotes, before, command, answers, answered, end, err, 
     for rid, count in seen.items():
         # Held, the remote's keys reach no other reader; let go, they do again.
         sc.expect(f"what {rid}'s second reader saw", lambda d, rid=rid: len([t for t in d.tagged("seen") if t.split()[0] == rid]), count)
+    return sc
+
+
+# --- printed lines under each shell a device may have: dash, busybox sh, bash ---------
+
+SHELL_LINES = [
+    # name, the remote's name (escapes as in the driver's steps), its run: line after the program, the shells that
+    # run it as printed (in turn, each attaching the remote, and a press tapping once)
+    ("a remote named with a line break and a $: the run: line in dash, busybox sh and bash", "Turner\\nPage $1",
+     "'Turner'\"$(printf '\\012P')\"'age $1'", ["dash", "sh", "bash"]),
+    # A name that ends in a line break fits on no line: the node names the remote.
+    ("a remote whose name ends in a line break: the run: line names its node", "Turner\\n", "$P", ["dash"]),
+]
+
+
+def shell_line_scenario(name, remote, run, shells):
+    steps = ["screen mt 0 1071 0 1447", f"remote p keyboard name {remote}", TB_PTS, f"wait tb text {IMPS2}",
+             "run s tapbridge-setup", "wait s exit"]
+    sc = Scenario(f"shells: {name}", steps)
+    # The guest's own keyboard is a remote too: its line comes first.
+    sc.expect("the remote's run: line", lambda d: d.lines("out", "s"),
+              in_order([f'$P "{remote}"', f"  run:      {REMOTE_PROGRAM} {run}"]))
+    for i, shell in enumerate(shells):
+        steps += [f"runline rm{i} in {shell} s run:", f"wait rm{i} text attached", "press p KEY_PAGEDOWN",
+                  f"wait tb lines {2 + i}", f"wait touch frames {4 * (i + 1)}", f"stop rm{i}"]
+        vm_node = lambda d, i=i: next((m.group(1) for x in d.lines("out", f"rm{i}")  # noqa: E731
+                                       for m in [re.match(r"virtual mouse (/dev/input/event\d+) made", x)] if m), "")
+        # Stopped, it names the signal that came first: a shell that did not exec it hangs up its terminal as
+        # it ends, and SIGHUP may come before the SIGTERM sent to both.
+        sc.expect(f"what rm{i} printed, run by {shell}", lambda d, i=i, vm_node=vm_node: [
+            x.replace(vm_node(d), "$VM") if vm_node(d) else x for x in d.lines("out", f"rm{i}")][:2],
+            [VM_LINE, attached("$P", remote, KB)])
+        sc.expect(f"standard error of rm{i}", lambda d, i=i: d.lines("err", f"rm{i}"), [])
+    sc.expect("frames on the touch node", Delivered.frames, tap_frames([(PTS[0], PTS[1])] * len(shells)))
     return sc
 
 
@@ -1825,7 +1869,8 @@ TABLES = {
     "fix": lambda: [fix_scenario(*row) for row in FIX],
     "blind": lambda: [blind_scenario(*row) for row in BLIND],
     "boot": lambda: [boot_scenario(*row) for row in BOOT],
-    "learn": lambda: [remote_report_scenario(*row) for row in REMOTE_REPORT] + [learn_scenario(*row) for row in LEARN],
+    "learn": lambda: [remote_report_scenario(*row) for row in REMOTE_REPORT] + [learn_scenario(*row) for row in LEARN]
+    + [shell_line_scenario(*row) for row in SHELL_LINES],
     "remote": lambda: [remote_scenario(*row) for row in REMOTES],
     "ringguest": lambda: [ring_scenario(*row) for row in RINGS],
 }
