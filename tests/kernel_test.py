@@ -19,6 +19,7 @@ import argparse
 import fnmatch
 import os
 import re
+import shlex
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -1339,9 +1340,9 @@ def ended(said, name="tapbridge", variable="LINE", log=LOG):
     return f"{name} ended at once: {said}. Mend {variable} in {INIT} (the log: {log})"
 
 
-def call(action, out, status, err=()):
-    """The script run with action: what it prints, and its status."""
-    return ("call", action, out, list(err), status)
+def call(action, out, status, err=(), shell="sh"):
+    """The script run with action by shell (sh: busybox): what it prints, and its status."""
+    return ("call", action, out, list(err), status, shell)
 
 
 def holds(who):
@@ -1352,6 +1353,11 @@ def holds(who):
 CLICK, CLICK_NO_TAP = ("click", True), ("click", False)
 RUNS = f"{TAPBRIDGE} $TOUCH 0 " + " ".join(map(str, DEFAULT))
 NO_NODE = "ERROR Opening /dev/input/event: No such file or directory"
+# What tapbridge-remote says of a remote named as no device is: all it does, and so what start and status show.
+WAITING = 'waiting for "BT Page Turnr": not there yet; it is taken as soon as it appears'
+# A path with a quote, double quotes, a $ and a control character, and the word a printed line has for it.
+ODD_PATH = "\"$(printf '/tmp/it\\047s \\042$x\\042\\001')\""
+ODD_WORD = "'/tmp/it'\\''s \"$x\"'\"$(printf '\\001')\""
 # A copy of tapbridge made for another machine: its ELF header names SPARC.
 FOREIGN = "/tmp/foreign/tapbridge"
 MAKE_FOREIGN = (f"mkdir -p /tmp/foreign && cp {TAPBRIDGE} {FOREIGN} && printf '\\002' | "
@@ -1396,13 +1402,28 @@ BOOT = [
     ("REMOTE_LINE: tapbridge-remote started first, a hang-up ends neither, a remote's press taps, stop ends both",
      "mt", RUNS, "no",
      [("step", "remote p keyboard name Page Turner"),
-      call("start", [f"tapbridge-remote started (pid $N; errors go to {REMOTE_LOG})", started("tb")], 0), holds("tb"),
+      call("start", [f"tapbridge-remote started (pid $N; its lines go to {REMOTE_LOG})", started("tb")], 0), holds("tb"),
       # A logout's hang-up ends neither.
       ("sh", "kill -HUP $(cat /var/run/tapbridge.pid /var/run/tapbridge-remote.pid)"), ("press", "p KEY_PAGEDOWN"),
       call("status", ["tapbridge is running (pid $tb)", "tapbridge-remote is running (pid $N)"], 0),
       call("stop", [STOPPED_TB, "tapbridge-remote stopped"], 0), ("press", "p KEY_PAGEDOWN", False)],
      "/usr/local/bin/tapbridge-remote 'Page Turner'"),
-    ("LINE empty: no start", "mt", "", "no",
+    # A misspelt name is no error: the remote may be off. What it waits for is said, and in the log.
+    ("REMOTE_LINE naming no remote there: start and status say what it waits for, presses do nothing", "mt", RUNS,
+     "no",
+     [("step", "remote p keyboard name BT Page Turner"),
+      call("start", [f"tapbridge-remote started (pid $N; its lines go to {REMOTE_LOG}): {WAITING}", started("tb")], 0),
+      holds("tb"), ("remote log", WAITING), ("press", "p KEY_PAGEDOWN", False),
+      call("status", ["tapbridge is running (pid $tb)", f"tapbridge-remote is running (pid $N): {WAITING}"], 0),
+      call("stop", [STOPPED_TB, "tapbridge-remote stopped"], 0)],
+     "/usr/local/bin/tapbridge-remote 'BT Page Turnr'"),
+    # The line as printed, pasted as it is: the init script reads it by busybox sh and by dash alike.
+    ("a path with a quote, double quotes, a $ and a control character, by dash and by busybox sh", "mt",
+     f"{TAPBRIDGE} {ODD_WORD} 0 " + " ".join(map(str, DEFAULT)), "no",
+     [("sh", f"ln -sf $TOUCH {ODD_PATH}"), call("start", [started("tb")], 0, shell="dash"), holds("tb"), CLICK,
+      call("status", ["tapbridge is running (pid $tb)"], 0, shell="dash"), call("stop", [STOPPED_TB], 0, shell="dash"),
+      call("start", [started("tb2")], 0), holds("tb2"), CLICK, call("stop", [STOPPED_TB], 0)]),
+    ("LINE as shipped, empty: no start", "mt", "", "no",
      [call("start", [], 1, [f"LINE is empty: put the line that tapbridge-setup printed in {INIT}"]),
       call("status", [NOT_RUNNING], 3)]),
     ("FIX_TAP_TIME=yes, touchpad kind: tap_time 0 before the start, a click taps once", "touchpad", RUNS, "yes",
@@ -1411,22 +1432,26 @@ BOOT = [
 ]
 
 
-def quoted(text):
-    """text inside the single quotes of a sed script."""
-    return text.replace("'", "'\\''")
+def pasted(variable, line):
+    """Steps that paste line into the script's here-document for variable,
+    as a user pastes it: /tmp/VARIABLE holds it, and sed reads it in."""
+    if not line:
+        return []
+    return [f"sh printf '%s\\n' {shlex.quote(line)} >/tmp/{variable}",
+            f"sh sed -i '/^IFS= read -r {variable} <</r /tmp/{variable}' {INIT}"]
 
 
 def boot_scenario(name, kind, runs, fix, events, remote=""):
     steps = [f"screen {kind} 0 1071 0 1447",
-             f"sh mkdir -p /var/run /var/log && rm -f /var/run/tapbridge*.pid {LOG} {REMOTE_LOG} && sed -e "
-             f"'s|^LINE=.*|LINE=\"{quoted(runs)}\"|' -e 's|^REMOTE_LINE=.*|REMOTE_LINE=\"{quoted(remote)}\"|' "
-             f"-e 's|^FIX_TAP_TIME=.*|FIX_TAP_TIME={fix}|' {INIT_IN_GUEST} >{INIT}"]
+             f"sh mkdir -p /var/run /var/log && rm -f /var/run/tapbridge*.pid {LOG} {REMOTE_LOG} && sed "
+             f"-e 's|^FIX_TAP_TIME=.*|FIX_TAP_TIME={fix}|' {INIT_IN_GUEST} >{INIT}"] + pasted("LINE", runs) \
+        + pasted("REMOTE_LINE", remote)
     sc = Scenario(f"boot example: {name}", steps)
     clicks = taps = 0
     for i, event in enumerate(events):
         if event[0] == "call":
-            _, action, out, err, status = event
-            steps += [f"run i{i} notty sh {INIT} {action}", f"wait i{i} exit"]
+            _, action, out, err, status, shell = event
+            steps += [f"run i{i} notty {shell} {INIT} {action}", f"wait i{i} exit"]
             # A pid no wait named is N: the tapbridge that died at once.
             sc.expect(f"what {action} printed", lambda d, i=i: [re.sub(r"pid \d+", "pid $N", x)
                                                                 for x in d.lines("out", f"i{i}")], out)
@@ -1436,8 +1461,8 @@ def boot_scenario(name, kind, runs, fix, events, remote=""):
             sc.expect(f"end of {action}", lambda d, i=i: d.exit(f"i{i}"), f"status {status}")
         elif event[0] == "holds":
             steps.append(f"wait {event[1]} holds /dev/input/mice")
-        elif event[0] == "log":
-            steps.append(f"wait file {LOG} {event[1]}")
+        elif event[0] in ("log", "remote log"):
+            steps.append(f"wait file {LOG if event[0] == 'log' else REMOTE_LOG} {event[1]}")
         elif event[0] == "tap_time":
             steps.append(TAP_TIME)
         elif event[0] == "sh":
