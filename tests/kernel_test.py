@@ -19,6 +19,7 @@ import argparse
 import fnmatch
 import os
 import re
+import shlex
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -519,7 +520,7 @@ ENTER, CTRL_C, CTRL_D = ["keys p \\n"], ["keys p \\x03"], ["keys p \\x04"]
 LEFT_OFF = ("left: off. mousedev feeds this screen into /dev/input/mice with BTN_TOUCH as the left button, so every "
             "tap would come back as a left press and tap point 1 again; point 1 stays -1 -1.")
 PICK_KEYS = ("  left:", "  right:", "  middle:", "  wheel up:", "  wheel down:", "left: off.", f"  {TAPBRIDGE}",
-             "Ready.", "Mend these first:", "  - ", NO_KEYBOARD)
+             "Ready.", "Mend these first:", "  - ", NO_KEYBOARD, "The line names")
 ENDED = ("tapbridge-setup: standard input ended before all five buttons were answered; no command line printed.")
 STOPPED = "tapbridge-setup: stopped by two fingers; no command line printed."
 GONE = ("tapbridge-setup: {} went away (unplugged, or its driver removed); no command line printed. Plug it in again "
@@ -587,11 +588,17 @@ def flat(points):
 OFF = (-1, -1)
 PICK_RUN = "tapbridge-setup --pick"
 BLANK = "'/tmp/touch screen'"
-# A backslash before a letter that $'...' reads as an escape (\t), and a control character: in one word.
+# A backslash before a letter that an escape-reading shell would take (\t), and a control character: in one word.
 SLASHED = "\"$(printf '/tmp/touch\\\\top\\001')\""
-# Paths given to --pick: how it names the screen, and how its line writes the path for sh.
-PATHS = {BLANK: ("/tmp/touch screen", BLANK), EVIL_PATH: (EVIL_PATH_SHOWN, None),
-         SLASHED: ("/tmp/touch\\\\top\\x01", "$'/tmp/touch\\\\top\\x01'")}
+# A path that ends in a line break: no line can hold it.
+ENDS_IN_BREAK = "\"${p%x}\""
+BREAK_LAST = "p=$(printf '/tmp/touch\\nx')"
+# Paths given to --pick: how it names the screen, how its line writes the path for sh, and the line that says why
+# the line names another.
+PATHS = {BLANK: ("/tmp/touch screen", BLANK, None), EVIL_PATH: (EVIL_PATH_SHOWN, None, None),
+         SLASHED: ("/tmp/touch\\\\top\\x01", "'/tmp/touch\\top'\"$(printf '\\001')\"", None),
+         ENDS_IN_BREAK: ("/tmp/touch\\n", "$TOUCH", "The line names $TOUCH, the screen's own node: /tmp/touch\\n "
+                         "ends in a line break, which no command line can hold.")}
 PICK = [
     # name, screen, steps before, command, answers (the steps of each question asked, taken as soon as its
     # text shows), points answered, end, standard error, actions run on the printed line (a line is printed
@@ -691,6 +698,9 @@ PICK = [
     ("a node path with a backslash and a control character, run through sh", "mt 0 1071 0 1447",
      [f"sh ln -sf $TOUCH {SLASHED}"], f"{PICK_RUN} {SLASHED}", [T(10, 20), ENTER, ENTER, ENTER, ENTER],
      [(10, 20), OFF, OFF, OFF, OFF], "status 0", [], "L"),
+    ("a node path that ends in a line break: the line names the kernel's node, and says so", "mt 0 1071 0 1447",
+     [f"sh {BREAK_LAST} && ln -sf $TOUCH {ENDS_IN_BREAK}"], f"{BREAK_LAST}; exec {PICK_RUN} {ENDS_IN_BREAK}",
+     [T(10, 20), ENTER, ENTER, ENTER, ENTER], [(10, 20), OFF, OFF, OFF, OFF], "status 0", [], "L"),
     # Unplugged while a question waits: it ends, saying so, and prints no line.
     ("mt kind unplugged at the second question", "mt 0 1071 0 1447", [], PICK_RUN,
      [T(100, 200), ["wait p idle", "unplug"]], [(100, 200)], "status 2", [GONE.format("$TOUCH")], ""),
@@ -751,8 +761,9 @@ def pick_scenario(name, screen, before, command, answers, points, end, err, acti
         mend = [ALL_OFF] if set(full) == {OFF} else [TAP_TIME_TRAP] if kind == "touchpad" else []
         # Without slots the screen declares no ABS_MT_TRACKING_ID, which tapbridge's taps need.
         mend += [NO_TRACKING] if " slots 0" in screen else []
-        want += [READY] if end == "status 0" else [MEND] + mend
-        want.append(line(flat(full), next((PATHS[p][1] for p in PATHS if p in command), "$TOUCH")))
+        path = next((PATHS[p] for p in PATHS if p in command), ("$TOUCH", "$TOUCH", None))
+        want += ([path[2]] if path[2] else []) + ([READY] if end == "status 0" else [MEND] + mend)
+        want.append(line(flat(full), path[1]))
     stopped = end in ("signal 2", "status 130")
     if stopped:
         # After Ctrl-C or two fingers a touch reaches other readers again.
@@ -1308,6 +1319,40 @@ def learn_scenario(name, remotes, before, command, answers, answered, end, err, 
     return sc
 
 
+# --- printed lines under each shell a device may have: dash, busybox sh, bash ---------
+
+SHELL_LINES = [
+    # name, the remote's name (escapes as in the driver's steps), its run: line after the program, the shells that
+    # run it as printed (in turn, each attaching the remote, and a press tapping once)
+    ("a remote named with a line break and a $: the run: line in dash, busybox sh and bash", "Turner\\nPage $1",
+     "'Turner'\"$(printf '\\012P')\"'age $1'", ["dash", "sh", "bash"]),
+    # A name that ends in a line break fits on no line: the node names the remote.
+    ("a remote whose name ends in a line break: the run: line names its node", "Turner\\n", "$P", ["dash"]),
+]
+
+
+def shell_line_scenario(name, remote, run, shells):
+    steps = ["screen mt 0 1071 0 1447", f"remote p keyboard name {remote}", TB_PTS, f"wait tb text {IMPS2}",
+             "run s tapbridge-setup", "wait s exit"]
+    sc = Scenario(f"shells: {name}", steps)
+    # The guest's own keyboard is a remote too: its line comes first.
+    sc.expect("the remote's run: line", lambda d: d.lines("out", "s"),
+              in_order([f'$P "{remote}"', f"  run:      {REMOTE_PROGRAM} {run}"]))
+    for i, shell in enumerate(shells):
+        steps += [f"runline rm{i} in {shell} s run:", f"wait rm{i} text attached", "press p KEY_PAGEDOWN",
+                  f"wait tb lines {2 + i}", f"wait touch frames {4 * (i + 1)}", f"stop rm{i}"]
+        vm_node = lambda d, i=i: next((m.group(1) for x in d.lines("out", f"rm{i}")  # noqa: E731
+                                       for m in [re.match(r"virtual mouse (/dev/input/event\d+) made", x)] if m), "")
+        # Stopped, it names the signal that came first: a shell that did not exec it hangs up its terminal as
+        # it ends, and SIGHUP may come before the SIGTERM sent to both.
+        sc.expect(f"what rm{i} printed, run by {shell}", lambda d, i=i, vm_node=vm_node: [
+            x.replace(vm_node(d), "$VM") if vm_node(d) else x for x in d.lines("out", f"rm{i}")][:2],
+            [VM_LINE, attached("$P", remote, KB)])
+        sc.expect(f"standard error of rm{i}", lambda d, i=i: d.lines("err", f"rm{i}"), [])
+    sc.expect("frames on the touch node", Delivered.frames, tap_frames([(PTS[0], PTS[1])] * len(shells)))
+    return sc
+
+
 # --- tapbridge's own corners on the kernel ---------------------------------------
 
 NOTICE = ["Failed to open /dev/input/mice for writing"]
@@ -1360,9 +1405,9 @@ def ended(said, name="tapbridge", variable="LINE", log=LOG):
     return f"{name} ended at once: {said}. Mend {variable} in {INIT} (the log: {log})"
 
 
-def call(action, out, status, err=()):
-    """The script run with action: what it prints, and its status."""
-    return ("call", action, out, list(err), status)
+def call(action, out, status, err=(), shell="sh"):
+    """The script run with action by shell (sh: busybox): what it prints, and its status."""
+    return ("call", action, out, list(err), status, shell)
 
 
 def holds(who):
@@ -1373,6 +1418,11 @@ def holds(who):
 CLICK, CLICK_NO_TAP = ("click", True), ("click", False)
 RUNS = f"{TAPBRIDGE} $TOUCH 0 " + " ".join(map(str, DEFAULT))
 NO_NODE = "ERROR Opening /dev/input/event: No such file or directory"
+# What tapbridge-remote says of a remote named as no device is: all it does, and so what start and status show.
+WAITING = 'waiting for "BT Page Turnr": not there yet; it is taken as soon as it appears'
+# A path with a quote, double quotes, a $ and a control character, and the word a printed line has for it.
+ODD_PATH = "\"$(printf '/tmp/it\\047s \\042$x\\042\\001')\""
+ODD_WORD = "'/tmp/it'\\''s \"$x\"'\"$(printf '\\001')\""
 # A copy of tapbridge made for another machine: its ELF header names SPARC.
 FOREIGN = "/tmp/foreign/tapbridge"
 MAKE_FOREIGN = (f"mkdir -p /tmp/foreign && cp {TAPBRIDGE} {FOREIGN} && printf '\\002' | "
@@ -1417,13 +1467,28 @@ BOOT = [
     ("REMOTE_LINE: tapbridge-remote started first, a hang-up ends neither, a remote's press taps, stop ends both",
      "mt", RUNS, "no",
      [("step", "remote p keyboard name Page Turner"),
-      call("start", [f"tapbridge-remote started (pid $N; errors go to {REMOTE_LOG})", started("tb")], 0), holds("tb"),
+      call("start", [f"tapbridge-remote started (pid $N; its lines go to {REMOTE_LOG})", started("tb")], 0), holds("tb"),
       # A logout's hang-up ends neither.
       ("sh", "kill -HUP $(cat /var/run/tapbridge.pid /var/run/tapbridge-remote.pid)"), ("press", "p KEY_PAGEDOWN"),
       call("status", ["tapbridge is running (pid $tb)", "tapbridge-remote is running (pid $N)"], 0),
       call("stop", [STOPPED_TB, "tapbridge-remote stopped"], 0), ("press", "p KEY_PAGEDOWN", False)],
      "/usr/local/bin/tapbridge-remote 'Page Turner'"),
-    ("LINE empty: no start", "mt", "", "no",
+    # A misspelt name is no error: the remote may be off. What it waits for is said, and in the log.
+    ("REMOTE_LINE naming no remote there: start and status say what it waits for, presses do nothing", "mt", RUNS,
+     "no",
+     [("step", "remote p keyboard name BT Page Turner"),
+      call("start", [f"tapbridge-remote started (pid $N; its lines go to {REMOTE_LOG}): {WAITING}", started("tb")], 0),
+      holds("tb"), ("remote log", WAITING), ("press", "p KEY_PAGEDOWN", False),
+      call("status", ["tapbridge is running (pid $tb)", f"tapbridge-remote is running (pid $N): {WAITING}"], 0),
+      call("stop", [STOPPED_TB, "tapbridge-remote stopped"], 0)],
+     "/usr/local/bin/tapbridge-remote 'BT Page Turnr'"),
+    # The line as printed, pasted as it is: the init script reads it by busybox sh and by dash alike.
+    ("a path with a quote, double quotes, a $ and a control character, by dash and by busybox sh", "mt",
+     f"{TAPBRIDGE} {ODD_WORD} 0 " + " ".join(map(str, DEFAULT)), "no",
+     [("sh", f"ln -sf $TOUCH {ODD_PATH}"), call("start", [started("tb")], 0, shell="dash"), holds("tb"), CLICK,
+      call("status", ["tapbridge is running (pid $tb)"], 0, shell="dash"), call("stop", [STOPPED_TB], 0, shell="dash"),
+      call("start", [started("tb2")], 0), holds("tb2"), CLICK, call("stop", [STOPPED_TB], 0)]),
+    ("LINE as shipped, empty: no start", "mt", "", "no",
      [call("start", [], 1, [f"LINE is empty: put the line that tapbridge-setup printed in {INIT}"]),
       call("status", [NOT_RUNNING], 3)]),
     ("FIX_TAP_TIME=yes, touchpad kind: tap_time 0 before the start, a click taps once", "touchpad", RUNS, "yes",
@@ -1432,22 +1497,26 @@ BOOT = [
 ]
 
 
-def quoted(text):
-    """text inside the single quotes of a sed script."""
-    return text.replace("'", "'\\''")
+def pasted(variable, line):
+    """Steps that paste line into the script's here-document for variable,
+    as a user pastes it: /tmp/VARIABLE holds it, and sed reads it in."""
+    if not line:
+        return []
+    return [f"sh printf '%s\\n' {shlex.quote(line)} >/tmp/{variable}",
+            f"sh sed -i '/^IFS= read -r {variable} <</r /tmp/{variable}' {INIT}"]
 
 
 def boot_scenario(name, kind, runs, fix, events, remote=""):
     steps = [f"screen {kind} 0 1071 0 1447",
-             f"sh mkdir -p /var/run /var/log && rm -f /var/run/tapbridge*.pid {LOG} {REMOTE_LOG} && sed -e "
-             f"'s|^LINE=.*|LINE=\"{quoted(runs)}\"|' -e 's|^REMOTE_LINE=.*|REMOTE_LINE=\"{quoted(remote)}\"|' "
-             f"-e 's|^FIX_TAP_TIME=.*|FIX_TAP_TIME={fix}|' {INIT_IN_GUEST} >{INIT}"]
+             f"sh mkdir -p /var/run /var/log && rm -f /var/run/tapbridge*.pid {LOG} {REMOTE_LOG} && sed "
+             f"-e 's|^FIX_TAP_TIME=.*|FIX_TAP_TIME={fix}|' {INIT_IN_GUEST} >{INIT}"] + pasted("LINE", runs) \
+        + pasted("REMOTE_LINE", remote)
     sc = Scenario(f"boot example: {name}", steps)
     clicks = taps = 0
     for i, event in enumerate(events):
         if event[0] == "call":
-            _, action, out, err, status = event
-            steps += [f"run i{i} notty sh {INIT} {action}", f"wait i{i} exit"]
+            _, action, out, err, status, shell = event
+            steps += [f"run i{i} notty {shell} {INIT} {action}", f"wait i{i} exit"]
             # A pid no wait named is N: the tapbridge that died at once.
             sc.expect(f"what {action} printed", lambda d, i=i: [re.sub(r"pid \d+", "pid $N", x)
                                                                 for x in d.lines("out", f"i{i}")], out)
@@ -1457,8 +1526,8 @@ def boot_scenario(name, kind, runs, fix, events, remote=""):
             sc.expect(f"end of {action}", lambda d, i=i: d.exit(f"i{i}"), f"status {status}")
         elif event[0] == "holds":
             steps.append(f"wait {event[1]} holds /dev/input/mice")
-        elif event[0] == "log":
-            steps.append(f"wait file {LOG} {event[1]}")
+        elif event[0] in ("log", "remote log"):
+            steps.append(f"wait file {LOG if event[0] == 'log' else REMOTE_LOG} {event[1]}")
         elif event[0] == "tap_time":
             steps.append(TAP_TIME)
         elif event[0] == "sh":
@@ -2011,7 +2080,8 @@ TABLES = {
     "fix": lambda: [fix_scenario(*row) for row in FIX],
     "blind": lambda: [blind_scenario(*row) for row in BLIND],
     "boot": lambda: [boot_scenario(*row) for row in BOOT],
-    "learn": lambda: [remote_report_scenario(*row) for row in REMOTE_REPORT] + [learn_scenario(*row) for row in LEARN],
+    "learn": lambda: [remote_report_scenario(*row) for row in REMOTE_REPORT] + [learn_scenario(*row) for row in LEARN]
+    + [shell_line_scenario(*row) for row in SHELL_LINES],
     "remote": lambda: [remote_scenario(*row) for row in REMOTES],
     "ring": lambda: [remote_scenario(*row) for row in RING_REMOTES],
     "ringguest": lambda: [ring_scenario(*row) for row in RINGS],

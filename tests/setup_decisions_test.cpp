@@ -21,6 +21,7 @@
 #include "tap/point.hpp"
 #include "text/parse.hpp"
 #include "text/printable.hpp"
+#include "text/shell_word.hpp"
 
 #include <algorithm>
 #include <climits>
@@ -281,6 +282,8 @@ TEST(Remotes, WhichDevicesAndHowTheLineNamesThem)
         device("/dev/input/event16", "Clicker", page_turner, known(false), false, {}, "aa:bb:cc:00:00:03"),
         device("/dev/input/event17", "Ring", page_turner, known(false), false, {}, "", "00:1a:7d:da:71:13"),
         device("/dev/input/event18", "Ring", page_turner, known(false), false, {}, "", "00:1a:7d:da:71:13"),
+        device("/dev/input/event19", "Turner\n", page_turner, known(false)),
+        device("/dev/input/event20", "Shutter\n$1", volume, known(false), false, {}, "aa:bb:cc:00:00:04\n"),
     };
     struct row {
         std::size_t device;
@@ -306,6 +309,8 @@ TEST(Remotes, WhichDevicesAndHowTheLineNamesThem)
         {14, true, "aa:bb:cc:00:00:03", 2},
         {15, true, "/dev/input/event17", 2},  // a Bluetooth adapter's address is no one remote's port
         {16, true, "/dev/input/event18", 2},
+        {17, true, "/dev/input/event19", 2},  // a name that ends in a line break fits no printed line
+        {18, true, "Shutter\n$1", 2},        // nor does an id so, but a line break inside the name does
     };
     for (const row& r : rows) {
         const input_device& d = devices[r.device];
@@ -678,8 +683,13 @@ TEST(Command, LineAsTheShellReadsIt)
          "tapbridge /dev/input/event2 1 -1 -1 160 723 535 72 160 723 910 723"},
         {"blank and quote in a path", "/opt/my tools/tapbridge", "/dev/input/by-id/it's-event-touch", touch_mode, points,
          "'/opt/my tools/tapbridge' '/dev/input/by-id/it'\\''s-event-touch' 0 -1 -1 160 723 535 72 160 723 910 723"},
+        // dash reads no $'...': control characters come from printf, a line break with the byte after it
         {"a line break and an escape in a path", "tapbridge", "/dev/input/x\nReady.\x1b[2J'", touch_mode, points,
-         "tapbridge $'/dev/input/x\\x0aReady.\\x1b[2J\\'' 0 -1 -1 160 723 535 72 160 723 910 723"},
+         R"w(tapbridge '/dev/input/x'"$(printf '\012R')"'eady.'"$(printf '\033')"'[2J'\''' 0 -1 -1 160 723 535 72 )w"
+         "160 723 910 723"},
+        {"a %, a quote and a backslash after a line break", "/opt/a\n%b\n'c\n\\d", "/dev/input/event2", touch_mode,
+         points, R"w('/opt/a'"$(printf '\012%%')"'b'"$(printf '\012\047')"'c'"$(printf '\012\134')"'d' )w"
+                 "/dev/input/event2 0 -1 -1 160 723 535 72 160 723 910 723"},
     };
     for (const row& r : rows)
         EXPECT_EQ(command_line(r.program, r.node, r.mode, r.points), r.line) << r.name;
@@ -693,6 +703,19 @@ TEST(Command, LineAsTheShellReadsIt)
               "tapbridge-remote --map TAP@0,-500=wheel-down Ring");
     EXPECT_EQ(remote_command_line("tapbridge-remote", {}, btn_wheel_down, "Swipe Ring"),
               "tapbridge-remote --next-page wheel-down 'Swipe Ring'");
+    struct node_row {
+        std::string given, kernel;
+        std::optional<std::string> named;
+    };
+    const std::vector<node_row> nodes = {
+        {"/tmp/touch\nscreen", "/dev/input/event2", "/tmp/touch\nscreen"},
+        {"/tmp/touch\n", "/dev/input/event2", "/dev/input/event2"}, // a line break last: the kernel's node instead
+        {"/tmp/touch\n", "", std::nullopt},                          // and none when /sys does not say
+    };
+    for (const node_row& n : nodes)
+        EXPECT_EQ(node_for_line(n.given, n.kernel), n.named) << printable(n.given);
+    EXPECT_EQ(remote_command_line("tapbridge-remote", {}, btn_left, "Turner\x7f\n$1"),
+              R"w(tapbridge-remote 'Turner'"$(printf '\177\012$')"'1')w");
 }
 
 TEST(Text, PrintableAndNumbers)
@@ -760,6 +783,28 @@ TEST(Text, PrintableAndNumbers)
         EXPECT_EQ(parse_pid(n.text), n.pid) << printable(n.text);
     }
     EXPECT_EQ(parse_pid("0"), std::nullopt) << "no process has pid 0";
+    struct word {
+        std::string text;
+        std::string word;
+        bool one_line;
+    };
+    using namespace std::string_literals;
+    const std::vector<word> words = {
+        {"KEY_B=left", "KEY_B=left", true},
+        {"", "''", true},
+        {"Pad$1", "'Pad$1'", true},
+        {"\x1b[2J", R"w("$(printf '\033')"'[2J')w", true},
+        {"tab\there", R"w('tab'"$(printf '\011')"'here')w", true},
+        {"\n\xc3\xa9", R"w("$(printf '\012\303')"')w" "\xa9'", true},
+        // A command substitution strips a last line break, and nothing else on one line writes one.
+        {"Turner\n", "'Turner\n'", false},
+        {"a\x01\n", "'a\x01\n'", false},
+        {"nul\0byte"s, "'nul\0byte'"s, false},
+    };
+    for (const word& w : words) {
+        EXPECT_EQ(shell_word(w.text), w.word) << printable(w.text);
+        EXPECT_EQ(one_line_word(w.text), w.one_line) << printable(w.text);
+    }
 }
 
 TEST(Keymap, WhatARemotesEventClicks)
@@ -1009,7 +1054,7 @@ TEST(Keymap, WhichNodesTheRemoteIsAndWhetherTheMapFits)
          "--map KEY_B=left -- '-Ring 2')"},
         {{"-Ring\t2", "--no-grab"}, "-Ring\t2",
          "unknown option '-Ring\\t2'; a remote of that name is there: put -- before it (tapbridge-remote --no-grab "
-         "-- $'-Ring\\x092')"},
+         R"w(-- '-Ring'"$(printf '\011')"'2'))w"},
         {{"--", "-Ring 2", "x"}, "", ""},
         {{"--map", "-Ring 2", "x"}, "", ""},
     };

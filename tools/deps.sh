@@ -16,7 +16,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 arches=()  # foreign architectures that packages below need
 pkgs=(cmake g++ make pkg-config python3 file groff-base libx11-dev libxtst-dev libxext-dev
-      libevdev-dev libgtest-dev bubblewrap faketime xvfb x11-utils xauth)
+      libevdev-dev libgtest-dev bubblewrap faketime xvfb x11-utils xauth busybox)
 guests=    # the kernel tier's guest packages (tools/guest-debs.sh)
 for arg in "$@"; do
   case "$arg" in

@@ -1,23 +1,32 @@
 #!/bin/bash
 # Downloads what the kernel tier's guests are made of into DIR: Debian's
-# kernels (amd64, and armmp for the ARM board) and static busybox for both
-# architectures. The packages are only downloaded, to be unpacked by
-# tools/vm.py: nothing here becomes this machine's kernel. A package whose
+# kernels (amd64, and armmp for the ARM board), static busybox and static
+# bash for both architectures, and for the ARM guest dash with the C
+# library it needs (the amd64 guest takes this machine's own dash and its
+# libraries, as it does for every dynamic program). The packages are only
+# downloaded, to be unpacked by tools/vm.py: nothing here becomes this
+# machine's kernel, shell or C library. A package whose
 # current version is already in DIR is not fetched again; older versions are
 # removed. Needs the armhf architecture added and the package lists current
 # (tools/deps.sh --kernel does both).
 #   usage: tools/guest-debs.sh DIR
 # Asking apt which versions are current takes seconds (it rebuilds its cache
 # each time): the answer is kept in DIR/resolved with what it was read from,
-# apt's package lists and the foreign architectures, and while those are
-# unchanged and every file it names is there, nothing is asked or fetched.
+# the packages asked for, apt's package lists and the foreign architectures,
+# and while those are unchanged and every file it names is there, nothing is
+# asked or fetched.
 set -euo pipefail
 dir=${1:?usage: guest-debs.sh DIR}
 mkdir -p "$dir"
 cd "$dir"
 
+# Besides the kernels: the shells a printed line must run under (busybox
+# sh, bash, dash), and the C library the ARM guest's dash needs.
+packages=(busybox-static busybox-static:armhf bash-static bash-static:armhf dash:armhf libc6:armhf)
+
 eval "$(apt-config shell lists Dir::State::lists/d)"
 source_of_answer() {
+  echo "linux-image-amd64 linux-image-armmp:armhf ${packages[*]}"
   dpkg --print-foreign-architectures
   stat -c '%n %s %Y' "${lists:-/var/lib/apt/lists/}"*_Packages* 2>/dev/null || true
 }
@@ -62,6 +71,10 @@ armhf=$(image_of linux-image-armmp:armhf)
 [ -n "$amd64" ] && [ -n "$armhf" ] || { echo "guest-debs.sh: cannot resolve the kernel packages" >&2; exit 1; }
 fetch "$amd64"
 fetch "${armhf%:armhf}:armhf"
-fetch busybox-static
-fetch busybox-static:armhf
-printf '%s\n' "$stamp" "${resolved[@]}" >resolved
+for package in "${packages[@]}"; do
+  fetch "$package"
+done
+# Written anew and moved into place: a DIR copied with hard links (cp -al)
+# keeps the original's answer as it was.
+printf '%s\n' "$stamp" "${resolved[@]}" >resolved.new
+mv resolved.new resolved

@@ -5,8 +5,10 @@ project's guest driver there on a batch of scenarios.
 The guest is made here, in the build tree, from the packages that
 tools/deps.sh --kernel downloaded (build/guest-debs): the kernel and its input
 modules (evdev, uinput, and mousedev where it is a module), static busybox,
-the guest driver (tools/guest/) and the programs under test, copied in as
-they are (a dynamic one with the libraries ldd names). amd64 programs boot
+the shells a printed line must run under besides busybox sh (static bash at
+/bin/bash; dash at /bin/dash, with its C library on ARM, and this machine's
+own for amd64), the guest driver (tools/guest/) and the programs under test,
+copied in as they are (a dynamic one with the libraries ldd names). amd64 programs boot
 qemu-system-x86_64, ARM ones qemu-system-arm on the virt board with a
 Cortex-A15. Nothing is installed as this machine's kernel.
 
@@ -43,14 +45,22 @@ DRIVER = "/guest/tapbridge-guest"
 BATCH = "/guest/batch"
 RECORD = "@ "  # the driver's lines; everything else on the console is the kernel's or init's
 
-# Per architecture: the kernel and busybox packages, and how qemu boots it.
+# Per architecture: the packages the guest is made of, and how qemu boots it.
+# Without a dash package the guest takes this machine's dash (host_dash).
 ARCHS = {
-    "amd64": dict(elf_machine=62, kernel="linux-image-*-amd64_*_amd64.deb", busybox="busybox-static_*_amd64.deb",
+    "amd64": dict(elf_machine=62, debs=dict(kernel="linux-image-*-amd64_*_amd64.deb",
+                                            busybox="busybox-static_*_amd64.deb", bash="bash-static_*_amd64.deb"),
                   qemu="qemu-system-x86_64", package="qemu-system-x86", board=[], console="ttyS0"),
-    "armhf": dict(elf_machine=40, kernel="linux-image-*-armmp_*_armhf.deb", busybox="busybox-static_*_armhf.deb",
+    "armhf": dict(elf_machine=40, debs=dict(kernel="linux-image-*-armmp_*_armhf.deb",
+                                            busybox="busybox-static_*_armhf.deb", bash="bash-static_*_armhf.deb",
+                                            dash="dash_*_armhf.deb", libc="libc6_*_armhf.deb"),
                   qemu="qemu-system-arm", package="qemu-system-arm", board=["-M", "virt", "-cpu", "cortex-a15"],
                   console="ttyAMA0"),
 }
+# What a package gives the guest: the file in the package, where the guest has it.
+SHELL_FILES = {"bash": [("bin/bash-static", "/bin/bash")], "dash": [("bin/dash", "/bin/dash")],
+               "libc": [("lib/arm-linux-gnueabihf/ld-linux-armhf.so.3", "/lib/ld-linux-armhf.so.3"),
+                        ("lib/arm-linux-gnueabihf/libc.so.6", "/lib/arm-linux-gnueabihf/libc.so.6")]}
 # The input handlers the tier needs; each is built in or a module.
 INPUT_OPTIONS = {"CONFIG_INPUT_EVDEV": "evdev", "CONFIG_INPUT_UINPUT": "uinput", "CONFIG_INPUT_MOUSEDEV": "mousedev"}
 
@@ -112,13 +122,20 @@ def newest(pattern):
     return found[-1] if found else None
 
 
+def host_dash():
+    """This machine's dash, for a guest of its own architecture."""
+    return shutil.which("dash")
+
+
 def missing(arch):
     """What the guest of arch needs and this machine lacks, by name."""
     facts = ARCHS[arch]
     lack = [] if shutil.which(facts["qemu"]) else [f"{facts['qemu']} (package {facts['package']})"]
-    for what in ("kernel", "busybox"):
-        if not newest(facts[what]):
-            lack.append(f"{os.path.join(DEBS, facts[what])} (tools/deps.sh --kernel downloads it)")
+    for pattern in facts["debs"].values():
+        if not newest(pattern):
+            lack.append(f"{os.path.join(DEBS, pattern)} (tools/deps.sh --kernel downloads it)")
+    if "dash" not in facts["debs"] and not host_dash():
+        lack.append("dash (package dash)")
     return lack
 
 
@@ -185,31 +202,31 @@ def module_files(tree, release, config):
 
 
 def prepare(arch):
-    """Unpacks kernel, modules and busybox for arch into the build tree once
+    """Unpacks kernel, modules, busybox and the shells for arch into the build tree once
     per package version; returns the directory."""
     facts = ARCHS[arch]
-    kernel_deb, busybox_deb = newest(facts["kernel"]), newest(facts["busybox"])
     lack = missing(arch)
     if lack:
         raise GuestError("missing " + ", ".join(lack))
+    debs = {what: newest(pattern) for what, pattern in facts["debs"].items()}
     out = os.path.join(CACHE, arch)
     os.makedirs(CACHE, exist_ok=True)
     # Two runs for one architecture (two presets at once) make it once.
     with open(os.path.join(CACHE, f"{arch}.lock"), "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        return unpack(kernel_deb, busybox_deb, out)
+        return unpack(debs, out)
 
 
-def unpack(kernel_deb, busybox_deb, out):
+def unpack(debs, out):
     stamp = os.path.join(out, "made-from.json")
-    source = [os.path.basename(kernel_deb), os.path.basename(busybox_deb)]
+    source = sorted(os.path.basename(deb) for deb in debs.values())
     with contextlib.suppress(OSError, ValueError):
         if json.load(open(stamp)) == source:
             return out
     shutil.rmtree(out, ignore_errors=True)
     os.makedirs(os.path.join(out, "modules"))
     with tempfile.TemporaryDirectory(dir=CACHE) as tree:
-        for deb in (kernel_deb, busybox_deb):
+        for deb in debs.values():
             subprocess.run(["dpkg-deb", "-x", deb, tree], check=True)
         release = os.listdir(os.path.join(tree, "lib", "modules"))[0]
         shutil.copy(os.path.join(tree, "boot", f"vmlinuz-{release}"), os.path.join(out, "vmlinuz"))
@@ -218,6 +235,14 @@ def unpack(kernel_deb, busybox_deb, out):
             names.append(f"{i:02d}-{os.path.basename(path)}")
             shutil.copy(path, os.path.join(out, "modules", names[-1]))
         shutil.copy(os.path.join(tree, "bin", "busybox"), os.path.join(out, "busybox"))
+        # The shells and their library, by the path the guest has them at.
+        shells = {}
+        for what in debs:
+            for inside, where in SHELL_FILES.get(what, []):
+                shells[where] = where.lstrip("/").replace("/", "_")
+                shutil.copy(os.path.join(tree, inside), os.path.join(out, shells[where]))
+    with open(os.path.join(out, "shells.json"), "w") as f:
+        json.dump(shells, f)
     with open(os.path.join(out, "modules", "order"), "w") as f:
         f.write("".join(f"/guest/modules/{n}\n" for n in names))
     with open(stamp, "w") as f:
@@ -270,6 +295,12 @@ def write_initramfs(path, image, driver, programs, batch, files):
     cpio = Cpio(path)
     cpio.file("/init", data=INIT.format(program_dir=PROGRAM_DIR, driver=DRIVER, batch=BATCH))
     cpio.file("/bin/busybox", os.path.join(image, "busybox"))
+    for where, name in json.load(open(os.path.join(image, "shells.json"))).items():
+        cpio.file(where, os.path.join(image, name))
+    # busybox --install -s leaves these alone: it never replaces a file.
+    dash = [] if os.path.exists(os.path.join(image, "bin_dash")) else [host_dash()]
+    for path in dash:
+        cpio.file("/bin/dash", path)
     modules = os.path.join(image, "modules")
     for name in sorted(os.listdir(modules)):
         if name != "order":
@@ -280,7 +311,7 @@ def write_initramfs(path, image, driver, programs, batch, files):
     for where, source in files.items():
         cpio.file(where, source, mode=0o644)
     libs = set()
-    for program in [driver] + programs:
+    for program in [driver] + programs + dash:
         libs.update(libraries(program))
     for program in programs:
         cpio.file(f"{PROGRAM_DIR}/{os.path.basename(program)}", program)

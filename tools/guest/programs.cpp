@@ -63,7 +63,9 @@ void quiet_terminal(int slave)
     for (const std::string& e : env)
         envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
-    execle("/bin/sh", "sh", "-c", how.command.c_str(), nullptr, envp.data());
+    // Named as a user calls it: busybox picks its applet by that name.
+    const std::string name = how.shell.substr(how.shell.rfind('/') + 1);
+    execle(how.shell.c_str(), name.c_str(), "-c", how.command.c_str(), nullptr, envp.data());
     _exit(127);
 }
 

@@ -26,9 +26,10 @@ struct program {
 
 struct launch {
     std::string id;
-    std::string command; // run by sh -c
+    std::string command; // run by SHELL -c
     std::optional<unsigned> uid;
-    bool terminal; // false: standard input /dev/null, no controlling terminal, output to a pipe
+    bool terminal;      // false: standard input /dev/null, no controlling terminal, output to a pipe
+    std::string shell;  // the shell's path: /bin/sh, unless a step names another
 };
 
 // Starts command in a session of its own with environment env. Returns an

@@ -98,17 +98,24 @@ std::string run_step(world& w, const std::string& rest)
     }
     if (id.empty() || command.empty())
         return "run ID [as UID] [notty] COMMAND";
-    return start(w, {id, command, uid, terminal});
+    return start(w, {id, command, uid, terminal, "/bin/sh"});
 }
 
-// The command line a program printed, taken as printed.
+// The command line a program printed, taken as printed, by /bin/sh or the
+// shell named.
 std::string runline_step(world& w, const std::string& rest)
 {
-    const auto [id, more] = first_word(rest);
+    auto [id, more] = first_word(rest);
+    std::string shell = "/bin/sh";
+    if (auto [word, after] = first_word(more); word == "in") {
+        auto [name, tail] = first_word(after);
+        shell = "/bin/" + name;
+        more = tail;
+    }
     const auto [from, prefix] = first_word(more);
     const program* source = find_program(w, from);
-    if (!source || prefix.empty())
-        return "runline ID FROM PREFIX: FROM must be a program of this scenario";
+    if (!source || prefix.empty() || shell == "/bin/")
+        return "runline ID [in SHELL] FROM PREFIX: FROM must be a program of this scenario";
     for (auto line = source->lines.rbegin(); line != source->lines.rend(); ++line) {
         const auto first = line->find_first_not_of(' ');
         if (first == std::string::npos || line->compare(first, prefix.size(), prefix) != 0)
@@ -117,7 +124,7 @@ std::string runline_step(world& w, const std::string& rest)
         std::string command = line->substr(first);
         if (prefix.ends_with(':'))
             command = command.substr(std::min(command.size(), command.find_first_not_of(' ', prefix.size())));
-        return start(w, {id, command, std::nullopt, true});
+        return start(w, {id, command, std::nullopt, true, shell});
     }
     return from + " printed no line starting with " + prefix;
 }
@@ -125,7 +132,7 @@ std::string runline_step(world& w, const std::string& rest)
 std::string sh_step(world& w, const std::string& command)
 {
     program p{};
-    if (std::string error = start_program({"sh", command, std::nullopt, false}, environment(w), p); !error.empty())
+    if (std::string error = start_program({"sh", command, std::nullopt, false, "/bin/sh"}, environment(w), p); !error.empty())
         return error;
     w.programs.push_back(p);
     const std::size_t index = w.programs.size() - 1;

@@ -38,3 +38,12 @@ std::string remote_command_line(std::string_view program, const std::vector<std:
     // A name that starts with '-' would be read as an option: "--" ends them.
     return line + (remote.starts_with('-') ? " -- " : " ") + shell_word(remote);
 }
+
+std::optional<std::string> node_for_line(std::string_view given, std::string_view kernel_node)
+{
+    if (one_line_word(given))
+        return std::string(given);
+    if (!kernel_node.empty() && one_line_word(kernel_node))
+        return std::string(kernel_node);
+    return std::nullopt;
+}

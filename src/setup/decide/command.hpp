@@ -4,6 +4,7 @@
 #include "keymap/key_map.hpp"
 #include "setup/decide/layout.hpp"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,7 +17,8 @@ constexpr int touch_mode = 0;
                                        const point_set& points);
 
 // The MODE 1 line, led by the display it was checked on: a boot script or
-// a root shell has no DISPLAY of its own.
+// a root shell has no DISPLAY of its own. (Xlib opens no display whose name
+// ends in a line break, so that word always fits on the line.)
 [[nodiscard]] std::string x_mode_line(std::string_view program, std::string_view node, std::string_view display,
                                       const point_set& points);
 
@@ -30,3 +32,8 @@ constexpr int touch_mode = 0;
 // after "--" where it starts with '-'.
 [[nodiscard]] std::string remote_command_line(std::string_view program, const std::vector<std::string>& maps,
                                               int next_page, std::string_view remote);
+
+// The screen's node as a printed line names it: the path given, unless it
+// ends in a line break, which no line can hold; then the kernel's own node
+// for it (empty: unknown). None when neither fits.
+[[nodiscard]] std::optional<std::string> node_for_line(std::string_view given, std::string_view kernel_node);

@@ -1,6 +1,7 @@
 #include "setup/decide/remotes.hpp"
 
 #include "setup/decide/traps.hpp"
+#include "text/shell_word.hpp"
 
 #include "gesture/decide/place.hpp"
 #include "setup/decide/choose.hpp"
@@ -87,9 +88,11 @@ int next_page_button(const system_facts& facts)
 
 std::string remote_argument(const input_device& device, const std::vector<input_device>& others)
 {
-    if (!device.id.uniq.empty() && names_only(device.id.uniq, device, others))
+    // A name or id that ends in a line break cannot be written on the
+    // printed line: the node stands in for it.
+    if (!device.id.uniq.empty() && one_line_word(device.id.uniq) && names_only(device.id.uniq, device, others))
         return device.id.uniq;
-    if (!device.id.name.empty() && names_only(device.id.name, device, others))
+    if (!device.id.name.empty() && one_line_word(device.id.name) && names_only(device.id.name, device, others))
         return device.id.name;
     return device.node;
 }

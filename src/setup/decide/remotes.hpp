@@ -39,7 +39,8 @@ enum class ring_shape {
 
 // How a tapbridge-remote line names the device: its unique id where that
 // names this one physical device and no other, else its name where that
-// does, else its node (which follows only that node).
+// does, else its node (which follows only that node). An id or name that
+// ends in a line break names it on no printed line: the node does.
 [[nodiscard]] std::string remote_argument(const input_device& device, const std::vector<input_device>& others);
 
 // What stands between a tapbridge-remote line and its clicks.

@@ -2,7 +2,9 @@
 
 #include "input/evdev_node.hpp"
 #include "input/processes.hpp"
+#include "input/sysfs.hpp"
 #include "setup/decide/choose.hpp"
+#include "setup/decide/command.hpp"
 #include "setup/decide/lift.hpp"
 #include "setup/probe/describe.hpp"
 #include "setup/speak/explain.hpp"
@@ -17,6 +19,7 @@
 #include <cstring>
 #include <ctime>
 #include <linux/input.h>
+#include <optional>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -331,6 +334,14 @@ int pick_on(const system_facts& facts, const std::string& path, input_node& node
                      screen.x.maximum, screen.y.minimum, screen.y.maximum);
         return status_nothing;
     }
+    // Known before the first question: a pick whose line cannot be printed
+    // would waste the user's touches.
+    const std::optional<std::string> line_node = node_for_line(path, kernel_node_path(node.rdev));
+    if (!line_node) {
+        std::fprintf(stderr, "tapbridge-setup: %s ends in a line break, which no command line can hold, and /sys "
+                     "does not say the screen's own node: give /dev/input/eventN instead.\n", printable(path).c_str());
+        return status_nothing;
+    }
     // A hold is timed by the kernel's event stamps. Monotonic ones do not jump
     // when the wall clock is set; a kernel older than 3.4 cannot switch, and
     // its wall-clock stamps still serve. Switching drops what is queued, all
@@ -359,6 +370,11 @@ int pick_on(const system_facts& facts, const std::string& path, input_node& node
     if (answers.status != status_ready)
         return answers.status;
     show_sketch(screen, answers.points);
+    if (*line_node != path) {
+        std::printf("The line names %s, the screen's own node: %s ends in a line break, which no command line can "
+                    "hold.\n", printable(*line_node).c_str(), printable(path).c_str());
+        screen.node = *line_node;
+    }
     return print_command(facts, screen, answers.points, false);
 }
 
