@@ -108,7 +108,7 @@ const input_caps pad_ring = caps_of({{EV_REL, REL_X}, {EV_REL, REL_Y}}, false);
 
 input_device device(const char* node, const char* name, const input_caps& caps, probed fed, bool grabbed = false,
                     std::vector<process> holders = {}, const char* uniq = "", const char* phys = "",
-                    std::uint16_t bus = BUS_USB)
+                    std::uint16_t bus = BUS_VIRTUAL)
 {
     return {node, {name, uniq, phys, bus}, caps, std::move(fed), {known(!holders.empty()), std::move(holders)}, grabbed};
 }
@@ -284,6 +284,10 @@ TEST(Remotes, WhichDevicesAndHowTheLineNamesThem)
         device("/dev/input/event18", "Ring", page_turner, known(false), false, {}, "", "00:1a:7d:da:71:13"),
         device("/dev/input/event19", "Turner\n", page_turner, known(false)),
         device("/dev/input/event20", "Shutter\n$1", volume, known(false), false, {}, "aa:bb:cc:00:00:04\n"),
+        device("/dev/input/event21", "Pen Ring", pen_caps, known(true), false, {}, "", "", BUS_BLUETOOTH),
+        device("/dev/input/event22", "BT Mouse", mouse_caps, known(true), false, {}, "", "", BUS_BLUETOOTH),
+        device("/dev/input/event23", "Pad Ring", caps_of({{EV_REL, REL_X}, {EV_REL, REL_Y}}), known(false)),
+        device("/dev/input/event24", "Screen's Pen", pen_caps, known(true), false, {}, "", "", BUS_I2C),
     };
     struct row {
         std::size_t device;
@@ -311,6 +315,10 @@ TEST(Remotes, WhichDevicesAndHowTheLineNamesThem)
         {16, true, "/dev/input/event18", 2},
         {17, true, "/dev/input/event19", 2},  // a name that ends in a line break fits no printed line
         {18, true, "Shutter\n$1", 2},        // nor does an id so, but a line break inside the name does
+        {19, true, "Pen Ring", 0},            // a ring: a pen on Bluetooth
+        {20, true, "BT Mouse", 0},            // a mouse on Bluetooth may be a ring that drags
+        {21, true, "Pad Ring", 0},            // only moves: a touchpad ring, whatever its bus
+        {22, false, "", 0},                   // the device's own pen
     };
     for (const row& r : rows) {
         const input_device& d = devices[r.device];
@@ -337,6 +345,32 @@ TEST(Remotes, WhatTheListingOfRemotesSays)
     const input_device held_power = device("/dev/input/event4", "Power Button", power, known(false), true,
                                            {{77, "remapper"}});
     const found_list<process> running{known(true), {{70, "tapbridge"}}};
+    const input_device ring = device("/dev/input/event6", "Swipe Ring", finger_ring, known(true), false, {}, "", "",
+                                     BUS_BLUETOOTH);
+    const input_device served_ring = device("/dev/input/event6", "Swipe Ring", finger_ring, known(true), true,
+                                            {{78, "tapbridge-remot"}}, "", "", BUS_BLUETOOTH);
+    // Which button next page is on for the remotes' lines: where point 1 is off, wheel down.
+    struct next_row {
+        const char* name;
+        std::vector<input_device> others;
+        std::vector<std::string> running_line;
+        int next_page;
+    };
+    for (const next_row& n : std::vector<next_row>{
+             {"a page turner alone", {turner}, {}, btn_left},
+             {"a ring that mousedev feeds keeps point 1 off", {turner, ring}, {}, btn_wheel_down},
+             {"a ring served by tapbridge-remote is grabbed from mousedev", {turner, served_ring}, {}, btn_left},
+             {"a running tapbridge with point 1 off", {turner}, {"/dev/input/event2", "0", "-1", "-1", "1", "1"},
+              btn_wheel_down},
+             {"a running tapbridge with point 1 on, the ring served since", {turner, ring},
+              {"/dev/input/event2", "0", "5", "0", "1", "1"}, btn_left},
+             {"x alone off is off too", {turner}, {"/dev/input/event2", "0", "-1", "7"}, btn_wheel_down},
+         }) {
+        system_facts f = facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write, {known(false), {}},
+                                    n.others);
+        f.running_line = n.running_line;
+        EXPECT_EQ(next_page_button(f), n.next_page) << n.name;
+    }
     struct row {
         const char* name;
         std::vector<input_device> others;
@@ -367,6 +401,8 @@ TEST(Remotes, WhatTheListingOfRemotesSays)
          "L-", status_ready},
         {"a power button alone, no /dev/uinput: still no line", {held_power}, uinput_access::missing,
          {known(false), {}}, {{remote_trap::no_uinput, remote_trap::held}}, "-", status_nothing},
+        {"a ring that sends no key: its swipes are its line", {ring}, uinput_access::writable, {known(false), {}},
+         {{}}, "L", status_ready},
     };
     for (const row& r : rows) {
         system_facts f = facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write, r.tapbridges,
