@@ -2072,6 +2072,45 @@ RING_REMOTES = [
 ]
 
 
+def served_scenario(name, remotes, lines, presses):
+    """The report's lines run as printed: tapbridge's, then each remote's
+    run: line holding a word of lines; presses (step, button) each one tap
+    at that button's point of the printed tapbridge line."""
+    steps = ["screen mt 0 1071 0 1447"] + [f"remote {r}" for r in remotes] + [
+        "run s tapbridge-setup", "wait s exit", f"runline tb s {TAPBRIDGE}", f"wait tb text {IMPS2}"]
+    for i, word in enumerate(lines):
+        steps += [f"runline rm{i} with {word} s run:", f"wait rm{i} text attached"]
+    sc = Scenario(f"ring: {name}", steps)
+    points = lambda d: line_points(next(x for x in d.lines("out", "s") if x.strip().startswith(TAPBRIDGE)))  # noqa
+    taps, want = [], []
+    for step, button in presses:
+        steps.append(step)
+        if button:
+            want.append(button)
+            steps += [f"wait tb lines {1 + len(want)}", f"wait touch frames {4 * len(want)}"]
+    sc.expect("end of the report", lambda d: d.exit("s"), "status 0")
+    sc.expect("standard output of tb", lambda d: d.lines("out", "tb"),
+              lambda got: None if got == [IMPS2] + [button_line(b, DEFAULT) for b in want] else
+              f"want {[IMPS2] + [button_line(b, DEFAULT) for b in want]!r}")
+    sc.expect("the points of the printed line", points, [-1, -1] + DEFAULT[2:])
+    sc.expect("frames on the touch node", Delivered.frames, tap_frames([tuple(DEFAULT[2 * b - 2:2 * b]) for b in want]))
+    return sc
+
+
+# name, remotes, a word of each remote line run, presses (step, the button it taps or 0)
+SERVED = [
+    # The ring keeps point 1 off, so next page is on wheel down in both remotes' lines: each page turns once
+    # from either remote, and nothing taps point 1.
+    ("a ring and a page turner, the report's three lines run as printed: each page once from either",
+     ["r finger name Swipe Ring", "p keyboard name Page Turner BT-1"], ["Swipe", "Turner"],
+     [("stroke r 700,500 620,500", 5), ("press p KEY_PAGEDOWN", 5), ("stroke r 620,500 700,500", 2),
+      ("press p KEY_PAGEUP", 2), ("stroke r 1000,1000", 0), ("press p KEY_SPACE", 5)]),
+    ("a pen ring and a gamepad: the same", ["r pen name Pen Ring", "g gamepad name Pad"], ["Pen", "Pad"],
+     [("stroke r 2000,1012 2000,1400 2000,2300", 2), ("press g BTN_TR", 5), ("hat g ABS_HAT0X -1", 2),
+      ("stroke r 2000,2300 2000,1012", 5)]),
+]
+
+
 TABLES = {
     "taps": lambda: [taps_scenario(*row) for row in TAPS] + [corner_scenario(*row) for row in CORNERS],
     "echo": lambda: [echo_scenario(*row) for row in ECHO],
@@ -2083,7 +2122,7 @@ TABLES = {
     "learn": lambda: [remote_report_scenario(*row) for row in REMOTE_REPORT] + [learn_scenario(*row) for row in LEARN]
     + [shell_line_scenario(*row) for row in SHELL_LINES],
     "remote": lambda: [remote_scenario(*row) for row in REMOTES],
-    "ring": lambda: [remote_scenario(*row) for row in RING_REMOTES],
+    "ring": lambda: [remote_scenario(*row) for row in RING_REMOTES] + [served_scenario(*row) for row in SERVED],
     "ringguest": lambda: [ring_scenario(*row) for row in RINGS],
 }
 
