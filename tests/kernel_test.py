@@ -435,7 +435,8 @@ REPORT = [
     # BTN_TOUCH is mousedev's left button on any device it feeds without BTN_TOOL_FINGER, relative axes or not.
     ("a touch device that also moves relatively: its touches click left, point 1 off", "mt 0 1071 0 1447",
      ["remote h hybrid name Hybrid"], 0,
-     [RECORDS_ALL, NOT_FED, NO_GRAB, MICE_RW, "mice now: virtual mouse ($MOUSE), Hybrid ($H)", NONE_RUNNING,
+     [RECORDS_ALL, NOT_FED, NO_GRAB, MICE_RW, "mice now: virtual mouse ($MOUSE), Hybrid ($H, a ring: its touches click left)",
+      NONE_RUNNING,
       "Layout (page turning): left off: mousedev makes every touch on $H \"Hybrid\" a left click, which would tap "
       "point 1, so wheel down alone gives next page; right = previous page at 15%,50%; middle = menu at 50%,5%; "
       "wheel up = previous page at 15%,50%; wheel down = next page at 85%,50%", READY, line([-1, -1] + DEFAULT[2:])],
@@ -447,6 +448,20 @@ REPORT = [
       "mice now: none: connect one before starting tapbridge", NONE_RUNNING, MEND,
       "  - /dev/input/mice opens read-only: tapbridge cannot switch on the wheel, so wheel up and wheel down never "
       "tap. Run as root, or make the node writable.", line(DEFAULT)], "", 1000),
+    # A ring that pretends to be a finger has multitouch positions too: it is listed among the remotes, never
+    # taken for the screen, and, unserved, its touches click left through mousedev.
+    ("a finger ring on Bluetooth beside the screen: no screen, and it keeps point 1 off", "mt 0 1071 0 1447",
+     ["remote r finger name Swipe Ring"], 0, [RECORDS_ALL, NOT_FED, NO_GRAB, MICE_RW,
+      "mice now: virtual mouse ($MOUSE), Swipe Ring ($R, a ring: its touches click left)", NONE_RUNNING,
+      "Layout (page turning): left off: mousedev makes every touch on $R \"Swipe Ring\" a left click, which would "
+      "tap point 1, so wheel down alone gives next page; right = previous page at 15%,50%; middle = menu at 50%,5%; "
+      "wheel up = previous page at 15%,50%; wheel down = next page at 85%,50%", READY, line([-1, -1] + DEFAULT[2:])], "R M"),
+    ("a finger ring beside a screen without INPUT_PROP_DIRECT: still the screen is the best", "mt 0 1071 0 1447 nodirect",
+     ["remote r finger name Swipe Ring"], 0, [RECORDS_ALL, NOT_FED, NO_GRAB, MICE_RW,
+      "mice now: virtual mouse ($MOUSE), Swipe Ring ($R, a ring: its touches click left)", NONE_RUNNING,
+      "Layout (page turning): left off: mousedev makes every touch on $R \"Swipe Ring\" a left click, which would "
+      "tap point 1, so wheel down alone gives next page; right = previous page at 15%,50%; middle = menu at 50%,5%; "
+      "wheel up = previous page at 15%,50%; wheel down = next page at 85%,50%", READY, line([-1, -1] + DEFAULT[2:])], "R"),
 ]
 
 
@@ -939,6 +954,14 @@ BLIND = [
      None),
     ("a 30-column terminal: the legend below the box, broken at blanks", "mt", [], "stty cols 30 && tapbridge-setup",
      0, ["Where the points fall, x", "  +------------------+", "  5 wheel down = next", READY], [], None),
+    # Two screens whose buses cannot tell: either may be a ring, so neither is taken for the screen on trust.
+    ("two touch screens on a bus that cannot tell: not Ready", "mt bus virtual",
+     ["screen2 mt 0 1071 0 1447 bus virtual name Odd Touch"], "tapbridge-setup", 1,
+     ["$TOUCH's bus (0x06) is neither I2C, SPI nor the host, so it may be a ring rather than the device's own "
+      "screen, and $TOUCH2 \"Odd Touch\" may be either", "Switch the ring off"], ["Ready"], None),
+    ("one touch screen on such a bus, beside a ring on Bluetooth: the screen is the device's own", "mt bus virtual",
+     ["remote r finger name Swipe Ring"], "tapbridge-setup", 0, ["Best screen: $TOUCH", READY], ["may be a ring"],
+     None),
 ]
 
 
@@ -951,7 +974,8 @@ def sketch_width(lines):
 
 def blind_scenario(name, kind, before, command, status, says, never, tap_time):
     kind, _, named = kind.partition(" name ")
-    steps = [f"screen {kind} 0 1071 0 1447" + (f" name {named}" if named else "")] + before
+    kind, *words = kind.split()  # the kind, then the screen's other words (bus, nodirect)
+    steps = [" ".join([f"screen {kind} 0 1071 0 1447", *words]) + (f" name {named}" if named else "")] + before
     steps += [f"run s {command}", "wait s exit"]
     sc = Scenario(f"blind spot: {name}", steps + ([TAP_TIME] if tap_time else []))
     if command.startswith("stty cols "):
@@ -1073,12 +1097,29 @@ REMOTE_REPORT = [
      [TB_PTS, f"wait tb text {IMPS2}"], remote_block("$P", "PT", PAGE_TURNER, "PT"), [WRITABLE, REMOTES_READY],
      [("press p KEY_PAGEDOWN", 1), ("press p KEY_PAGEUP", 2)], None, 0, REMOTES),
     ("no remote: status 2", [], [], [],
-     ["Remotes: none (a page turner, camera or media remote, or gamepad that sends keys: connect it and run "
+     ["Remotes: none (a page turner, a ring, a camera or media remote, or a gamepad: connect it and run "
       "tapbridge-setup --remotes again)", WRITABLE], (), None, 2, without_remotes(REMOTES)),
     ("no /dev/uinput: status 1, and what to mend", ["p keyboard name PT"],
      ["sh mv /dev/uinput /dev/uinput.away"], remote_block("$P", "PT", PAGE_TURNER, "PT"),
      [NO_UINPUT, MEND, f"  - {NO_UINPUT}.", "Then run a remote's run: line above as root, beside tapbridge."], (), None,
      1, REMOTES),
+    # A ring: its gestures; mousedev feeds it unserved, so point 1 is off and next page is wheel down on its line.
+    ("a finger ring: its gestures and its line, next page on wheel down; run as printed, each swipe taps once",
+     ["r finger name Swipe Ring"], [],
+     ['$R "Swipe Ring"', "  id:       none", "  pages:    next page (wheel down): SWIPE_LEFT, SWIPE_UP; previous page "
+      "(right): SWIPE_RIGHT, SWIPE_DOWN", "  ring:     a ring that touches like a finger or a pen: each touch, from "
+      "contact to lift, is a swipe or a tap. Its taps click nothing until /usr/local/bin/tapbridge-setup --learn $R "
+      "learns them", "  held:     none", f"  run:      {REMOTE_PROGRAM} --next-page wheel-down 'Swipe Ring'"],
+     [WRITABLE, READY], [("stroke r 700,500 620,500", 5), ("stroke r 620,500 700,500", 2), ("stroke r 900,900", 0)]),
+    ("a touchpad ring and a drag ring: what each makes", ["a pad name Pad Ring", "b drag name Drag Ring"], [],
+     ['$A "Pad Ring"', "  id:       none", "  pages:    next page (left): SWIPE_LEFT, SWIPE_UP; previous page (right): "
+      "SWIPE_RIGHT, SWIPE_DOWN", "  ring:     a ring that moves like a touchpad: each burst of motion, ended by "
+      "150 ms without any, is a swipe", "  held:     none", f"  run:      {REMOTE_PROGRAM} 'Pad Ring'",
+      '$B "Drag Ring"', "  id:       none", "  pages:    next page (left): SWIPE_LEFT, SWIPE_UP; previous page (right): "
+      "SWIPE_RIGHT, SWIPE_DOWN", "  ring:     a mouse, or a ring that drags like one: its left button held while it "
+      "moves is a swipe (a mouse needs no tapbridge-remote: tapbridge reads it as it is). Its clicks alone click "
+      "nothing until /usr/local/bin/tapbridge-setup --learn $B learns them", "  held:     none",
+      f"  run:      {REMOTE_PROGRAM} 'Drag Ring'"], [WRITABLE, READY], [("stroke b 0,0 0,-12 0,-12 0,-12", 1)]),
 ]
 
 
@@ -1147,6 +1188,9 @@ LEARNING = "tapbridge-setup --learn"
 SKIP = ["keys l \\n"]
 ASKED_FIRST = "press the remote's button for it; Enter, or 10 s without a press, skips it"
 ASKED_LATER = "press its button; Enter or 10 s: skip"
+QUESTIONS = ["next page (left): ", "previous page (right): ", "menu (middle): "]
+# Where a ring that mousedev feeds keeps point 1 off, next page is wheel down.
+WHEEL_QUESTIONS = ["next page (wheel down): "] + QUESTIONS[1:]
 LEARN = [
     # name, remotes, steps before, command, answers (steps, each taken once its question shows), what it answered,
     # end, standard error, the line printed (None: none), events the remotes' second readers saw
@@ -1223,13 +1267,34 @@ LEARN = [
       "(tapbridge-guest), pid $g (tapbridge-guest)). Stop that program and try again."], None, {}),
     ("the touch screen is never a remote", [], [], f"{LEARNING} $TOUCH", [], [], "status 2",
      ["tapbridge-setup: $TOUCH is a touch screen, never a remote; give a remote's event node."], None, {}),
+    # A ring answers with a gesture: a tap at a place, a swipe, a burst of motion, a drag's click.
+    ("a tap-zone ring by its node: a tap at each place; fed by mousedev, next page is wheel down",
+     ["r pen name Tap Ring"], [], f"{LEARNING} $R", [["stroke r 2000,500"], ["stroke r 2003,1012"], SKIP],
+     ["next page (wheel down): TAP@2000,500", "previous page (right): TAP@2003,1012", "menu (middle): skipped"],
+     "status 0", [], "--map TAP@2000,500=wheel-down --map TAP@2003,1012=right 'Tap Ring'", {"r": 0},
+     [("stroke r 2000,500", 5), ("stroke r 2000,1012", 2), ("stroke r 2000,500 2000,1500", 0)], WHEEL_QUESTIONS),
+    ("without a node, a finger ring's swipes; its touch and tool keys answer nothing",
+     ["r finger name Swipe Ring"], [], LEARNING, [["stroke r 700,500 620,500"], ["stroke r 620,500 700,500"], SKIP],
+     ["the remote: $R \"Swipe Ring\"", "next page (wheel down): SWIPE_LEFT", "previous page (right): SWIPE_RIGHT",
+      "menu (middle): skipped"], "status 0", [], "--map SWIPE_LEFT=wheel-down --map SWIPE_RIGHT=right 'Swipe Ring'",
+     {"r": 0}, (), WHEEL_QUESTIONS),
+    ("a touchpad ring: a burst of motion answers once it is quiet", ["r pad name Pad Ring"], [], f"{LEARNING} $R",
+     [["rel r 12 0 4"], ["rel r -12 0 4"], ["rel r 0 -12 4"]],
+     ["next page (left): SWIPE_RIGHT", "previous page (right): SWIPE_LEFT", "menu (middle): SWIPE_UP"], "status 0", [],
+     "--map SWIPE_RIGHT=left --map SWIPE_LEFT=right --map SWIPE_UP=middle 'Pad Ring'", {"r": 0},
+     [("rel r 12 0 4", 1), ("rel r 0 -12 4", 3)]),
+    ("a drag ring: a click alone is a tap, a drag a swipe", ["r drag name Drag Ring"], [], f"{LEARNING} $R",
+     [["stroke r 0,0"], ["stroke r 0,0 0,12 0,12 0,12"], SKIP],
+     ["next page (left): TAP", "previous page (right): SWIPE_DOWN", "menu (middle): skipped"], "status 0", [],
+     "--map TAP=left --map SWIPE_DOWN=right 'Drag Ring'", {"r": 0}, [("stroke r 0,0", 1), ("stroke r 0,0 0,12 0,12", 2)]),
 ]
-QUESTIONS = ["next page (left): ", "previous page (right): ", "menu (middle): "]
 
 
-def learn_scenario(name, remotes, before, command, answers, answered, end, err, line, seen, presses=()):
+def learn_scenario(name, remotes, before, command, answers, answered, end, err, line, seen, presses=(),
+                   questions=QUESTIONS):
+    """questions: as asked; next page is on wheel down where point 1 must be off."""
     steps = ["screen mt 0 1071 0 1447"] + [f"remote {r}" for r in remotes] + before + [f"run l {command}"]
-    for question, answer in zip(QUESTIONS, answers):
+    for question, answer in zip(questions, answers):
         steps += [f"wait l text {question}press"] + answer
     steps.append("wait l exit")
     sc = program_checks(Scenario(f"remotes: --learn: {name}", steps), "l", err=err, status=end)
@@ -1237,8 +1302,8 @@ def learn_scenario(name, remotes, before, command, answers, answered, end, err, 
         sc.expect("CPU while it waits (ID, ticks, ms)", lambda d: d.tagged("cpu"),
                   lambda got: None if got and all(int(t.split()[2]) <= CPU_BOUND_MS for t in got)
                   else f"want at most {CPU_BOUND_MS} ms in {CPU_WINDOW_MS} ms")
-    sc.expect("the questions", lambda d: [x for x in d.lines("out", "l") if x.startswith(tuple(QUESTIONS))],
-              [q + (ASKED_FIRST if i == 0 else ASKED_LATER) for i, q in enumerate(QUESTIONS[:len(answers)])])
+    sc.expect("the questions", lambda d: [x for x in d.lines("out", "l") if x.startswith(tuple(questions))],
+              [q + (ASKED_FIRST if i == 0 else ASKED_LATER) for i, q in enumerate(questions[:len(answers)])])
     sc.expect("the answers", lambda d: [x.strip() for x in d.lines("out", "l") if x.startswith("  ")
                                         and not x.startswith(f"  {REMOTE_PROGRAM}") and not x.startswith("  - ")],
               answered)
@@ -1522,8 +1587,9 @@ def gone(status, text):
 
 def misuse(text):
     return gone(64, text) | dict(err=[f"tapbridge-remote: {text}", "Usage: tapbridge-remote [--no-grab] [--map "
-                                      "CODE=BUTTON]... [--] REMOTE", "       tapbridge-remote --help | --version",
-                                      "Try tapbridge-remote --help."])
+                                      "CODE=BUTTON]... [--next-page BUTTON]",
+                                      "                        [--take-screen] [--] REMOTE",
+                                      "       tapbridge-remote --help | --version", "Try tapbridge-remote --help."])
 
 
 def several(node_names, keeps=()):
@@ -1571,6 +1637,10 @@ REMOTES = [
           seen=[f"r EV_KEY {c} {v}" for c, v in [("KEY_PAGEDOWN", 1), ("KEY_PAGEDOWN", 0), ("KEY_PAGEDOWN", 1),
                                                 ("KEY_PAGEDOWN", 2), ("KEY_PAGEDOWN", 2), ("KEY_PAGEDOWN", 0),
                                                 ("KEY_B", 1), ("KEY_B", 0)]])),
+    # Given by a link to its node, it is that node: a later scan finds it under its eventN, taken already.
+    ("by a link to its node: a new device later is no second take", [TURNER], "/tmp/turner",
+     ["remote x consumer name Other", "wait x seen 0", "press x KEY_VOLUMEDOWN", "press r KEY_PAGEDOWN >1"],
+     dict(out=[attached("/tmp/turner", "Page Turner BT-1", KB), STOPPED_RM], before=["sh ln -sf $R /tmp/turner"])),
     ("absent at start: waiting, then taken as it appears", [], "'Page Turner BT-1'",
      ["wait rm lines 2", f"remote {TURNER}", "wait rm lines 3", "press r KEY_PAGEDOWN >1"],
      dict(out=['waiting for "Page Turner BT-1": not there yet; it is taken as soon as it appears',
@@ -1615,9 +1685,10 @@ REMOTES = [
     ("a --map code the remote does not declare", ["g gamepad name Pad"], "--map KEY_PAGEDOWN=left Pad", [],
      gone(65, '--map KEY_PAGEDOWN: $G "Pad" does not declare KEY_PAGEDOWN, so it never sends it; tapbridge-setup '
               'lists the codes that it declares')),
-    ("shared, a plain mouse has nothing to click", [], "--no-grab 'virtual mouse'", [],
-     gone(65, '$MOUSE "virtual mouse" sends none of the default map\'s codes, and shared (--no-grab) its own mouse '
-              'buttons reach /dev/input/mice without tapbridge-remote: give its codes with --map CODE=BUTTON')),
+    # A mouse without keys, taken, is read as a ring that drags; shared, mousedev would click its button too.
+    ("shared, a plain mouse: a drag's contact would tap twice", [], "--no-grab 'virtual mouse'", [],
+     gone(65, '--no-grab with a ring\'s gestures on $MOUSE "virtual mouse": mousedev itself makes a click of BTN_LEFT '
+              'on this device at each touch, so each gesture would tap twice; leave out --no-grab')),
     ("a name two remotes share", ["r keyboard name Twin", "c consumer name Twin"], "Twin", [],
      gone(66, '"Twin" matches more than one remote: $R "Twin" (no unique id), $C "Twin" (no unique id); give its '
               'unique id or its node instead')),
@@ -1701,7 +1772,8 @@ REMOTES = [
      misuse("--map 'KEY_ENTER': give CODE=BUTTON, for instance --map KEY_PAGEDOWN=left")),
     ("--map with an unknown code", [], "--map KEY_NOSUCH=left x", [],
      misuse("--map 'KEY_NOSUCH=left': no such code; give the kernel's name of a key or button (KEY_ENTER, BTN_TR), a "
-           "hat end (ABS_HAT0X+, ABS_HAT0X-) or a key's number (115)")),
+           "hat end (ABS_HAT0X+, ABS_HAT0X-), a key's number (115) or a ring's gesture (SWIPE_LEFT, SWIPE_RIGHT, "
+           "SWIPE_UP, SWIPE_DOWN, TAP, TAP@X,Y)")),
     ("--map with an unknown button", [], "--map KEY_ENTER=up x", [],
      misuse("--map 'KEY_ENTER=up': no such button; give left, right, middle, wheel-up or wheel-down")),
     ("--map of one code twice", [], "--map KEY_ENTER=left --map 28=right x", [],
@@ -1709,6 +1781,17 @@ REMOTES = [
     ("not root", [], "x", [], gone(77, "run it as root: it grabs input devices and makes a virtual mouse through "
                                       "/dev/uinput") | dict(uid=1000)),
 ]
+
+
+def tapped(action):
+    """An action's step, the button it taps (0: none) and whether to wait
+    for that tap: "STEP >N" taps N and is waited for, "STEP ~N" taps N and
+    the next wait takes it in (a gesture right after another)."""
+    for mark, wait in ((" >", True), (" ~", False)):
+        step, found, button = action.partition(mark)
+        if found:
+            return step, int(button), wait
+    return action, 0, False
 
 
 def remote_scenario(name, remotes, args, actions, more):
@@ -1729,14 +1812,14 @@ def remote_scenario(name, remotes, args, actions, more):
         steps.append("wait rm lines 2")
     taps, lines = [], 0
     for action in actions:
-        step, _, button = action.partition(" >")
+        step, button, wait = tapped(action)
         steps.append(step)
         if button:
-            code = int(button)
-            taps.append((PTS[2 * code - 2], PTS[2 * code - 1]))
+            taps.append((PTS[2 * button - 2], PTS[2 * button - 1]))
             lines += 1
+        if wait:
             steps += [f"wait tb lines {1 + lines}", f"wait touch frames {4 * len(taps)}"]
-    sc = Scenario(f"remote: {name}", steps + more.get("after", []))
+    sc = Scenario(f"{more.get('table', 'remote')}: {name}", steps + more.get("after", []))
     vm_node = lambda d: next((m.group(1) for x in d.lines("out", "rm")  # noqa: E731
                               for m in [re.match(r"virtual mouse (/dev/input/event\d+) made", x)] if m), None)
     plain = lambda d, lines: [x.replace(vm_node(d), "$VM") if vm_node(d) else x for x in lines]  # noqa: E731
@@ -1750,7 +1833,7 @@ def remote_scenario(name, remotes, args, actions, more):
     if starts:
         sc.expect("standard output of tb", lambda d: d.lines("out", "tb"),
                   [IMPS2] + [f"button {c}, x {PTS[2 * c - 2]} y {PTS[2 * c - 1]}"
-                             for c in [int(a.partition(' >')[2]) for a in actions if ' >' in a]])
+                             for c in [tapped(a)[1] for a in actions] if c])
     if "seen" in more:
         sc.expect("what the remote's second reader got", lambda d: d.tagged("seen"), more["seen"])
     if more.get("sh") == "same":
@@ -1886,6 +1969,148 @@ def ring_scenario(name, remotes, steps, frames, sh, screen="screen mt 0 1071 0 1
     return sc.expect("what sh printed", lambda d: d.tagged("sh"), sh)
 
 
+# --- tapbridge-remote: rings, read by their gestures ------------------------------
+
+RING_SWIPES = "left on SWIPE_LEFT SWIPE_UP, right on SWIPE_RIGHT SWIPE_DOWN"
+UNLEARNT = "its taps click nothing until mapped (tapbridge-setup --learn learns them)"
+DRAGGED = "its left button held is a drag's contact, its other buttons and wheel go on as themselves"
+FINGER_RING = "r finger name Swipe Ring"
+
+
+def ring_attached(name, clicks):
+    return attached("$R", name, clicks)
+
+
+def ring_row(name, ring, args, actions, clicks, **more):
+    """A ring beside the touch screen, served by tapbridge-remote: each
+    gesture's click, and nothing for the ring's second reader (grabbed)."""
+    ring_name = ring.split(" name ", 1)[1]
+    out = more.pop("out", [ring_attached(ring_name, clicks), STOPPED_RM])
+    return (name, [ring], args, actions, dict(out=out, seen=[], table="ring") | more)
+
+
+RING_REMOTES = [
+    ring_row("a finger ring: a swipe is one click of its way, a tap none, its touch no click of its own", FINGER_RING,
+             "'Swipe Ring'", ["stroke r 700,500 660,505 620,498 >1", "stroke r 620,500 660,495 700,502 >2",
+                              "stroke r 2000,2000 2004,1800 2010,1600 >1", "stroke r 2000,1600 1995,1800 2000,2000 >2",
+                              "stroke r 1000,1000", "stroke r 1000,1000 1003,1002", "stroke r 700,500 620,500 >1"],
+             RING_SWIPES + "; " + UNLEARNT),
+    ring_row("swipes that curve, jitter, go slowly or are short", FINGER_RING, "'Swipe Ring'",
+             ["stroke r 1000,1000 1300,1100 1200,1600 >2", "stroke r 3000,2000 2960,2008 2925,1995 2890,2006 2850,2001 >1",
+              "stroke r 2000,2000 2000,1900 2000,1800 every 400 >1", "stroke r 2000,2000 1915,2000 >1",
+              "stroke r 2000,2000 1960,2000", "stroke r 2000,2000 2085,2000 >2"], RING_SWIPES + "; " + UNLEARNT),
+    ring_row("two swipes in quick succession: two clicks", FINGER_RING, "'Swipe Ring'",
+             ["stroke r 700,500 660,500 620,500 ~1", "stroke r 620,500 660,500 700,500 >2"],
+             RING_SWIPES + "; " + UNLEARNT),
+    ring_row("a pen stroke down Y 1012 to 2300: previous page; back up: next", "r pen name Pen Ring", "'Pen Ring'",
+             ["stroke r 2000,1012 2000,1100 2000,1400 2000,1700 2000,2000 2000,2300 >2",
+              "stroke r 2000,2300 2000,2000 2000,1700 2000,1400 2000,1100 2000,1012 >1"], RING_SWIPES + "; " + UNLEARNT),
+    ring_row("taps at two places, learnt: the nearer place clicks, a swipe no longer does", "r pen name Tap Ring",
+             "--map TAP@2000,500=left --map TAP@2000,1012=right 'Tap Ring'",
+             ["stroke r 2000,500 >1", "stroke r 2000,1012 >2", "stroke r 2003,498 >1", "stroke r 1990,1015 2000,1016 >2",
+              "stroke r 2000,500 2000,1500"], "left on TAP@2000,500, right on TAP@2000,1012"),
+    ring_row("another ring's places, another range: Y 200 previous, Y 800 next",
+             "r finger range 0 1000 0 1000 res 10 name Zone Ring", "--map TAP@500,800=left --map TAP@500,200=right "
+             "'Zone Ring'", ["stroke r 500,200 >2", "stroke r 500,800 >1", "stroke r 510,780 >1"],
+             "left on TAP@500,800, right on TAP@500,200"),
+    ring_row("a wide range from below zero: 2.5 % is a swipe", "r finger range -2000 2000 -2000 2000 name Wide Ring",
+             "'Wide Ring'", ["stroke r -100,0 -200,0 >1", "stroke r 0,-100 0,0 >2"], RING_SWIPES + "; " + UNLEARNT),
+    ring_row("a touchpad ring: each burst of motion one click once it is quiet; one event alone nothing",
+             "r pad name Pad Ring", "'Pad Ring'",
+             ["rel r 12 0 4 >2", "rel r -12 0 4 >1", "rel r 0 -10 5 >1", "rel r 0 12 4 every 100 >2", "rel r 8 0 1",
+              "rel r -15 2 4 >1"], RING_SWIPES),
+    ring_row("a touchpad ring: two strokes 300 ms apart are two clicks", "r pad name Pad Ring", "'Pad Ring'",
+             ["rel r 12 0 4 ~2", "pause 300", "rel r 12 0 4 >2"], RING_SWIPES),
+    ring_row("a drag ring: the drag's way clicks, its button alone nothing", "r drag name Drag Ring", "'Drag Ring'",
+             ["stroke r 0,0 0,-12 0,-12 0,-12 >1", "stroke r 0,0 0,12 0,12 0,12 >2", "stroke r 0,0",
+              "rel r 12 0 4", "pause 300", "stroke r 0,0 -12,0 -12,0 -12,0 >1"],
+             RING_SWIPES + "; " + DRAGGED + "; " + UNLEARNT),
+    ring_row("a ring with keys and a digitizer: both turn pages", "r fingerkeys name Keys Ring", "'Keys Ring'",
+             ["press r KEY_VOLUMEDOWN >1", "stroke r 700,500 620,500 >1", "press r KEY_VOLUMEUP >2",
+              "stroke r 620,500 700,500 >2", "press r KEY_PLAYPAUSE >3"],
+             "left on KEY_VOLUMEDOWN KEY_NEXTSONG SWIPE_LEFT SWIPE_UP, right on KEY_VOLUMEUP KEY_PREVIOUSSONG "
+             "SWIPE_RIGHT SWIPE_DOWN, middle on KEY_PLAYPAUSE; " + UNLEARNT),
+    ring_row("next page on wheel-down, as where point 1 is off", FINGER_RING, "--next-page wheel-down 'Swipe Ring'",
+             ["stroke r 700,500 620,500 >5", "stroke r 620,500 700,500 >2"],
+             "right on SWIPE_RIGHT SWIPE_DOWN, wheel-down on SWIPE_LEFT SWIPE_UP; " + UNLEARNT),
+    # Unplugged with the finger down: the kernel's releases end the stroke, which is no gesture; back, a swipe
+    # clicks once.
+    ring_row("unplugged in mid-swipe: no click, and the next swipe after it is back clicks once", FINGER_RING,
+             "'Swipe Ring'", ["contact r down 700 500", "contact r move 600 500", "contact r move 500 500", "unplug r",
+                              "wait rm lines 3", "replug r", "wait rm lines 4", "stroke r 700,500 600,500 >1"],
+             "", out=[ring_attached("Swipe Ring", RING_SWIPES + "; " + UNLEARNT), detached("$R", "Swipe Ring"),
+                      attached("$R'", "Swipe Ring", RING_SWIPES + "; " + UNLEARNT), STOPPED_RM]),
+    ring_row("unplugged in mid-drag: no click", "r drag name Drag Ring", "'Drag Ring'",
+             ["contact r down", "contact r move 0 -30", "unplug r", "wait rm lines 3", "replug r", "wait rm lines 4",
+              "stroke r 0,0 0,12 0,12 >2"], "",
+             out=[ring_attached("Drag Ring", RING_SWIPES + "; " + DRAGGED + "; " + UNLEARNT),
+                  detached("$R", "Drag Ring"), attached("$R'", "Drag Ring", RING_SWIPES + "; " + DRAGGED + "; " +
+                                                         UNLEARNT), STOPPED_RM]),
+    # Stopped once the touch is read, while 400 moves overflow evdev's queue: the lift is lost with them, and
+    # comes back only from the state libevdev reads again. The swipe clicks once.
+    ring_row("a swipe whose lift is lost in an overflow of the kernel's queue clicks once", FINGER_RING,
+             "'Swipe Ring'", ["contact r down 3000 2000", "wait rm idle", "signal rm 19", "wait rm stopped",
+                              *[f"contact r move {2990 - i % 2} {2000 + i % 2}" for i in range(400)],
+                              "contact r move 2500 2000", "contact r up", "signal rm 18 >1",
+                              "stroke r 700,500 620,500 >1"], RING_SWIPES + "; " + UNLEARNT),
+    ring_row("--no-grab: mousedev would click each touch too", FINGER_RING, "--no-grab 'Swipe Ring'", [], "",
+             out=[], err=["tapbridge-remote: --no-grab with a ring's gestures on $R \"Swipe Ring\": mousedev itself "
+                          "makes a click of BTN_TOUCH on this device at each touch, so each gesture would tap twice; "
+                          "leave out --no-grab"], status="status 65", attach=False),
+    ring_row("a touchpad ring makes no taps at a place", "r pad name Pad Ring", "--map TAP@0,500=left 'Pad Ring'", [],
+             "", out=[], err=["tapbridge-remote: --map TAP@0,500: $R \"Pad Ring\" gives no positions to tap at, so it "
+                              "never makes TAP@0,500; tapbridge-setup lists what it sends"], status="status 65",
+             attach=False),
+    ring_row("the screen tapbridge writes to, even asked for by node", FINGER_RING, "--take-screen $TOUCH", [], "",
+             out=[], err=["tapbridge-remote: $TOUCH \"virtual touch screen\" is the touch screen that tapbridge writes "
+                          "its taps to (pid $tb (tapbridge)): it is no ring"], status="status 66", attach=False,
+             before=[TB_PTS, f"wait tb text {IMPS2}"]),
+    ring_row("a touch screen whose bus cannot tell, by name: left alone", FINGER_RING, "'Odd Touch'", [], "",
+             out=[], err=["tapbridge-remote: \"Odd Touch\" may be the device's own touch screen or pen (its bus, 0x06, "
+                          "is neither Bluetooth nor USB): if it is a ring, give its node with --take-screen"],
+             status="status 66", attach=False, before=["screen2 mt 0 4095 0 4095 bus virtual name Odd Touch"]),
+]
+
+
+def served_scenario(name, remotes, lines, presses):
+    """The report's lines run as printed: tapbridge's, then each remote's
+    run: line holding a word of lines; presses (step, button) each one tap
+    at that button's point of the printed tapbridge line."""
+    steps = ["screen mt 0 1071 0 1447"] + [f"remote {r}" for r in remotes] + [
+        "run s tapbridge-setup", "wait s exit", f"runline tb s {TAPBRIDGE}", f"wait tb text {IMPS2}"]
+    for i, word in enumerate(lines):
+        steps += [f"runline rm{i} with {word} s run:", f"wait rm{i} text attached"]
+    sc = Scenario(f"ring: {name}", steps)
+    points = lambda d: line_points(next(x for x in d.lines("out", "s") if x.strip().startswith(TAPBRIDGE)))  # noqa
+    taps, want = [], []
+    for step, button in presses:
+        steps.append(step)
+        if button:
+            want.append(button)
+            steps += [f"wait tb lines {1 + len(want)}", f"wait touch frames {4 * len(want)}"]
+    sc.expect("end of the report", lambda d: d.exit("s"), "status 0")
+    sc.expect("standard output of tb", lambda d: d.lines("out", "tb"),
+              lambda got: None if got == [IMPS2] + [button_line(b, DEFAULT) for b in want] else
+              f"want {[IMPS2] + [button_line(b, DEFAULT) for b in want]!r}")
+    sc.expect("the points of the printed line", points, [-1, -1] + DEFAULT[2:])
+    sc.expect("frames on the touch node", Delivered.frames, tap_frames([tuple(DEFAULT[2 * b - 2:2 * b]) for b in want]))
+    return sc
+
+
+# name, remotes, a word of each remote line run, presses (step, the button it taps or 0)
+SERVED = [
+    # The ring keeps point 1 off, so next page is on wheel down in both remotes' lines: each page turns once
+    # from either remote, and nothing taps point 1.
+    ("a ring and a page turner, the report's three lines run as printed: each page once from either",
+     ["r finger name Swipe Ring", "p keyboard name Page Turner BT-1"], ["Swipe", "Turner"],
+     [("stroke r 700,500 620,500", 5), ("press p KEY_PAGEDOWN", 5), ("stroke r 620,500 700,500", 2),
+      ("press p KEY_PAGEUP", 2), ("stroke r 1000,1000", 0), ("press p KEY_SPACE", 5)]),
+    ("a pen ring and a gamepad: the same", ["r pen name Pen Ring", "g gamepad name Pad"], ["Pen", "Pad"],
+     [("stroke r 2000,1012 2000,1400 2000,2300", 2), ("press g BTN_TR", 5), ("hat g ABS_HAT0X -1", 2),
+      ("stroke r 2000,2300 2000,1012", 5)]),
+]
+
+
 TABLES = {
     "taps": lambda: [taps_scenario(*row) for row in TAPS] + [corner_scenario(*row) for row in CORNERS],
     "echo": lambda: [echo_scenario(*row) for row in ECHO],
@@ -1897,6 +2122,7 @@ TABLES = {
     "learn": lambda: [remote_report_scenario(*row) for row in REMOTE_REPORT] + [learn_scenario(*row) for row in LEARN]
     + [shell_line_scenario(*row) for row in SHELL_LINES],
     "remote": lambda: [remote_scenario(*row) for row in REMOTES],
+    "ring": lambda: [remote_scenario(*row) for row in RING_REMOTES] + [served_scenario(*row) for row in SERVED],
     "ringguest": lambda: [ring_scenario(*row) for row in RINGS],
 }
 

@@ -1,6 +1,9 @@
 // tapbridge-setup's decisions, in tables over canned devices: no device,
 // no /sys, no /proc is touched.
 
+#include "gesture/decide/gesture.hpp"
+#include "gesture/decide/place.hpp"
+#include "gesture/decide/stroke.hpp"
 #include "input/device_numbers.hpp"
 #include "keymap/press.hpp"
 #include "remote/args.hpp"
@@ -86,7 +89,7 @@ const tap_time_fact tap_time_hidden{unknown("/sys/module is not on sysfs"), 0};
 touch_screen screen(const input_caps& caps, probed fed, bool grabbed = false, axis_range x = range_x,
                     axis_range y = range_y)
 {
-    return {"/dev/input/event2", "vm-touch", caps, x, y, std::move(fed), {known(false), {}}, grabbed};
+    return {"/dev/input/event2", "vm-touch", caps, x, y, std::move(fed), {known(false), {}}, grabbed, BUS_I2C};
 }
 
 touch_screen screen(const input_caps& caps, bool fed, bool grabbed = false, axis_range x = range_x,
@@ -97,11 +100,17 @@ touch_screen screen(const input_caps& caps, bool fed, bool grabbed = false, axis
 
 const input_caps mouse_caps = caps_of({{EV_KEY, BTN_LEFT}, {EV_KEY, BTN_RIGHT}, {EV_REL, REL_X}, {EV_REL, REL_Y}});
 const input_caps pen_caps = caps_of({{EV_KEY, BTN_TOUCH}, {EV_KEY, BTN_TOOL_PEN}, {EV_ABS, ABS_X}, {EV_ABS, ABS_Y}});
+// Rings as users measured them: a finger on a multitouch digitizer, and a touchpad that only moves.
+const input_caps finger_ring = caps_of({{EV_KEY, BTN_TOUCH}, {EV_ABS, ABS_X}, {EV_ABS, ABS_Y}, {EV_ABS, ABS_MT_SLOT},
+                                        {EV_ABS, ABS_MT_TRACKING_ID}, {EV_ABS, ABS_MT_POSITION_X},
+                                        {EV_ABS, ABS_MT_POSITION_Y}});
+const input_caps pad_ring = caps_of({{EV_REL, REL_X}, {EV_REL, REL_Y}}, false);
 
 input_device device(const char* node, const char* name, const input_caps& caps, probed fed, bool grabbed = false,
-                    std::vector<process> holders = {}, const char* uniq = "", const char* phys = "")
+                    std::vector<process> holders = {}, const char* uniq = "", const char* phys = "",
+                    std::uint16_t bus = BUS_VIRTUAL)
 {
-    return {node, {name, uniq, phys}, caps, std::move(fed), {known(!holders.empty()), std::move(holders)}, grabbed};
+    return {node, {name, uniq, phys, bus}, caps, std::move(fed), {known(!holders.empty()), std::move(holders)}, grabbed};
 }
 
 const input_device vm_mouse = device("/dev/input/event1", "vm-mouse", mouse_caps, known(true));
@@ -194,6 +203,12 @@ TEST(Mousedev, WhatKeepsPointOneOff)
         s.node = "/dev/input/event5";
         return s;
     }();
+    const auto ring = [](probed fed, std::vector<process> holders = {}, bool tool = false) {
+        input_caps caps = finger_ring;
+        caps.keys[BTN_TOOL_FINGER] = tool;
+        return device("/dev/input/event7", "Swipe Ring", caps, std::move(fed), !holders.empty(), holders, "", "",
+                      BUS_BLUETOOTH);
+    };
     const auto with = [](std::vector<touch_screen> screens, std::vector<input_device> others = {vm_mouse},
                          tap_time_fact tap_time = ms(200)) {
         return facts_with(std::move(screens), tap_time, mice_access::read_write, {known(false), {}}, std::move(others));
@@ -217,6 +232,21 @@ TEST(Mousedev, WhatKeepsPointOneOff)
              s.node = "/dev/input/event5";
              return s;
          }()}, {vm_mouse}, tap_time_hidden), "/dev/input/event5", false},
+        {"a finger ring mousedev feeds", with({screen(mt_only, false)}, {vm_mouse, ring(known(true))}),
+         "/dev/input/event7", false},
+        {"a finger ring served by tapbridge-remote: grabbed, mousedev gets nothing",
+         with({screen(mt_only, false)}, {vm_mouse, ring(known(true), {{78, "tapbridge-remot"}})}), "", false},
+        {"a ring grabbed by tapbridge-remote --no-grab's neighbour: still clicks", [&] {
+             system_facts f = with({screen(mt_only, false)}, {vm_mouse, ring(known(true), {{78, "tapbridge-remot"}})});
+             f.sharing_remotes = {78};
+             return f;
+         }(), "/dev/input/event7", false},
+        {"a ring of the touchpad kind: its short touches click", with({screen(mt_only, false)},
+                                                                     {ring(known(true), {}, true)}), "/dev/input/event7",
+         false},
+        {"... unless tap_time is 0", with({screen(mt_only, false)}, {ring(known(true), {}, true)}, ms(0)), "", false},
+        {"a touchpad of the device's own: its taps are meant as clicks", with({screen(mt_only, false)},
+         {[&] { input_device d = ring(known(true), {}, true); d.id.bus = BUS_I2C; return d; }()}), "", false},
     };
     for (const row& r : rows) {
         const auto clicker = left_clicker_for(r.facts, r.facts.screens.front());
@@ -254,6 +284,10 @@ TEST(Remotes, WhichDevicesAndHowTheLineNamesThem)
         device("/dev/input/event18", "Ring", page_turner, known(false), false, {}, "", "00:1a:7d:da:71:13"),
         device("/dev/input/event19", "Turner\n", page_turner, known(false)),
         device("/dev/input/event20", "Shutter\n$1", volume, known(false), false, {}, "aa:bb:cc:00:00:04\n"),
+        device("/dev/input/event21", "Pen Ring", pen_caps, known(true), false, {}, "", "", BUS_BLUETOOTH),
+        device("/dev/input/event22", "BT Mouse", mouse_caps, known(true), false, {}, "", "", BUS_BLUETOOTH),
+        device("/dev/input/event23", "Pad Ring", caps_of({{EV_REL, REL_X}, {EV_REL, REL_Y}}), known(false)),
+        device("/dev/input/event24", "Screen's Pen", pen_caps, known(true), false, {}, "", "", BUS_I2C),
     };
     struct row {
         std::size_t device;
@@ -281,6 +315,10 @@ TEST(Remotes, WhichDevicesAndHowTheLineNamesThem)
         {16, true, "/dev/input/event18", 2},
         {17, true, "/dev/input/event19", 2},  // a name that ends in a line break fits no printed line
         {18, true, "Shutter\n$1", 2},        // nor does an id so, but a line break inside the name does
+        {19, true, "Pen Ring", 0},            // a ring: a pen on Bluetooth
+        {20, true, "BT Mouse", 0},            // a mouse on Bluetooth may be a ring that drags
+        {21, true, "Pad Ring", 0},            // only moves: a touchpad ring, whatever its bus
+        {22, false, "", 0},                   // the device's own pen
     };
     for (const row& r : rows) {
         const input_device& d = devices[r.device];
@@ -290,7 +328,7 @@ TEST(Remotes, WhichDevicesAndHowTheLineNamesThem)
             EXPECT_EQ(remote_argument(d, devices), r.argument) << d.node;
         }
     }
-    device_identity id{"Page Turner BT-1", "AA:bb:CC:00:00:01", ""};
+    device_identity id{"Page Turner BT-1", "AA:bb:CC:00:00:01", "", BUS_BLUETOOTH};
     EXPECT_TRUE(names_device("aa:BB:cc:00:00:01", id) && names_device("Page Turner BT-1", id));
     EXPECT_FALSE(names_device("page turner bt-1", id) || names_device("Page Turner", id) || names_device("", id));
 }
@@ -307,6 +345,32 @@ TEST(Remotes, WhatTheListingOfRemotesSays)
     const input_device held_power = device("/dev/input/event4", "Power Button", power, known(false), true,
                                            {{77, "remapper"}});
     const found_list<process> running{known(true), {{70, "tapbridge"}}};
+    const input_device ring = device("/dev/input/event6", "Swipe Ring", finger_ring, known(true), false, {}, "", "",
+                                     BUS_BLUETOOTH);
+    const input_device served_ring = device("/dev/input/event6", "Swipe Ring", finger_ring, known(true), true,
+                                            {{78, "tapbridge-remot"}}, "", "", BUS_BLUETOOTH);
+    // Which button next page is on for the remotes' lines: where point 1 is off, wheel down.
+    struct next_row {
+        const char* name;
+        std::vector<input_device> others;
+        std::vector<std::string> running_line;
+        int next_page;
+    };
+    for (const next_row& n : std::vector<next_row>{
+             {"a page turner alone", {turner}, {}, btn_left},
+             {"a ring that mousedev feeds keeps point 1 off", {turner, ring}, {}, btn_wheel_down},
+             {"a ring served by tapbridge-remote is grabbed from mousedev", {turner, served_ring}, {}, btn_left},
+             {"a running tapbridge with point 1 off", {turner}, {"/dev/input/event2", "0", "-1", "-1", "1", "1"},
+              btn_wheel_down},
+             {"a running tapbridge with point 1 on, the ring served since", {turner, ring},
+              {"/dev/input/event2", "0", "5", "0", "1", "1"}, btn_left},
+             {"x alone off is off too", {turner}, {"/dev/input/event2", "0", "-1", "7"}, btn_wheel_down},
+         }) {
+        system_facts f = facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write, {known(false), {}},
+                                    n.others);
+        f.running_line = n.running_line;
+        EXPECT_EQ(next_page_button(f), n.next_page) << n.name;
+    }
     struct row {
         const char* name;
         std::vector<input_device> others;
@@ -337,6 +401,8 @@ TEST(Remotes, WhatTheListingOfRemotesSays)
          "L-", status_ready},
         {"a power button alone, no /dev/uinput: still no line", {held_power}, uinput_access::missing,
          {known(false), {}}, {{remote_trap::no_uinput, remote_trap::held}}, "-", status_nothing},
+        {"a ring that sends no key: its swipes are its line", {ring}, uinput_access::writable, {known(false), {}},
+         {{}}, "L", status_ready},
     };
     for (const row& r : rows) {
         system_facts f = facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write, r.tapbridges,
@@ -527,6 +593,8 @@ TEST(Choose, BestScreen)
         {"0..0 is the smallest usable range", {screen(mt_only, false, false, {0, 0, 0}, {0, 0, 0})}, 0},
         {"-1..0 still reaches 0", {screen(mt_only, false, false, {-1, 0, 0}, {-1, 0, 0})}, 0},
         {"-1..-1 does not", {screen(mt_only, false, false, {-1, -1, 0}, range_y)}, std::nullopt},
+        {"built in outranks all", {[] { touch_screen s = screen(mt_only, false); s.bus = BUS_VIRTUAL; return s; }(),
+                                   screen(no_tracking_id, false, true)}, 1},
     };
     for (const row& r : rows)
         EXPECT_EQ(best_screen(r.screens), r.best) << r.name;
@@ -547,6 +615,12 @@ TEST(Traps, TrapsDoubtsAndExitStatus)
     const point_set all_off = {{point_off, point_off, point_off, point_off, point_off}};
     const point_set only_middle = {{point_off, point_off, {0, 0}, point_off, point_off}};
     const auto flat = [](axis_range x, axis_range y) { return facts_with({screen(mt_only, false, false, x, y)}); };
+    const auto on = [](std::uint16_t bus, const char* node) {
+        touch_screen s = screen(mt_only, false);
+        s.bus = bus;
+        s.node = node;
+        return s;
+    };
     const auto grabbed_mouse = [](std::vector<process> holders) {
         return facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write, {known(false), {}},
                           {device("/dev/input/event1", "vm-mouse", mouse_caps, known(true), true, holders)});
@@ -611,6 +685,12 @@ TEST(Traps, TrapsDoubtsAndExitStatus)
          mice_access::read_write, {known(false), {}}, {device("/dev/input/event1", "m", mouse_caps, sys_hidden, true)}),
          {trap::mouse_grabbed}, {}, status_traps},
         {"one point is enough", facts_with({screen(mt_only, false)}), {}, {}, status_ready, only_middle},
+        {"a screen on a bus that cannot tell, alone: it is the screen", facts_with({on(BUS_VIRTUAL, "e2")}), {}, {},
+         status_ready},
+        {"two on such buses: either may be a ring", facts_with({on(BUS_VIRTUAL, "e2"), on(0, "e3")}),
+         {trap::may_be_ring}, {}, status_traps},
+        {"a built-in one beside it is the screen", facts_with({on(BUS_I2C, "e2"), on(BUS_VIRTUAL, "e3")}), {}, {},
+         status_ready},
     };
     for (const row& r : rows) {
         const auto traps = traps_for(r.facts, r.facts.screens.front(), r.points);
@@ -653,8 +733,12 @@ TEST(Command, LineAsTheShellReadsIt)
               "DISPLAY=:0 tapbridge /dev/input/event2 1 -1 -1 160 723 535 72 160 723 910 723");
     EXPECT_EQ(x_mode_line("tapbridge", "/dev/input/event2", "host name:0", points).substr(0, 23),
               "'DISPLAY=host name:0' t");
-    EXPECT_EQ(remote_command_line("tapbridge-remote", {{key_code(KEY_B), btn_left}}, "-odd name"),
+    EXPECT_EQ(remote_command_line("tapbridge-remote", {map_text(key_code(KEY_B), btn_left)}, btn_wheel_down, "-odd name"),
               "tapbridge-remote --map KEY_B=left -- '-odd name'");
+    EXPECT_EQ(remote_command_line("tapbridge-remote", {map_text(tap_at(0, -500), btn_wheel_down)}, btn_left, "Ring"),
+              "tapbridge-remote --map TAP@0,-500=wheel-down Ring");
+    EXPECT_EQ(remote_command_line("tapbridge-remote", {}, btn_wheel_down, "Swipe Ring"),
+              "tapbridge-remote --next-page wheel-down 'Swipe Ring'");
     struct node_row {
         std::string given, kernel;
         std::optional<std::string> named;
@@ -666,7 +750,7 @@ TEST(Command, LineAsTheShellReadsIt)
     };
     for (const node_row& n : nodes)
         EXPECT_EQ(node_for_line(n.given, n.kernel), n.named) << printable(n.given);
-    EXPECT_EQ(remote_command_line("tapbridge-remote", {}, "Turner\x7f\n$1"),
+    EXPECT_EQ(remote_command_line("tapbridge-remote", {}, btn_left, "Turner\x7f\n$1"),
               R"w(tapbridge-remote 'Turner'"$(printf '\177\012$')"'1')w");
 }
 
@@ -853,6 +937,9 @@ TEST(Keymap, WhatARemotesEventClicks)
     EXPECT_FALSE(mousedev_clicks(key_code(BTN_SIDE)) || mousedev_clicks(key_code(KEY_ENTER)));
 }
 
+#define RING_SWIPES "left on SWIPE_LEFT SWIPE_UP, right on SWIPE_RIGHT SWIPE_DOWN"
+#define UNLEARNT "its taps click nothing until mapped (tapbridge-setup --learn learns them)"
+
 TEST(Keymap, WhichNodesTheRemoteIsAndWhetherTheMapFits)
 {
     const input_caps keyboard = caps_of({{EV_KEY, KEY_PAGEDOWN}, {EV_KEY, KEY_A}}, false);
@@ -861,39 +948,50 @@ TEST(Keymap, WhichNodesTheRemoteIsAndWhetherTheMapFits)
     const input_caps combo = caps_of({{EV_KEY, KEY_PAGEDOWN}, {EV_KEY, BTN_LEFT}, {EV_REL, REL_WHEEL}}, false);
     const input_caps screen = caps_of({{EV_ABS, ABS_MT_POSITION_X}, {EV_ABS, ABS_MT_POSITION_Y}, {EV_KEY, KEY_PAGEDOWN}});
     const std::vector<candidate> all = {
-        {"/dev/input/event0", 0, {"Page Turner", "AA:BB", "bt0"}, keyboard, false},
-        {"/dev/input/event1", 0, {"Page Turner Media", "aa:bb", "bt0"}, media, false},
-        {"/dev/input/event2", 0, {"Twin", "", ""}, keyboard, false},
-        {"/dev/input/event3", 0, {"Twin", "", ""}, keyboard, false},
-        {"/dev/input/event4", 0, {"Screen", "", ""}, screen, false},
-        {"/dev/input/event5", 0, {virtual_mouse_name, "", ""}, mouse, true},
-        {"/dev/input/event6", 0, {"USB Pad", "", "usb-1/input0"}, keyboard, false},
-        {"/dev/input/event7", 0, {"USB Pad Mouse", "", "usb-1/input1"}, combo, true},
-        {"/dev/input/event8", 0, {"Ring", "", "00:1a:7d:da:71:13"}, keyboard, false},
-        {"/dev/input/event9", 0, {"Ring", "", "00:1a:7d:da:71:13"}, keyboard, false},
+        {"/dev/input/event0", 0, {"Page Turner", "AA:BB", "bt0", BUS_BLUETOOTH}, keyboard, false},
+        {"/dev/input/event1", 0, {"Page Turner Media", "aa:bb", "bt0", BUS_BLUETOOTH}, media, false},
+        {"/dev/input/event2", 0, {"Twin", "", "", BUS_BLUETOOTH}, keyboard, false},
+        {"/dev/input/event3", 0, {"Twin", "", "", BUS_BLUETOOTH}, keyboard, false},
+        {"/dev/input/event4", 0, {"Screen", "", "", BUS_I2C}, screen, false},
+        {"/dev/input/event5", 0, {virtual_mouse_name, "", "", BUS_VIRTUAL}, mouse, true},
+        {"/dev/input/event6", 0, {"USB Pad", "", "usb-1/input0", BUS_BLUETOOTH}, keyboard, false},
+        {"/dev/input/event7", 0, {"USB Pad Mouse", "", "usb-1/input1", BUS_BLUETOOTH}, combo, true},
+        {"/dev/input/event8", 0, {"Ring", "", "00:1a:7d:da:71:13", BUS_BLUETOOTH}, keyboard, false},
+        {"/dev/input/event9", 0, {"Ring", "", "00:1a:7d:da:71:13", BUS_BLUETOOTH}, keyboard, false},
+        {"/dev/input/event10", 0, {"Swipe Ring", "", "", BUS_BLUETOOTH}, finger_ring, true},
+        {"/dev/input/event11", 0, {"Pad Ring", "", "", BUS_BLUETOOTH}, pad_ring, false},
+        {"/dev/input/event12", 0, {"Built-in Pen", "", "", BUS_I2C}, pen_caps, true},
+        {"/dev/input/event13", 0, {"Mystery Touch", "", "", BUS_VIRTUAL}, mt_only, false},
     };
     struct row {
         const char* remote;
-        bool by_identity; // by the identity node 1 had, as when its path was given at start
+        int identity; // the node whose identity is followed, as when its path was given at start; -1: none
+        bool take_screen;
         pick_kind kind;
         std::vector<std::size_t> nodes;
     };
     const std::vector<row> picks = {
-        {"Page Turner", false, pick_kind::found, {0, 1}},
-        {"aa:BB", false, pick_kind::found, {0, 1}},
-        {"Page Turner Media", true, pick_kind::found, {1}},
-        {"page turner", false, pick_kind::absent, {}},
-        {"Twin", false, pick_kind::several, {2, 3}},
-        {"Screen", false, pick_kind::touch_screen, {}},
-        {virtual_mouse_name, false, pick_kind::virtual_mouse, {}},
-        {"USB Pad", false, pick_kind::found, {6, 7}},
-        {"Ring", false, pick_kind::several, {8, 9}}, // two rings on one Bluetooth adapter
-        {"", false, pick_kind::absent, {}},
+        {"Page Turner", -1, false, pick_kind::found, {0, 1}},
+        {"aa:BB", -1, false, pick_kind::found, {0, 1}},
+        {"Page Turner Media", 1, false, pick_kind::found, {1}},
+        {"page turner", -1, false, pick_kind::absent, {}},
+        {"Twin", -1, false, pick_kind::several, {2, 3}},
+        {"Screen", -1, false, pick_kind::touch_screen, {4}},
+        {virtual_mouse_name, -1, false, pick_kind::virtual_mouse, {}},
+        {"USB Pad", -1, false, pick_kind::found, {6, 7}},
+        {"Ring", -1, false, pick_kind::several, {8, 9}}, // two rings on one Bluetooth adapter
+        {"", -1, false, pick_kind::absent, {}},
+        {"Swipe Ring", -1, false, pick_kind::found, {10}}, // multitouch, but on Bluetooth: a ring
+        {"Built-in Pen", -1, false, pick_kind::touch_screen, {12}},
+        {"Mystery Touch", -1, false, pick_kind::touch_screen, {13}}, // a bus that cannot tell
+        {"Mystery Touch", -1, true, pick_kind::touch_screen, {13}},  // by name: never
+        {"Mystery Touch", 13, true, pick_kind::found, {13}},          // by node, asked for
+        {"Screen", 4, false, pick_kind::touch_screen, {4}},
     };
     for (const row& r : picks) {
-        wanted want{r.remote, std::nullopt};
-        if (r.by_identity)
-            want.identity = all[1].id;
+        wanted want{r.remote, std::nullopt, r.take_screen};
+        if (r.identity >= 0)
+            want.identity = all[static_cast<std::size_t>(r.identity)].id;
         const pick p = pick_remote(want, all);
         EXPECT_EQ(p.kind, r.kind) << r.remote;
         EXPECT_EQ(p.nodes, r.nodes) << r.remote;
@@ -909,9 +1007,22 @@ TEST(Keymap, WhichNodesTheRemoteIsAndWhetherTheMapFits)
     const std::vector<fit_row> fits = {
         {"default map, a page turner and its media part", {"x"}, {0, 1}, fit_kind::fits, {true, true},
          "left on KEY_PAGEDOWN"},
-        {"a mouse, grabbed: its own buttons", {"x"}, {5}, fit_kind::fits, {true},
-         "its own mouse buttons and wheel as themselves"},
-        {"a mouse, shared: nothing to do", {"--no-grab", "x"}, {5}, fit_kind::nothing_mapped, {false}, ""},
+        {"a mouse without keys, grabbed: read as a ring that drags", {"x"}, {5}, fit_kind::fits, {true},
+         RING_SWIPES "; its left button held is a drag's contact, its other buttons and wheel go on as themselves; "
+         UNLEARNT},
+        {"a mouse without keys, shared: mousedev clicks its contact too", {"--no-grab", "x"}, {5},
+         fit_kind::taps_twice, {true}, RING_SWIPES "; " UNLEARNT},
+        {"a swipe ring, default map", {"x"}, {10}, fit_kind::fits, {true}, RING_SWIPES "; " UNLEARNT},
+        {"a swipe ring, shared: mousedev clicks each touch", {"--no-grab", "x"}, {10}, fit_kind::taps_twice, {true},
+         RING_SWIPES "; " UNLEARNT},
+        {"a swipe ring, its taps learnt", {"--map", "TAP@0,500=left", "--map", "TAP@0,1012=right", "x"}, {10},
+         fit_kind::fits, {true}, "left on TAP@0,500, right on TAP@0,1012"},
+        {"a touchpad ring makes no TAP@", {"--map", "TAP@0,500=left", "x"}, {11}, fit_kind::undeclared, {false}, ""},
+        {"a touchpad ring, shared: mousedev leaves it alone", {"--no-grab", "x"}, {11}, fit_kind::fits, {true},
+         RING_SWIPES},
+        {"a page turner makes no swipe", {"--map", "SWIPE_LEFT=left", "x"}, {0}, fit_kind::undeclared, {false}, ""},
+        {"next page on wheel-down", {"--next-page", "wheel-down", "x"}, {0, 1}, fit_kind::fits, {true, true},
+         "wheel-down on KEY_PAGEDOWN"},
         {"a --map code on one node of two", {"--map", "KEY_VOLUMEUP=middle", "x"}, {0, 1}, fit_kind::fits,
          {false, true}, ""},
         {"a --map code on none", {"--map", "KEY_ENTER=left", "x"}, {0, 1}, fit_kind::undeclared, {false, false}, ""},
@@ -950,6 +1061,10 @@ TEST(Keymap, WhichNodesTheRemoteIsAndWhetherTheMapFits)
         {{"--grab\x1b", "x"}, "", "unknown option '--grab\\x1b'", true},
         {{"-x\x1b[2J"}, "", "unknown option '-x\\x1b[2J'", true},
         {{""}, "", "REMOTE is empty", true},
+        {{"--next-page", "wheel-down", "--map", "KEY_B=left", "x"}, "x", "--next-page moves the default map", true},
+        {{"--next-page", "up", "x"}, "", "--next-page 'up': no such button", true},
+        {{"--take-screen", "Ring"}, "Ring", "--take-screen takes only a node", true},
+        {{"--take-screen", "/dev/input/event3"}, "/dev/input/event3", "", true},
     };
     for (const args_row& r : lines) {
         std::vector<std::string_view> words(r.args.begin(), r.args.end());
@@ -1011,6 +1126,8 @@ std::vector<std::pair<std::string, std::string>> documented_map(const std::strin
             button = word;
         else if (const auto code = parse_code(word); code && !button.empty())
             found.emplace_back(code_name(*code), button);
+        else if (const auto gesture = parse_gesture(word); gesture && !button.empty())
+            found.emplace_back(gesture_name(*gesture), button);
     }
     std::sort(found.begin(), found.end());
     return found;
@@ -1029,6 +1146,8 @@ TEST(Keymap, DefaultMapAsDocumented)
     std::vector<std::pair<std::string, std::string>> shipped;
     for (const mapping& m : default_mappings)
         shipped.emplace_back(code_name(m.code), button_word(m.button));
+    for (const gesture_mapping& m : default_gesture_mappings)
+        shipped.emplace_back(gesture_name(m.gesture), button_word(m.button));
     std::sort(shipped.begin(), shipped.end());
     struct document {
         std::string name, text, first, last;
@@ -1042,6 +1161,175 @@ TEST(Keymap, DefaultMapAsDocumented)
         ASSERT_NE(d.text.find(d.first), std::string::npos) << d.name << " has no default map table";
         // Both ways: every code documented is mapped so, and every mapping is documented.
         EXPECT_EQ(documented_map(d.text, d.first, d.last), shipped) << d.name;
+    }
+}
+
+TEST(Gesture, WhatAStrokeIsAndWhichButtonItClicks)
+{
+    // Frames as a ring sends them, ms apart: c contact, p pressed within, x y, rel, k the kernel's release.
+    struct frame_at {
+        std::int64_t ms;
+        stroke_frame f;
+    };
+    const auto touch = [](std::int64_t ms, std::int32_t x, std::int32_t y, bool down = true) {
+        return frame_at{ms, {down, false, true, x, y, 0, 0, false}};
+    };
+    const auto rel = [](std::int64_t ms, std::int32_t dx, std::int32_t dy, bool button = false) {
+        return frame_at{ms, {button, false, false, 0, 0, dx, dy, false}};
+    };
+    const auto press = [](frame_at f) { f.f.pressed = true; return f; };
+    const frame_at lift_by_kernel{0, {false, false, true, 0, 0, 0, 0, true}};
+    struct row {
+        const char* name;
+        std::vector<frame_at> frames;
+        std::int64_t quiet_at; // ms at which the quiet gap is looked at; -1: not
+        std::vector<const char*> gestures; // each stroke's gesture, as --map names it
+    };
+    constexpr axis_spans span{4095, 4095};
+    const std::vector<row> rows = {
+        {"a finger swipe to the left, not quite straight", {touch(0, 700, 500), touch(30, 660, 505), touch(60, 620, 498),
+                                                            touch(90, 620, 498, false)}, -1, {"SWIPE_LEFT"}},
+        {"the other way", {touch(0, 620, 500), touch(30, 700, 500), touch(60, 700, 500, false)}, -1, {"SWIPE_RIGHT"}},
+        {"a pen stroke downward", {touch(0, 2000, 1012), touch(30, 2000, 1100), touch(60, 2010, 1400), touch(90, 2000, 2300),
+                                   touch(120, 2000, 2300, false)}, -1, {"SWIPE_DOWN"}},
+        {"a stroke that curves: the larger way wins", {touch(0, 100, 100), touch(40, 400, 200), touch(80, 300, 700),
+                                                       touch(90, 300, 700, false)}, -1, {"SWIPE_DOWN"}},
+        {"slow: 2 s between frames", {touch(0, 900, 900), touch(2000, 900, 600), touch(4000, 900, 600, false)}, -1,
+         {"SWIPE_UP"}},
+        {"just over 1.5 % of the span", {touch(0, 1000, 0), touch(10, 938, 0, false)}, -1, {"SWIPE_LEFT"}},
+        {"a 4 % swipe", {touch(0, 0, 1000), touch(10, 0, 1164, false)}, -1, {"SWIPE_DOWN"}},
+        {"1.5 % is still a tap, where it lifted", {touch(0, 1000, 500), touch(10, 1061, 500, false)}, -1,
+         {"TAP@1061,500"}},
+        {"a tap with jitter", {touch(0, 30, 1012), touch(20, 34, 1009), touch(40, 32, 1013, false)}, -1,
+         {"TAP@32,1013"}},
+        {"down and up within one frame", {press(touch(0, 10, 200, false))}, -1, {"TAP@10,200"}},
+        {"two strokes in quick succession", {touch(0, 700, 500), touch(30, 600, 500, false), touch(40, 600, 500),
+                                             touch(70, 700, 500), touch(80, 700, 500, false)}, -1,
+         {"SWIPE_LEFT", "SWIPE_RIGHT"}},
+        {"a stroke cut by the ring going away is none", {touch(0, 700, 500), touch(30, 600, 500), lift_by_kernel,
+                                                         touch(40, 600, 500), touch(50, 500, 500, false)}, -1,
+         {"SWIPE_LEFT"}},
+        {"a drag: the button held, relative motion", {rel(0, 0, 0, true), rel(30, 0, -12, true), rel(60, 1, -12, true),
+                                                      rel(90, 0, 0)}, -1, {"SWIPE_UP"}},
+        {"a drag without motion: a tap with no place", {rel(0, 0, 0, true), rel(90, 0, 0)}, -1, {"TAP"}},
+        {"a touchpad stroke of four 12-count events, ended by the gap", {rel(0, 12, 0), rel(35, 12, 0), rel(70, 12, 1),
+                                                                         rel(105, 12, 0)}, 255, {"SWIPE_RIGHT"}},
+        {"events 100 ms apart stay one burst", {rel(0, 0, 10), rel(100, 0, 10), rel(200, 0, 10)}, 350, {"SWIPE_DOWN"}},
+        {"the gap not yet over: no gesture", {rel(0, 0, 10), rel(100, 0, 10), rel(200, 0, 10)}, 349, {}},
+        {"one event alone: a tap", {rel(0, 12, 0)}, 150, {"TAP"}},
+        {"motion, then the button: one drag", {rel(0, -15, 0), rel(30, -15, 0, true), rel(60, -15, 0, true), rel(70, 0, 0)},
+         -1, {"SWIPE_LEFT"}},
+    };
+    for (const row& r : rows) {
+        stroke s = no_stroke;
+        std::vector<std::string> got;
+        for (const frame_at& f : r.frames)
+            if (const auto end = after_frame(s, f.f, f.ms))
+                got.push_back(gesture_name(gesture_of(*end, span)));
+        if (r.quiet_at >= 0) {
+            EXPECT_EQ(quiet_left_ms(s, r.quiet_at) > 0, r.gestures.empty()) << r.name;
+            if (const auto end = after_quiet(s, r.quiet_at))
+                got.push_back(gesture_name(gesture_of(*end, span)));
+        }
+        EXPECT_EQ(got, std::vector<std::string>(r.gestures.begin(), r.gestures.end())) << r.name;
+        EXPECT_EQ(quiet_left_ms(s, 0) < 0, r.quiet_at < 0 || !r.gestures.empty()) << r.name << ": a timer left open";
+    }
+    // A narrow axis counts against its own span.
+    EXPECT_EQ(gesture_name(gesture_of({true, 0, 0, 10, -40}, {100, 4095})), "SWIPE_RIGHT");
+
+    struct named {
+        const char* text;
+        bool parses;
+    };
+    for (const named& n : std::vector<named>{{"SWIPE_LEFT", true}, {"SWIPE_DOWN", true}, {"TAP", true},
+                                             {"TAP@0,500", true}, {"TAP@-3,+4", false}, {"TAP@-3,4", true},
+                                             {"TAP@1,2,3", false}, {"TAP@", false}, {"TAP@,5", false},
+                                             {"TAP@99999999999,1", false}, {"swipe_left", false}, {"SWIPE", false},
+                                             {"TAPX", false}}) {
+        const auto code = parse_gesture(n.text);
+        EXPECT_EQ(code.has_value(), n.parses) << n.text;
+        if (code) {
+            EXPECT_EQ(gesture_name(*code), n.text) << n.text;
+        }
+    }
+
+    // Which button a gesture clicks.
+    struct click_row {
+        std::vector<const char*> maps; // empty: the default map
+        const char* gesture;
+        int button;
+    };
+    const std::vector<click_row> clicks = {
+        {{}, "SWIPE_LEFT", btn_left},
+        {{}, "SWIPE_UP", btn_left},
+        {{}, "SWIPE_RIGHT", btn_right},
+        {{}, "SWIPE_DOWN", btn_right},
+        {{}, "TAP@5,5", btn_none}, // taps are learnt, never guessed
+        {{}, "TAP", btn_none},
+        {{"TAP@0,500=left", "TAP@0,1012=right"}, "TAP@3,520", btn_left},
+        {{"TAP@0,500=left", "TAP@0,1012=right"}, "TAP@0,790", btn_right}, // nearer 1012 than 500
+        {{"TAP@0,200=right", "TAP@0,800=left"}, "TAP@4095,100", btn_right},
+        {{"TAP@0,500=left", "TAP=middle"}, "TAP@9,9", btn_left},     // a placed entry wins
+        {{"TAP@0,500=left", "TAP=middle"}, "TAP", btn_middle},       // a drag's tap has no place
+        {{"TAP=middle"}, "TAP@9,9", btn_middle},
+        {{"TAP@0,500=left"}, "TAP", btn_none},
+        {{"SWIPE_UP=wheel-down"}, "SWIPE_UP", btn_wheel_down},
+        {{"SWIPE_UP=wheel-down"}, "SWIPE_LEFT", btn_none},
+    };
+    for (const click_row& c : clicks) {
+        key_map map = default_map();
+        if (!c.maps.empty())
+            map.count = map.gesture_count = 0;
+        for (const char* m : c.maps)
+            ASSERT_EQ(add_mapping(map, m), map_error::none) << m;
+        EXPECT_EQ(button_of(map, *parse_gesture(c.gesture)), c.button) << c.gesture;
+    }
+    key_map twice{};
+    ASSERT_EQ(add_mapping(twice, "TAP@0,500=left"), map_error::none);
+    EXPECT_EQ(add_mapping(twice, "TAP@0,500=right"), map_error::twice);
+    EXPECT_EQ(add_mapping(twice, "TAP@0,501=right"), map_error::none);
+    const key_map moved = default_map(btn_wheel_down);
+    EXPECT_EQ(button_of(moved, swipe(gesture_kind::swipe_left)), btn_wheel_down);
+    EXPECT_EQ(button_of(moved, key_code(KEY_PAGEDOWN)), btn_wheel_down);
+    EXPECT_EQ(button_of(moved, key_code(KEY_PAGEUP)), btn_right);
+
+    // What a device's gestures come from, and whether it is a ring.
+    const input_caps drag = caps_of({{EV_KEY, BTN_LEFT}, {EV_KEY, BTN_RIGHT}, {EV_REL, REL_X}, {EV_REL, REL_Y},
+                                     {EV_REL, REL_WHEEL}}, false);
+    const input_caps presenter = caps_of({{EV_KEY, KEY_PAGEDOWN}, {EV_KEY, BTN_LEFT}, {EV_REL, REL_X}, {EV_REL, REL_Y}},
+                                         false);
+    const input_caps keys_and_touch = caps_of({{EV_KEY, KEY_VOLUMEUP}, {EV_KEY, BTN_TOUCH}, {EV_ABS, ABS_X},
+                                               {EV_ABS, ABS_Y}});
+    struct kind_row {
+        const char* name;
+        input_caps caps;
+        std::uint16_t bus;
+        gesture_source source;
+        touch_place place;
+    };
+    const std::vector<kind_row> kinds = {
+        {"a finger ring", finger_ring, BUS_BLUETOOTH, gesture_source::touch, touch_place::ring},
+        {"a USB dongle's finger", finger_ring, BUS_USB, gesture_source::touch, touch_place::ring},
+        {"the screen, on I2C", mt_only, BUS_I2C, gesture_source::touch, touch_place::built_in},
+        {"the screen, on SPI", direct_kind, BUS_SPI, gesture_source::touch, touch_place::built_in},
+        {"the screen, on the host", mt_only, BUS_HOST, gesture_source::touch, touch_place::built_in},
+        {"a screen on a bus that cannot tell", mt_only, BUS_VIRTUAL, gesture_source::touch, touch_place::unknown},
+        {"keys beside a touch on such a bus: a ring", keys_and_touch, BUS_VIRTUAL, gesture_source::touch,
+         touch_place::ring},
+        {"a pen ring", pen_caps, BUS_BLUETOOTH, gesture_source::touch, touch_place::ring},
+        {"the device's own pen", pen_caps, BUS_I2C, gesture_source::touch, touch_place::built_in},
+        {"a touchpad ring", pad_ring, BUS_BLUETOOTH, gesture_source::motion, touch_place::ring},
+        {"a drag ring, or a mouse", drag, BUS_BLUETOOTH, gesture_source::drag, touch_place::ring},
+        {"a presenter that is also a mouse: its buttons click", presenter, BUS_USB, gesture_source::none,
+         touch_place::ring},
+        {"multitouch whose contact is its tracking id", no_keys, BUS_I2C, gesture_source::touch, touch_place::built_in},
+        {"multitouch without any contact code", caps_of({{EV_ABS, ABS_MT_POSITION_X}, {EV_ABS, ABS_MT_POSITION_Y}}),
+         BUS_I2C, gesture_source::none, touch_place::built_in},
+        {"a keyboard", caps_of({{EV_KEY, KEY_A}}, false), BUS_USB, gesture_source::none, touch_place::ring},
+    };
+    for (const kind_row& k : kinds) {
+        EXPECT_EQ(source_of(k.caps), k.source) << k.name;
+        EXPECT_EQ(place_of(k.bus, k.caps), k.place) << k.name;
     }
 }
 

@@ -20,7 +20,7 @@ char lower(char c)
 device_identity identity_of(const libevdev* device)
 {
     return {or_empty(libevdev_get_name(device)), or_empty(libevdev_get_uniq(device)),
-            or_empty(libevdev_get_phys(device))};
+            or_empty(libevdev_get_phys(device)), static_cast<std::uint16_t>(libevdev_get_id_bustype(device))};
 }
 
 std::string physical_device(const device_identity& id)

@@ -2,6 +2,7 @@
 // and attachment, and which of them a remote's name on a command line means.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,7 @@ struct device_identity {
     std::string name; // as the driver names it (EVIOCGNAME)
     std::string uniq; // its unique id (EVIOCGUNIQ): a Bluetooth address, a serial number; often empty
     std::string phys; // where it is attached (EVIOCGPHYS): a USB port and interface, a Bluetooth adapter
+    std::uint16_t bus; // the bus it comes on (EVIOCGID: BUS_BLUETOOTH, BUS_USB, BUS_I2C, ...)
 };
 
 [[nodiscard]] device_identity identity_of(const libevdev* device);

@@ -114,17 +114,27 @@ std::vector<found_list<process>> holders_of_each(const std::vector<dev_t>& rdevs
     return found;
 }
 
-bool started_with(int pid, std::string_view option)
+std::vector<std::string> arguments_of(int pid)
 {
     const kernel_file cmdline = read_kernel_file("/proc/" + std::to_string(pid) + "/cmdline", 4096);
     // The arguments, each ended by a NUL; the program's name first.
+    std::vector<std::string> args;
     std::string_view rest = cmdline.text;
     for (bool first = true; !rest.empty(); first = false) {
         const std::string_view arg = rest.substr(0, rest.find('\0'));
         rest.remove_prefix(std::min(rest.size(), arg.size() + 1));
-        if (!first && arg == "--")
+        if (!first)
+            args.emplace_back(arg);
+    }
+    return args;
+}
+
+bool started_with(int pid, std::string_view option)
+{
+    for (const std::string& arg : arguments_of(pid)) {
+        if (arg == "--")
             return false;
-        if (!first && arg == option)
+        if (arg == option)
             return true;
     }
     return false;

@@ -20,6 +20,10 @@ struct process {
 // holders_of for each of rdevs, in one pass over /proc.
 [[nodiscard]] std::vector<found_list<process>> holders_of_each(const std::vector<dev_t>& rdevs);
 
+// The process's arguments after its program's name (/proc/PID/cmdline);
+// empty when they cannot be read.
+[[nodiscard]] std::vector<std::string> arguments_of(int pid);
+
 // True when the process was started with option among its arguments
 // (/proc/PID/cmdline), before any "--" that ends its options.
 [[nodiscard]] bool started_with(int pid, std::string_view option);

@@ -2,6 +2,7 @@
 // page turning, and maps given as CODE=BUTTON.
 #pragma once
 
+#include "gesture/decide/gesture.hpp"
 #include "keymap/code.hpp"
 #include "mouse/mouse.hpp"
 
@@ -17,11 +18,20 @@ struct mapping {
     int button;
 };
 
+// gesture clicks button: a ring's swipe or tap.
+struct gesture_mapping {
+    gesture_code gesture;
+    int button;
+};
+
 constexpr std::size_t map_capacity = 64;
+constexpr std::size_t gesture_capacity = 16;
 
 struct key_map {
     std::array<mapping, map_capacity> entries;
     std::size_t count;
+    std::array<gesture_mapping, gesture_capacity> gestures;
+    std::size_t gesture_count;
 };
 
 // What page turners, camera-shutter and media remotes and small gamepads
@@ -66,10 +76,33 @@ constexpr std::array default_mappings{
 };
 static_assert(default_mappings.size() <= map_capacity);
 
-[[nodiscard]] key_map default_map();
+// A ring's swipes, in its own axes: a finger pushing the page onward moves
+// left or up, as a hand turns a page; a phone app that scrolls reads the
+// same strokes as "next". Taps have none: rings disagree on which place
+// means which page, so they are learnt (tapbridge-setup --learn).
+constexpr std::array default_gesture_mappings{
+    gesture_mapping{swipe(gesture_kind::swipe_left), btn_left},
+    gesture_mapping{swipe(gesture_kind::swipe_up), btn_left},
+    gesture_mapping{swipe(gesture_kind::swipe_right), btn_right},
+    gesture_mapping{swipe(gesture_kind::swipe_down), btn_right},
+};
+static_assert(default_gesture_mappings.size() <= gesture_capacity);
+
+// The default map, its next-page entries on next_page: left, unless
+// tapbridge's point 1 is off (wheel-down then turns to the next page).
+[[nodiscard]] key_map default_map(int next_page = btn_left);
 
 // The button code clicks, or btn_none when the map leaves it out.
 [[nodiscard]] int button_of(const key_map& map, input_code code);
+
+// The button a gesture clicks, or btn_none. A swipe clicks its own entry.
+// A tap with a place clicks the TAP@ entry nearest to it (plain distance in
+// the ring's units) where the map has any, else the TAP entry; a tap
+// without a place (a drag or touchpad ring's) only the TAP entry.
+[[nodiscard]] int button_of(const key_map& map, const gesture_code& gesture);
+
+// True when the map has an entry for any gesture: a ring's strokes then click.
+[[nodiscard]] bool maps_gestures(const key_map& map);
 
 // "left", "right", "middle", "wheel-up", "wheel-down", as tapbridge-remote's
 // --map takes them.
@@ -78,6 +111,7 @@ static_assert(default_mappings.size() <= map_capacity);
 
 enum class map_error { none, no_equals, unknown_code, unknown_button, twice, full };
 
-// Adds CODE=BUTTON to map. A code may be given once, any number of codes
+// Adds CODE=BUTTON to map, CODE a key's, a hat end's or a gesture's name
+// (SWIPE_LEFT, TAP, TAP@X,Y). A code may be given once, any number of codes
 // may click one button.
 [[nodiscard]] map_error add_mapping(key_map& map, std::string_view text);

@@ -15,7 +15,9 @@ int own_button(input_code code)
     }
 }
 
-mouse_action click(int button)
+} // namespace
+
+mouse_action click_of(int button)
 {
     if (button == btn_wheel_up)
         return {btn_none, 1};
@@ -23,8 +25,6 @@ mouse_action click(int button)
         return {btn_none, -1};
     return {button, 0};
 }
-
-} // namespace
 
 std::optional<input_code> press_of(std::uint16_t type, std::uint16_t code, std::int32_t value, std::int32_t previous)
 {
@@ -40,8 +40,8 @@ mouse_action action_of(const key_map& map, bool grabbed, std::uint16_t type, std
 {
     if (const auto press = press_of(type, code, value, previous)) {
         if (const int button = button_of(map, *press); button != btn_none)
-            return click(button);
-        return grabbed ? click(own_button(*press)) : mouse_action{};
+            return click_of(button);
+        return grabbed ? click_of(own_button(*press)) : mouse_action{};
     }
     if (grabbed && type == EV_REL && code == REL_WHEEL)
         return {btn_none, value};

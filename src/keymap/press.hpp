@@ -23,6 +23,9 @@ struct mouse_action {
     friend bool operator==(const mouse_action&, const mouse_action&) = default;
 };
 
+// One click of button, or one wheel detent for wheel-up and wheel-down.
+[[nodiscard]] mouse_action click_of(int button);
+
 // What the event does, the map deciding first. While the remote is
 // grabbed, mousedev no longer sees it: where it is also a mouse, its own
 // left, right and middle buttons and its wheel then go on through the

@@ -4,6 +4,7 @@
 #include "text/printable.hpp"
 #include "text/shell_word.hpp"
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -21,7 +22,8 @@ std::string map_problem(map_error error, std::string_view text)
     case map_error::no_equals: return given + ": give CODE=BUTTON, for instance --map KEY_PAGEDOWN=left";
     case map_error::unknown_code:
         return given + ": no such code; give the kernel's name of a key or button (KEY_ENTER, BTN_TR), a hat end "
-                       "(ABS_HAT0X+, ABS_HAT0X-) or a key's number (115)";
+                       "(ABS_HAT0X+, ABS_HAT0X-), a key's number (115) or a ring's gesture (SWIPE_LEFT, "
+                       "SWIPE_RIGHT, SWIPE_UP, SWIPE_DOWN, TAP, TAP@X,Y)";
     case map_error::unknown_button:
         return given + ": no such button; give left, right, middle, wheel-up or wheel-down";
     case map_error::twice: return given + ": that code is mapped already; give each code once";
@@ -35,8 +37,9 @@ std::string map_problem(map_error error, std::string_view text)
 
 remote_args parse_remote_args(const std::vector<std::string_view>& args)
 {
-    remote_args parsed{false, false, true, false, {}, {}, {}, {}};
+    remote_args parsed{false, false, true, false, false, {}, {}, {}, {}};
     bool remote_given = false;
+    std::optional<int> next_page;
     bool options_done = false; // after "--", a name that starts with '-' is a name
     for (std::size_t i = 0; i < args.size() && parsed.error.empty(); ++i) {
         const std::string_view arg = args[i];
@@ -54,6 +57,19 @@ remote_args parse_remote_args(const std::vector<std::string_view>& args)
             return parsed;
         } else if (arg == "--no-grab") {
             parsed.grab = false;
+        } else if (arg == "--take-screen") {
+            parsed.take_screen = true;
+        } else if (arg == "--next-page" || arg.starts_with("--next-page=")) {
+            const bool joined = arg.starts_with("--next-page=");
+            if (!joined && i + 1 == args.size()) {
+                parsed.error = "--next-page needs BUTTON";
+                break;
+            }
+            const std::string_view word = joined ? arg.substr(12) : args[++i];
+            next_page = parse_button(word);
+            if (!next_page)
+                parsed.error = "--next-page " + quoted(word) + ": no such button; give left, right, middle, "
+                               "wheel-up or wheel-down";
         } else if (arg == "--map" || arg.starts_with("--map=")) {
             const bool joined = arg.starts_with("--map=");
             if (!joined && i + 1 == args.size()) {
@@ -72,8 +88,13 @@ remote_args parse_remote_args(const std::vector<std::string_view>& args)
         parsed.error = "no REMOTE given: its event node, its name or its unique id, as tapbridge-setup prints them";
     if (parsed.error.empty() && parsed.remote.empty())
         parsed.error = "REMOTE is empty";
+    if (parsed.error.empty() && parsed.given_map && next_page)
+        parsed.error = "--next-page moves the default map's next page; with --map, give the button in each "
+                       "CODE=BUTTON instead";
+    if (parsed.error.empty() && parsed.take_screen && !parsed.remote.starts_with('/'))
+        parsed.error = "--take-screen takes only a node given by its path (/dev/input/eventN), never a name";
     if (parsed.error.empty() && !parsed.given_map)
-        parsed.map = default_map();
+        parsed.map = default_map(next_page.value_or(btn_left));
     return parsed;
 }
 

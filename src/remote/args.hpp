@@ -12,6 +12,7 @@ struct remote_args {
     bool version;
     bool grab;         // false with --no-grab
     bool given_map;    // --map given: the default map is replaced
+    bool take_screen;  // --take-screen: the node given may look like the device's own touch screen or pen
     key_map map;
     std::string remote; // a path (starting with '/'), a name or a unique id
     std::string error;  // a usage error, in the user's terms; empty when the line is fine

@@ -3,12 +3,14 @@
 #include "input/evdev_node.hpp"
 #include "input/identity.hpp"
 #include "input/processes.hpp"
+#include "gesture/decide/place.hpp"
 #include "keymap/press.hpp"
 #include "remote/scan.hpp"
 #include "text/printable.hpp"
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdint>
@@ -47,10 +49,11 @@ std::string node_key(const candidate& c)
     return c.path + ' ' + std::to_string(c.rdev);
 }
 
+// The device number tells a node: a remote given by another path to it (a
+// by-id link) is found again under its eventN by the next scan.
 bool is_taken(const server& s, const candidate& c)
 {
-    return std::any_of(s.nodes.begin(), s.nodes.end(),
-                       [&](const taken_node& n) { return n.path == c.path && n.rdev == c.rdev; });
+    return std::any_of(s.nodes.begin(), s.nodes.end(), [&](const taken_node& n) { return n.rdev == c.rdev; });
 }
 
 // A taken node that a scan no longer lists is going away: the kernel takes
@@ -99,6 +102,13 @@ std::string misfit_text(const server& s, const fit_verdict& fit, const candidate
     switch (fit.kind) {
     case fit_kind::fits: break;
     case fit_kind::undeclared:
+        if (fit.gesture) {
+            const std::string name = gesture_name(*fit.gesture);
+            return "--map " + name + ": " + device_text(first) +
+                   (fit.gesture->placed ? " gives no positions to tap at, so it never makes " + name
+                                        : " makes no gestures (no touch, pen, drag or motion)") +
+                   "; tapbridge-setup lists what it sends";
+        }
         return "--map " + code + ": " + device_text(first) + " does not declare " + code +
                ", so it never sends it; tapbridge-setup lists the codes that it declares";
     case fit_kind::nothing_mapped:
@@ -108,6 +118,9 @@ std::string misfit_text(const server& s, const fit_verdict& fit, const candidate
                               "tapbridge-remote") +
                ": give its codes with --map CODE=BUTTON";
     case fit_kind::taps_twice:
+        if (fit.gesture)
+            return "--no-grab with a ring's gestures on " + device_text(first) + ": mousedev itself makes a click of " +
+                   code + " on this device at each touch, so each gesture would tap twice; leave out --no-grab";
         return "--no-grab with " + code + " on " + device_text(first) + ": mousedev itself makes a click of " +
                code + " on this device, so each press would tap twice; leave out --no-grab, or map another code";
     }
@@ -121,10 +134,32 @@ found_list<process> other_servers(dev_t rdev)
     return holders;
 }
 
+// A node tapbridge itself holds open is the touch screen it writes its taps
+// to: taking it would feed tapbridge's own taps back as clicks.
+found_list<process> tapbridges_on(dev_t rdev)
+{
+    found_list<process> holders = holders_of(rdev);
+    std::erase_if(holders.items, [](const process& p) { return p.name != "tapbridge"; });
+    return holders;
+}
+
 std::string grabbed_text(const candidate& c)
 {
     return device_text(c) + " is grabbed by another process (open by " + process_list(holders_of(c.rdev)) +
            "), which takes all its presses; stop that program first";
+}
+
+// Why a touch device is left alone: the device's own screen or pen, or one
+// whose bus cannot tell it from a ring.
+std::string screen_text(const server& s, const candidate& c)
+{
+    const std::string named = '"' + printable(s.want.given) + '"';
+    if (place_of(c.id.bus, c.caps) == touch_place::built_in)
+        return named + " is a touch screen: tapbridge taps it, and it is no remote";
+    char bus[8];
+    std::snprintf(bus, sizeof bus, "0x%02x", c.id.bus);
+    return named + " may be the device's own touch screen or pen (its bus, " + bus + ", is neither Bluetooth nor "
+           "USB): if it is a ring, give its node with --take-screen";
 }
 
 // Takes one node: 0, or at start the status that ends the program (later
@@ -144,6 +179,9 @@ int attach(server& s, const candidate& c, bool at_start, bool dry)
     if (const found_list<process> others = other_servers(c.rdev); !others.items.empty())
         return refuse(status_busy, "another tapbridge-remote already serves " + device_text(c) + " (" +
                                        process_list(others) + "); one is enough");
+    if (const found_list<process> writers = tapbridges_on(c.rdev); !writers.items.empty())
+        return refuse(status_no_remote, device_text(c) + " is the touch screen that tapbridge writes its taps to (" +
+                                            process_list(writers) + "): it is no ring");
     input_node node = open_input(c.path);
     if (node.outcome != open_outcome::ok)
         return 0; // gone since the scan: its removal is no news
@@ -156,7 +194,8 @@ int attach(server& s, const candidate& c, bool at_start, bool dry)
         close_input(node);
         return refuse(status_busy, grabbed_text(c));
     }
-    s.nodes.push_back({c.path, c.rdev, node.fd, node.device, c.id.name, s.args.grab});
+    s.nodes.push_back({c.path, c.rdev, node.fd, node.device, c.id.name, s.args.grab, frame_reader_for(node.device),
+                       no_stroke, spans_of(node.device)});
     line("attached " + device_text(c) + (s.args.grab ? ", grabbed: " : ", shared: ") +
          clicks_text(s.args.map, s.args.grab, c.caps));
     return 0;
@@ -186,8 +225,7 @@ int take(server& s, bool at_start, const std::vector<candidate>& all, bool dry =
             line("waiting for " + named + ": not there yet; it is taken as soon as it appears");
         return 0;
     case pick_kind::several: return end_or_say(status_no_remote, several_text(s, all, p));
-    case pick_kind::touch_screen:
-        return end_or_say(status_no_remote, named + " is a touch screen: tapbridge taps it, and it is no remote");
+    case pick_kind::touch_screen: return end_or_say(status_no_remote, screen_text(s, all[p.nodes.front()]));
     case pick_kind::virtual_mouse:
         return end_or_say(status_no_remote, named + " is a tapbridge-remote virtual mouse: taking it would loop "
                                                     "its clicks back");
@@ -239,9 +277,42 @@ void detach(server& s, std::size_t i)
 
 enum class read_outcome { fine, gone, failed };
 
+std::int64_t now_ms()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A ring's BTN_TOUCH or BTN_LEFT begins and ends its strokes: no click of
+// its own.
+bool contact_key(const taken_node& n, const input_event& e)
+{
+    return e.type == EV_KEY && (e.code == BTN_TOUCH || e.code == BTN_LEFT) &&
+           (n.frames.source == gesture_source::touch || n.frames.source == gesture_source::drag);
+}
+
+// The click of the gesture a stroke made, at the frame that ends it.
+mouse_action stroke_action(const server& s, taken_node& n, const input_event& e)
+{
+    stroke_frame frame{};
+    if (n.frames.source == gesture_source::none || !take_event(n.frames, n.device, e, frame))
+        return {};
+    const auto end = after_frame(n.under_way, frame, now_ms());
+    return end ? click_of(button_of(s.args.map, gesture_of(*end, n.spans))) : mouse_action{};
+}
+
+int send(const server& s, const mouse_action& action, std::string& why)
+{
+    const int error = send_action(s.mouse, action);
+    if (error)
+        why = "cannot write to the virtual mouse " + printable(s.mouse.node) + ": " + std::strerror(error);
+    return error;
+}
+
 // Reads what the node has, through libevdev: after the kernel's queue
 // overflowed (SYN_DROPPED), libevdev brings the state back, and a key
-// that reads as down then counts as one press.
+// that reads as down then counts as one press, a ring's contact that
+// reads as lifted as its stroke's lift.
 read_outcome read_node(server& s, taken_node& n, std::string& why)
 {
     unsigned flag = LIBEVDEV_READ_FLAG_NORMAL;
@@ -266,12 +337,34 @@ read_outcome read_node(server& s, taken_node& n, std::string& why)
         // and libevdev's resync only what changed: the hat's value before
         // was another, and a 1 or -1 is always a press.
         constexpr std::int32_t previous = 0;
-        const mouse_action action = action_of(s.args.map, n.grabbed, e.type, e.code, e.value, previous);
-        if (const int error = send_action(s.mouse, action)) {
-            why = "cannot write to the virtual mouse " + printable(s.mouse.node) + ": " + std::strerror(error);
+        const mouse_action action = contact_key(n, e) ? mouse_action{}
+                                                      : action_of(s.args.map, n.grabbed, e.type, e.code, e.value, previous);
+        if (send(s, action, why) || send(s, stroke_action(s, n, e), why))
             return read_outcome::failed;
-        }
     }
+}
+
+// Milliseconds until the first open burst of motion ends, or -1 (no
+// timer) while none is open.
+int quiet_timeout(const server& s)
+{
+    std::int64_t least = -1;
+    const std::int64_t now = now_ms();
+    for (const taken_node& n : s.nodes)
+        if (const std::int64_t left = quiet_left_ms(n.under_way, now); left >= 0 && (least < 0 || left < least))
+            least = left;
+    return static_cast<int>(least);
+}
+
+// Clicks the bursts that have been quiet long enough.
+int end_quiet_bursts(server& s, std::string& why)
+{
+    const std::int64_t now = now_ms();
+    for (taken_node& n : s.nodes)
+        if (const auto end = after_quiet(n.under_way, now))
+            if (const int error = send(s, click_of(button_of(s.args.map, gesture_of(*end, n.spans))), why))
+                return error;
+    return 0;
 }
 
 // A node made in /dev/input or moved there under its final name (as a
@@ -336,8 +429,10 @@ int loop(server& s)
         std::vector<pollfd> fds{{s.signals, POLLIN, 0}, {s.notify, POLLIN, 0}};
         for (const taken_node& n : s.nodes)
             fds.push_back({n.fd, POLLIN, 0});
-        // No timeout: idle, nothing wakes it but a press, a node come or gone or a signal.
-        if (poll(fds.data(), fds.size(), -1) < 0) {
+        // No timeout at idle: nothing wakes it but a press, a node come or
+        // gone or a signal. Only a ring's open burst of motion needs its quiet
+        // gap timed.
+        if (poll(fds.data(), fds.size(), quiet_timeout(s)) < 0) {
             if (errno == EINTR)
                 continue;
             error_line(std::string("poll: ") + std::strerror(errno));
@@ -369,6 +464,11 @@ int loop(server& s)
                 shut_down(s);
                 return status_io;
             }
+        }
+        if (std::string why; end_quiet_bursts(s, why)) {
+            error_line(why);
+            shut_down(s);
+            return status_io;
         }
         if (fds[1].revents && read_notices(s))
             look = true;
@@ -423,7 +523,7 @@ int start_watching(server& s)
 
 int serve(const remote_args& args)
 {
-    server s{args, {args.remote, std::nullopt}, {nullptr, 0, {}}, {}, {}, {}, -1, -1, -1, -1};
+    server s{args, {args.remote, std::nullopt, args.take_screen}, {nullptr, 0, {}}, {}, {}, {}, -1, -1, -1, -1};
     // Watching first: a remote that appears while the first scan runs is
     // announced all the same.
     if (const int status = start_watching(s))

@@ -2,6 +2,7 @@
 // mouse clicked, the remote followed as it comes and goes.
 #pragma once
 
+#include "gesture/read/frames.hpp"
 #include "remote/args.hpp"
 #include "remote/choose.hpp"
 #include "remote/virtual_mouse.hpp"
@@ -26,6 +27,9 @@ struct taken_node {
     libevdev* device;
     std::string name;
     bool grabbed;
+    frame_reader frames; // a ring's events as frames of its strokes
+    stroke under_way;    // the stroke under way
+    axis_spans spans;    // what its swipes are measured against
 };
 
 struct server {

@@ -26,9 +26,11 @@ struct touch_screen {
     probed fed;               // mousedev has a mouseN handler on the device
     found_list<process> holders; // other processes with the node open
     bool grabbed;             // another process holds EVIOCGRAB on it
+    std::uint16_t bus;        // BUS_I2C, BUS_SPI, ...: a built-in screen's, or one that cannot tell
 };
 
-// An input device that is no touch screen: a mouse, a keyboard, a remote,
+// An input device that is no touch screen of the device's own (a ring with
+// multitouch positions is one of these): a mouse, a keyboard, a remote,
 // a gamepad, a button.
 struct input_device {
     std::string node;
@@ -92,6 +94,7 @@ struct system_facts {
     found_list<process> tapbridges;   // tapbridge processes running now
     found_list<process> remote_programs; // tapbridge-remote processes running now
     std::vector<int> sharing_remotes;  // of those, the ones that share their remote (--no-grab): they grab nothing
+    std::vector<std::string> running_line; // the first running tapbridge's arguments; empty when none or unknown
     uinput_facts uinput;
     display_facts display;
     std::string nodes_hidden;         // why /dev/input could not be looked at whole; empty when it could

@@ -24,3 +24,13 @@ std::optional<int> parse_pid(std::string_view name)
         return std::nullopt;
     return pid;
 }
+
+std::optional<int> parse_int(std::string_view text)
+{
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc{} || stop != end)
+        return std::nullopt;
+    return value;
+}

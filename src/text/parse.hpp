@@ -12,3 +12,7 @@
 
 // A process id from a /proc entry's name; empty for any other name.
 [[nodiscard]] std::optional<int> parse_pid(std::string_view name);
+
+// The decimal int that is the whole of text, a leading '-' allowed; empty
+// for anything else, or a number that does not fit.
+[[nodiscard]] std::optional<int> parse_int(std::string_view text);

@@ -112,13 +112,20 @@ std::string runline_step(world& w, const std::string& rest)
         shell = "/bin/" + name;
         more = tail;
     }
+    std::string with;
+    if (auto [word, after] = first_word(more); word == "with") {
+        auto [text, tail] = first_word(after);
+        with = text;
+        more = tail;
+    }
     const auto [from, prefix] = first_word(more);
     const program* source = find_program(w, from);
     if (!source || prefix.empty() || shell == "/bin/")
-        return "runline ID [in SHELL] FROM PREFIX: FROM must be a program of this scenario";
+        return "runline ID [in SHELL] [with WORD] FROM PREFIX: FROM must be a program of this scenario";
     for (auto line = source->lines.rbegin(); line != source->lines.rend(); ++line) {
         const auto first = line->find_first_not_of(' ');
-        if (first == std::string::npos || line->compare(first, prefix.size(), prefix) != 0)
+        if (first == std::string::npos || line->compare(first, prefix.size(), prefix) != 0 ||
+            line->find(with) == std::string::npos)
             continue;
         // A label ("run:") is no part of the line it introduces.
         std::string command = line->substr(first);
@@ -126,7 +133,7 @@ std::string runline_step(world& w, const std::string& rest)
             command = command.substr(std::min(command.size(), command.find_first_not_of(' ', prefix.size())));
         return start(w, {id, command, std::nullopt, true, shell});
     }
-    return from + " printed no line starting with " + prefix;
+    return from + " printed no line starting with " + prefix + (with.empty() ? "" : " with " + with);
 }
 
 std::string sh_step(world& w, const std::string& command)

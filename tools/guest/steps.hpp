@@ -50,11 +50,11 @@
 //   run ID [as UID] [notty] COMMAND  COMMAND by sh -c on a terminal of its own, in the
 //                                    background; $TOUCH and $MOUSE name the event nodes.
 //                                    notty: with no terminal at all, as a boot script runs
-//   runline ID [in SHELL] FROM PREFIX
+//   runline ID [in SHELL] [with WORD] FROM PREFIX
 //                                    runs, as ID, the last line FROM printed that starts
-//                                    with PREFIX (leading blanks ignored), as printed, by
-//                                    /bin/SHELL -c (default sh: busybox); a PREFIX that
-//                                    ends in ':' is a label, left out
+//                                    with PREFIX (leading blanks ignored) and holds WORD, as
+//                                    printed, by /bin/SHELL -c (default sh: busybox); a
+//                                    PREFIX that ends in ':' is a label, left out
 //   sh COMMAND                       runs COMMAND by sh -c to its end (state changes)
 //   mouse TOKENS                     L1 L0 R1 R0 M1 M0 X<n> Y<n> W<n> S (see devices.hpp)
 //   paced MS COUNT TOKENS            the mouse TOKENS COUNT times, one every MS ms (0: at once)

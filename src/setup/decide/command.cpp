@@ -17,11 +17,24 @@ std::string x_mode_line(std::string_view program, std::string_view node, std::st
     return shell_word("DISPLAY=" + std::string(display)) + ' ' + command_line(program, node, x_mode, points);
 }
 
-std::string remote_command_line(std::string_view program, const std::vector<mapping>& maps, std::string_view remote)
+std::string map_text(input_code code, int button)
+{
+    return code_name(code) + '=' + button_word(button);
+}
+
+std::string map_text(const gesture_code& gesture, int button)
+{
+    return gesture_name(gesture) + '=' + button_word(button);
+}
+
+std::string remote_command_line(std::string_view program, const std::vector<std::string>& maps, int next_page,
+                                std::string_view remote)
 {
     std::string line = shell_word(program);
-    for (const mapping& m : maps)
-        line += " --map " + shell_word(code_name(m.code) + '=' + button_word(m.button));
+    if (maps.empty() && next_page != btn_left)
+        line += std::string(" --next-page ") + button_word(next_page);
+    for (const std::string& m : maps)
+        line += " --map " + shell_word(m);
     // A name that starts with '-' would be read as an option: "--" ends them.
     return line + (remote.starts_with('-') ? " -- " : " ") + shell_word(remote);
 }

@@ -22,10 +22,16 @@ constexpr int touch_mode = 0;
 [[nodiscard]] std::string x_mode_line(std::string_view program, std::string_view node, std::string_view display,
                                       const point_set& points);
 
-// A tapbridge-remote line: program, a --map for each of maps, and the
-// remote as remote_argument() names it, after "--" where it starts with '-'.
-[[nodiscard]] std::string remote_command_line(std::string_view program, const std::vector<mapping>& maps,
-                                              std::string_view remote);
+// "CODE=BUTTON" as --map takes it: a key's or hat's, or a gesture's.
+[[nodiscard]] std::string map_text(input_code code, int button);
+[[nodiscard]] std::string map_text(const gesture_code& gesture, int button);
+
+// A tapbridge-remote line: program, a --map for each of maps (CODE=BUTTON),
+// or with none the default map, its next page on next_page (--next-page
+// where that is not left), and the remote as remote_argument() names it,
+// after "--" where it starts with '-'.
+[[nodiscard]] std::string remote_command_line(std::string_view program, const std::vector<std::string>& maps,
+                                              int next_page, std::string_view remote);
 
 // The screen's node as a printed line names it: the path given, unless it
 // ends in a line break, which no line can hold; then the kernel's own node

@@ -1,5 +1,8 @@
 #include "setup/decide/mousedev.hpp"
 
+#include "gesture/decide/place.hpp"
+#include "setup/decide/mice.hpp"
+
 #include <algorithm>
 
 namespace {
@@ -17,6 +20,19 @@ bool presses_left(const input_caps& caps, const probed& fed, const tap_time_fact
 bool touch_clicks(const input_caps& caps)
 {
     return caps.keys[BTN_TOUCH];
+}
+
+// A ring's touches are no clicks its user means: fed as a touchpad, the
+// short ones (its taps and quick swipes) come back as left clicks too,
+// until tap_time is 0. Served by tapbridge-remote, it is grabbed, and
+// mousedev gets none of them.
+bool touches_click(const system_facts& facts, const input_device& d)
+{
+    if (!touch_clicks(d.caps) || grabbed_by_remote_program(facts, d))
+        return false;
+    const bool ring = place_of(d.id.bus, d.caps) == touch_place::ring;
+    return presses_left(d.caps, d.fed, facts.tap_time) ||
+           (ring && echo_of(d.caps, d.fed, facts.tap_time) == echo_kind::touchpad_clicks);
 }
 
 } // namespace
@@ -52,7 +68,7 @@ std::optional<left_clicker> left_clicker_for(const system_facts& facts, const to
         if (s.node != screen.node && left_must_stay_off(s, facts.tap_time))
             return left_clicker{s.node, s.name, false};
     for (const input_device& d : facts.others)
-        if (touch_clicks(d.caps) && presses_left(d.caps, d.fed, facts.tap_time))
+        if (touches_click(facts, d))
             return left_clicker{d.node, d.id.name, false};
     return std::nullopt;
 }

@@ -3,7 +3,12 @@
 #include "setup/decide/traps.hpp"
 #include "text/shell_word.hpp"
 
+#include "gesture/decide/place.hpp"
+#include "setup/decide/choose.hpp"
+#include "setup/decide/mousedev.hpp"
+
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -27,10 +32,28 @@ bool names_only(std::string_view argument, const input_device& device, const std
 
 } // namespace
 
+ring_shape ring_shape_of(const input_device& device)
+{
+    if (is_virtual_mouse(device.id))
+        return ring_shape::none;
+    const bool ring = place_of(device.id.bus, device.caps) == touch_place::ring;
+    switch (source_of(device.caps)) {
+    case gesture_source::none: return ring_shape::none;
+    case gesture_source::touch: return ring ? ring_shape::touch : ring_shape::none;
+    // Nothing built in only moves without a button: a touchpad ring.
+    case gesture_source::motion: return ring_shape::motion;
+    // A mouse that comes on Bluetooth or USB may as well be a ring that drags.
+    case gesture_source::drag: return ring ? ring_shape::drag : ring_shape::none;
+    }
+    return ring_shape::none;
+}
+
 bool is_remote(const input_device& device)
 {
     if (is_virtual_mouse(device.id))
         return false;
+    if (ring_shape_of(device) != ring_shape::none)
+        return true;
     for (std::size_t code = 0; code < device.caps.keys.size(); ++code)
         if (device.caps.keys[code] && !own_pointer_key(code))
             return true;
@@ -47,6 +70,20 @@ std::vector<mapping> page_codes(const input_caps& caps)
         if (declares_code(caps, m.code))
             codes.push_back(m);
     return codes;
+}
+
+bool left_off_in(const std::vector<std::string>& line)
+{
+    // NODE MODE X1 Y1 ...: tapbridge reads its numbers with atoi.
+    return line.size() >= 4 && (std::atoi(line[2].c_str()) < 0 || std::atoi(line[3].c_str()) < 0);
+}
+
+int next_page_button(const system_facts& facts)
+{
+    if (!facts.running_line.empty())
+        return left_off_in(facts.running_line) ? btn_wheel_down : btn_left;
+    const auto best = best_screen(facts.screens);
+    return best && left_clicker_for(facts, facts.screens[*best]) ? btn_wheel_down : btn_left;
 }
 
 std::string remote_argument(const input_device& device, const std::vector<input_device>& others)
@@ -78,7 +115,8 @@ std::vector<listed_remote> listed_remotes(const system_facts& facts)
     for (const input_device& d : facts.others) {
         if (!is_remote(d))
             continue;
-        listed_remote r{&d, !page_codes(d.caps).empty(), false, {}};
+        const ring_shape ring = ring_shape_of(d);
+        listed_remote r{&d, !page_codes(d.caps).empty() || ring != ring_shape::none, ring, false, {}};
         for (remote_trap t : remote_traps(facts, d)) {
             if (t == remote_trap::served)
                 r.served = true;

@@ -1,5 +1,6 @@
 #include "setup/decide/traps.hpp"
 
+#include "gesture/decide/place.hpp"
 #include "setup/decide/mice.hpp"
 #include "setup/decide/mousedev.hpp"
 #include "setup/decide/records.hpp"
@@ -47,6 +48,10 @@ std::vector<trap> traps_for(const system_facts& facts, const touch_screen& scree
         traps.push_back(trap::layout_merged);
     if (std::none_of(points.begin(), points.end(), [](point p) { return point_enabled(p.x, p.y); }))
         traps.push_back(trap::all_points_off);
+    if (place_of(screen.bus, screen.caps) != touch_place::built_in &&
+        std::any_of(facts.screens.begin(), facts.screens.end(),
+                    [&](const touch_screen& s) { return s.node != screen.node; }))
+        traps.push_back(trap::may_be_ring);
     return traps;
 }
 

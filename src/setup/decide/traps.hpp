@@ -20,6 +20,7 @@ enum class trap {
     flat_range,        // an axis spans one value: every point lands on it
     layout_merged,     // the default layout puts two purposes on one point: too little range at 0 or above
     all_points_off,    // the line taps nothing
+    may_be_ring,       // the screen's bus cannot tell it from a ring, and another screen is there too
 };
 
 // Facts the line rests on that could not be learnt.

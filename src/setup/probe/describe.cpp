@@ -25,6 +25,7 @@ touch_screen describe(const std::string& path, const input_node& node)
     screen.x = axis_of(node.device, ABS_MT_POSITION_X);
     screen.y = axis_of(node.device, ABS_MT_POSITION_Y);
     screen.fed = fed_by_mousedev(node.rdev);
+    screen.bus = static_cast<std::uint16_t>(libevdev_get_id_bustype(node.device));
     return screen;
 }
 

@@ -1,5 +1,6 @@
 #include "setup/probe/gather.hpp"
 
+#include "gesture/decide/place.hpp"
 #include "input/evdev_node.hpp"
 #include "input/event_nodes.hpp"
 #include "input/processes.hpp"
@@ -31,7 +32,11 @@ system_facts gather_facts(grab_probe grabs, bool probe_x)
                 facts.unopened_advice = printable(path) + ": " + failure_text(node.outcome, node.error);
             continue;
         }
-        if (is_touch_screen(caps_of(node.device))) {
+        const input_caps caps = caps_of(node.device);
+        const auto bus = static_cast<std::uint16_t>(libevdev_get_id_bustype(node.device));
+        // A ring that pretends to be a finger has multitouch positions too,
+        // but comes on Bluetooth or USB: it is a remote, never the screen.
+        if (is_touch_screen(caps) && place_of(bus, caps) != touch_place::ring) {
             touch_screen screen = describe(path, node);
             screen.grabbed = grabs == grab_probe::all && grabbed_by_other(node);
             facts.screens.push_back(screen);
@@ -40,8 +45,10 @@ system_facts gather_facts(grab_probe grabs, bool probe_x)
             input_device device = describe_device(path, node);
             // Whose grab keeps a mouse from mousedev, or a remote from
             // tapbridge-remote, matters; a grab of anything else does not.
-            const bool wanted = grabs == grab_probe::all ? device.fed.state != tri::no || is_remote(device)
-                                                         : grabs == grab_probe::remotes && is_remote(device);
+            // A ring is a remote too, and so is whatever it pretends to be.
+            const bool remote = is_remote(device) || source_of(caps) != gesture_source::none;
+            const bool wanted = grabs == grab_probe::all ? device.fed.state != tri::no || remote
+                                                         : grabs == grab_probe::remotes && remote;
             device.grabbed = wanted && grabbed_by_other(node);
             facts.others.push_back(device);
             other_numbers.push_back(node.rdev);
@@ -59,6 +66,8 @@ system_facts gather_facts(grab_probe grabs, bool probe_x)
     facts.mice_node = probe_mice();
     facts.tap_time = read_tap_time();
     facts.tapbridges = processes_named("tapbridge");
+    if (!facts.tapbridges.items.empty())
+        facts.running_line = arguments_of(facts.tapbridges.items.front().pid);
     facts.remote_programs = processes_named(remote_program_comm);
     for (const process& p : facts.remote_programs.items)
         if (started_with(p.pid, "--no-grab"))

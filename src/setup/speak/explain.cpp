@@ -1,5 +1,6 @@
 #include "setup/speak/explain.hpp"
 
+#include "gesture/decide/place.hpp"
 #include "input/node_check.hpp"
 #include "mouse/mouse.hpp"
 #include "setup/decide/command.hpp"
@@ -108,8 +109,13 @@ std::string fed_devices_text(const system_facts& facts)
             item += ", a touch screen";
         else if (f.device->grabbed && !grabbed_by_remote_program(facts, *f.device))
             item += ", grabbed: none of its clicks reach tapbridge";
+        else if (f.device->grabbed && source_of(f.device->caps) != gesture_source::none)
+            item += ", grabbed by tapbridge-remote, which reads its gestures";
         else if (f.device->grabbed)
             item += ", grabbed by tapbridge-remote, which passes its buttons on";
+        else if (place_of(f.device->id.bus, f.device->caps) == touch_place::ring &&
+                 source_of(f.device->caps) == gesture_source::touch)
+            item += ", a ring: its touches click left";
         append_listed(text, item + ')');
     }
     return text.empty() ? "none: connect one before starting tapbridge" : text;
@@ -253,6 +259,17 @@ std::string trap_text(trap t, const system_facts& facts, const touch_screen& scr
         return "the layout puts " + merged_text(points) + ": of " + node + "'s range (" + range_text("x", screen.x) +
                ", " + range_text("y", screen.y) + ") tapbridge can tap only the part at 0 or above, too little to "
                "keep them apart. Give the points by touch (tapbridge-setup --pick)";
+    case trap::may_be_ring: {
+        std::string others;
+        for (const touch_screen& s : facts.screens)
+            if (s.node != screen.node)
+                append_listed(others, device_text(s));
+        char bus[8];
+        std::snprintf(bus, sizeof bus, "0x%02x", screen.bus);
+        return node + "'s bus (" + bus + ") is neither I2C, SPI nor the host, so it may be a ring rather than the "
+               "device's own screen, and " + others + " may be either: tapbridge-setup cannot tell which one to tap. "
+               "Switch the ring off (or unpair it) and run tapbridge-setup again: the screen left is the device's own";
+    }
     case trap::all_points_off:
         return "every point is off (-1 -1): this line prints a line for each button and taps nothing. "
                "Give at least one point (tapbridge-setup --pick, and touch instead of pressing Enter)";

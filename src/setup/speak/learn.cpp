@@ -1,5 +1,6 @@
 #include "setup/speak/learn.hpp"
 
+#include "gesture/read/frames.hpp"
 #include "input/evdev_node.hpp"
 #include "keymap/press.hpp"
 #include "setup/decide/command.hpp"
@@ -29,8 +30,12 @@ namespace {
 constexpr int skip_after_ms = 10000;
 static_assert(skip_after_ms == 10000, "the questions say 10 s");
 
-// Next page, previous page and menu: the buttons a remote turns pages with.
-constexpr std::array<int, 3> learned_buttons{btn_left, btn_right, btn_middle};
+// Next page, previous page and menu: the buttons a remote turns pages with
+// (next page on wheel down where tapbridge's point 1 is off).
+std::array<int, 3> learned_buttons(int next_page)
+{
+    return {next_page, btn_right, btn_middle};
+}
 
 constexpr std::size_t hat_axes = ABS_HAT3Y - ABS_HAT0X + 1;
 
@@ -39,20 +44,65 @@ struct held_device {
     const input_device* device;
     input_node node;
     std::array<std::int32_t, hat_axes> hats; // each hat's last value: a press is a change to -1 or +1
+    frame_reader frames; // a ring's events as frames of its strokes
+    stroke under_way;
+    axis_spans spans;
 };
+
+// What answers a question: a key's or hat's press, or a ring's gesture.
+struct answer {
+    bool is_gesture;
+    input_code code;
+    gesture_code gesture;
+
+    friend bool operator==(const answer&, const answer&) = default;
+};
+
+std::string name_of(const answer& a)
+{
+    return a.is_gesture ? gesture_name(a.gesture) : code_name(a.code);
+}
 
 struct heard {
     enum { pressed, skipped, lost, output_lost } what;
     const input_device* device;
-    input_code code;
+    answer said;
     int error;
 };
+
+std::int64_t now_ms()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A ring's contact and its tools (BTN_TOUCH, BTN_TOOL_PEN, BTN_LEFT held to
+// drag) begin and end its strokes: they answer nothing themselves.
+bool contact_key(const held_device& held, const input_event& ev)
+{
+    if (ev.type != EV_KEY || held.frames.source == gesture_source::none || held.frames.source == gesture_source::motion)
+        return false;
+    return ev.code == BTN_LEFT || ev.code == BTN_TOUCH || (ev.code >= BTN_TOOL_PEN && ev.code <= BTN_TOOL_LENS) ||
+           (ev.code >= BTN_TOOL_DOUBLETAP && ev.code <= BTN_TOOL_QUADTAP);
+}
+
+// The gesture a frame ends, if it ends a stroke.
+std::optional<answer> stroke_answer(held_device& held, const input_event& ev)
+{
+    stroke_frame frame{};
+    if (held.frames.source == gesture_source::none || !take_event(held.frames, held.node.device, ev, frame))
+        return std::nullopt;
+    const auto end = after_frame(held.under_way, frame, now_ms());
+    if (!end)
+        return std::nullopt;
+    return answer{true, {}, gesture_of(*end, held.spans)};
+}
 
 // Opens and grabs the device; false, with why on standard error when it
 // was asked for by name, when it cannot be held.
 bool hold(const input_device& d, held_device& held, bool asked)
 {
-    held = {&d, open_input(d.node), {}};
+    held = {&d, open_input(d.node), {}, {}, no_stroke, {}};
     if (held.node.outcome != open_outcome::ok) {
         if (asked)
             std::fprintf(stderr, "tapbridge-setup: %s: %s.\n", printable(d.node).c_str(),
@@ -69,14 +119,17 @@ bool hold(const input_device& d, held_device& held, bool asked)
     }
     for (std::size_t i = 0; i < hat_axes; ++i)
         held.hats[i] = libevdev_get_event_value(held.node.device, EV_ABS, static_cast<unsigned>(ABS_HAT0X + i));
+    held.frames = frame_reader_for(held.node.device);
+    held.spans = spans_of(held.node.device);
     return true;
 }
 
-// Reads what is queued; returns the first press among it. Presses after it
-// in the same read answer nothing: the next question forgets them.
-std::optional<input_code> read_presses(held_device& held, int& error)
+// Reads what is queued; returns the first press or gesture among it.
+// Presses after it in the same read answer nothing: the next question
+// forgets them.
+std::optional<answer> read_presses(held_device& held, int& error)
 {
-    std::optional<input_code> first;
+    std::optional<answer> first;
     unsigned flags = LIBEVDEV_READ_FLAG_NORMAL;
     for (;;) {
         input_event ev{};
@@ -100,9 +153,32 @@ std::optional<input_code> read_presses(held_device& held, int& error)
             previous = held.hats[ev.code - ABS_HAT0X];
             held.hats[ev.code - ABS_HAT0X] = ev.value;
         }
-        if (const auto press = press_of(ev.type, ev.code, ev.value, previous); press && !first)
-            first = press;
+        const auto press = contact_key(held, ev) ? std::nullopt : press_of(ev.type, ev.code, ev.value, previous);
+        if (press && !first)
+            first = answer{false, *press, {}};
+        if (const auto gesture = stroke_answer(held, ev); gesture && !first)
+            first = gesture;
     }
+}
+
+// The first held ring's burst of motion that has been quiet long enough.
+std::optional<answer> quiet_burst(held_device& held)
+{
+    const auto end = held.device ? after_quiet(held.under_way, now_ms()) : std::nullopt;
+    if (!end)
+        return std::nullopt;
+    return answer{true, {}, gesture_of(*end, held.spans)};
+}
+
+// How long until the first open burst of a held ring ends, at most limit.
+int quiet_wait(const std::vector<held_device>& held, int limit)
+{
+    const std::int64_t now = now_ms();
+    std::int64_t wait = limit;
+    for (const held_device& h : held)
+        if (const std::int64_t left = h.device ? quiet_left_ms(h.under_way, now) : -1; left >= 0)
+            wait = std::min(wait, left);
+    return static_cast<int>(wait);
 }
 
 void let_go(held_device& held)
@@ -129,14 +205,18 @@ heard wait_for_press(std::vector<held_device>& held, const input_device* remote,
         if (left.count() <= 0)
             return {heard::skipped, nullptr, {}, 0};
         // Standard output is asked for nothing: it reports only an error or
-        // a hang-up, a reader gone away.
-        int wait_ms = static_cast<int>(left.count());
+        // a hang-up, a reader gone away. A ring's open burst of motion ends
+        // after a quiet gap: only then is there a timer short of the question's.
+        int wait_ms = quiet_wait(held, static_cast<int>(left.count()));
         std::vector<pollfd> fds{{typed_fd(in, wait_ms), POLLIN, 0}, {STDOUT_FILENO, 0, 0}};
         for (const held_device& h : held)
             fds.push_back({h.device ? h.node.fd : -1, POLLIN, 0});
         const int n = poll(fds.data(), fds.size(), wait_ms);
         if (n < 0 && errno != EINTR)
             return {heard::lost, nullptr, {}, errno};
+        for (held_device& h : held)
+            if (const auto burst = quiet_burst(h); burst && of_remote(*h.device, remote))
+                return {heard::pressed, h.device, *burst, 0};
         if (n <= 0)
             continue;
         if (fds[1].revents & (POLLERR | POLLHUP))
@@ -160,15 +240,22 @@ heard wait_for_press(std::vector<held_device>& held, const input_device* remote,
     }
 }
 
-// Presses made before a question can be read answer nothing.
+// Presses and strokes made before a question can be read answer nothing.
 void forget_presses(std::vector<held_device>& held)
 {
     for (held_device& h : held)
         if (h.device) {
             int error = 0;
             (void)read_presses(h, error);
+            h.under_way = no_stroke;
         }
 }
+
+// The learnt maps as --map takes them.
+struct learnt_map {
+    answer said;
+    int button;
+};
 
 void ask(const button_role& role, bool first)
 {
@@ -181,7 +268,7 @@ void ask(const button_role& role, bool first)
 
 struct learnt {
     int status; // status_ready when every question was answered or skipped
-    std::vector<mapping> maps;
+    std::vector<learnt_map> maps;
     const input_device* remote;
 };
 
@@ -194,13 +281,14 @@ void settle_remote(std::vector<held_device>& held, const input_device& remote)
     std::printf("  the remote: %s\n", device_text(remote).c_str());
 }
 
-learnt ask_buttons(std::vector<held_device>& held, const input_device* given, bool keyboard)
+learnt ask_buttons(std::vector<held_device>& held, const input_device* given, bool keyboard, int next_page)
 {
     learnt result{status_ready, {}, given};
     typed_lines in{keyboard, false, 0, 0, 0};
     forget_typed(in);
-    for (std::size_t q = 0; q < learned_buttons.size(); ++q) {
-        const int button = learned_buttons[q];
+    const std::array<int, 3> buttons = learned_buttons(next_page);
+    for (std::size_t q = 0; q < buttons.size(); ++q) {
+        const int button = buttons[q];
         const button_role& role = page_turning[static_cast<std::size_t>(button - 1)];
         forget_presses(held);
         ask(role, q == 0);
@@ -222,19 +310,19 @@ learnt ask_buttons(std::vector<held_device>& held, const input_device* given, bo
                 break;
             }
             const auto same = std::find_if(result.maps.begin(), result.maps.end(),
-                                           [&](const mapping& m) { return m.code == h.code; });
+                                           [&](const learnt_map& m) { return m.said == h.said; });
             if (same != result.maps.end()) {
                 const button_role& taken = page_turning[static_cast<std::size_t>(same->button - 1)];
                 std::printf("  %s already gives %s (%s): press another button, or skip\n",
-                            code_name(h.code).c_str(), taken.purpose, taken.button);
+                            name_of(h.said).c_str(), taken.purpose, taken.button);
                 continue;
             }
             if (!result.remote) {
                 settle_remote(held, *h.device);
                 result.remote = h.device;
             }
-            result.maps.push_back({h.code, button});
-            std::printf("  %s (%s): %s\n", role.purpose, role.button, code_name(h.code).c_str());
+            result.maps.push_back({h.said, button});
+            std::printf("  %s (%s): %s\n", role.purpose, role.button, name_of(h.said).c_str());
             break;
         }
     }
@@ -250,7 +338,10 @@ int print_remote_line(const system_facts& facts, const learnt& l)
             std::printf("  - %s.\n", remote_trap_text(t, facts, *l.remote).c_str());
     }
     std::puts(traps.empty() ? "Ready. Run as root:" : "Then run as root:");
-    std::printf("  %s\n", remote_command_line(program_beside(remote_program_name), l.maps,
+    std::vector<std::string> maps;
+    for (const learnt_map& m : l.maps)
+        maps.push_back(m.said.is_gesture ? map_text(m.said.gesture, m.button) : map_text(m.said.code, m.button));
+    std::printf("  %s\n", remote_command_line(program_beside(remote_program_name), maps, btn_left,
                                               remote_argument(*l.remote, facts.others)).c_str());
     return traps.empty() ? status_ready : status_traps;
 }
@@ -336,7 +427,7 @@ int run_learn(const system_facts& facts, const std::optional<std::string>& node_
         return status_nothing;
     }
     say_listening(held, given, keyboard);
-    const learnt l = ask_buttons(held, given, keyboard);
+    const learnt l = ask_buttons(held, given, keyboard, next_page_button(facts));
     // The line may be run at once: nothing of the remote is held then.
     for (held_device& h : held)
         if (h.device)

@@ -1,5 +1,6 @@
 #include "setup/speak/remotes_report.hpp"
 
+#include "gesture/decide/place.hpp"
 #include "input/mousedev_ids.hpp"
 #include "setup/decide/command.hpp"
 #include "setup/decide/layout.hpp"
@@ -11,23 +12,35 @@
 #include "text/shell_word.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <string>
 #include <utility>
 
 namespace {
 
-// "next page (left): KEY_PAGEDOWN, KEY_RIGHT; previous page (right): ...",
-// a button at a time in the layout's order.
-std::string pages_text(const input_caps& caps)
+// "next page (left): KEY_PAGEDOWN, KEY_RIGHT, SWIPE_LEFT; previous page
+// (right): ...", a button at a time in the layout's order: the default
+// map's codes the device declares and the gestures it makes, next page on
+// next_page.
+std::string pages_text(const input_caps& caps, int next_page)
 {
-    const std::vector<mapping> codes = page_codes(caps);
+    const key_map map = default_map(next_page);
     std::string text;
-    for (int button = btn_left; button <= btn_wheel_down; ++button) {
+    // Next page first, wherever it is.
+    std::array<int, point_count> order{next_page};
+    std::size_t n = 1;
+    for (int b = btn_left; b <= btn_wheel_down; ++b)
+        if (b != next_page)
+            order[n++] = b;
+    for (const int button : order) {
         std::string listed;
-        for (const mapping& m : codes)
-            if (m.button == button)
-                append_listed(listed, code_name(m.code));
+        for (std::size_t i = 0; i < map.count; ++i)
+            if (map.entries[i].button == button && declares_code(caps, map.entries[i].code))
+                append_listed(listed, code_name(map.entries[i].code));
+        for (std::size_t i = 0; i < map.gesture_count; ++i)
+            if (map.gestures[i].button == button && makes_gesture(caps, map.gestures[i].gesture))
+                append_listed(listed, gesture_name(map.gestures[i].gesture));
         if (listed.empty())
             continue;
         const button_role& role = page_turning[static_cast<std::size_t>(button - 1)];
@@ -46,22 +59,42 @@ std::string held_text(const system_facts& facts, const input_device& d)
            "cannot take it while that program holds it";
 }
 
-void print_remote(const system_facts& facts, const listed_remote& r)
+// What a ring's gestures are, and what is left for --learn.
+std::string ring_text(ring_shape shape, const std::string& learn)
+{
+    switch (shape) {
+    case ring_shape::none: break;
+    case ring_shape::touch:
+        return "a ring that touches like a finger or a pen: each touch, from contact to lift, is a swipe or a tap. "
+               "Its taps click nothing until " + learn + " learns them";
+    case ring_shape::motion:
+        return "a ring that moves like a touchpad: each burst of motion, ended by 150 ms without any, is a swipe";
+    case ring_shape::drag:
+        return "a mouse, or a ring that drags like one: its left button held while it moves is a swipe (a mouse "
+               "needs no tapbridge-remote: tapbridge reads it as it is). Its clicks alone click nothing until " +
+               learn + " learns them";
+    }
+    return {};
+}
+
+void print_remote(const system_facts& facts, const listed_remote& r, int next_page)
 {
     const input_device& d = *r.device;
     std::printf("%s\n", device_text(d).c_str());
     std::printf("  id:       %s\n", d.id.uniq.empty() ? "none" : printable(d.id.uniq).c_str());
     const std::string learn = program_beside("tapbridge-setup") + " --learn " + shell_word(d.node);
     if (r.line)
-        std::printf("  pages:    %s\n", pages_text(d.caps).c_str());
+        std::printf("  pages:    %s\n", pages_text(d.caps, next_page).c_str());
     else
         std::printf("  pages:    no key of the default map; %s asks for its keys\n", learn.c_str());
-    if (mousedev_may_feed(d.caps))
+    if (r.ring != ring_shape::none)
+        std::printf("  ring:     %s\n", ring_text(r.ring, learn).c_str());
+    else if (mousedev_may_feed(d.caps))
         std::puts("  mouse:    a mouse too: while tapbridge-remote holds it, its own buttons and wheel go on "
                   "through the virtual mouse");
     std::printf("  held:     %s\n", held_text(facts, d).c_str());
     if (r.line)
-        std::printf("  run:      %s\n", remote_command_line(program_beside(remote_program_name), {},
+        std::printf("  run:      %s\n", remote_command_line(program_beside(remote_program_name), {}, next_page,
                                                          remote_argument(d, facts.others)).c_str());
 }
 
@@ -112,12 +145,14 @@ std::string remote_trap_text(remote_trap t, const system_facts& facts, const inp
 void print_remotes(const system_facts& facts, const std::vector<listed_remote>& listed, const char* again)
 {
     if (listed.empty())
-        std::printf("Remotes: none (a page turner, camera or media remote, or gamepad that sends keys: connect it "
+        std::printf("Remotes: none (a page turner, a ring, a camera or media remote, or a gamepad: connect it "
                     "and run %s again)\n", again);
     else
-        std::puts("Remotes (keys, buttons or a hat that tapbridge-remote turns into clicks for tapbridge):");
+        std::puts("Remotes (keys, buttons, a hat or a ring's gestures that tapbridge-remote turns into clicks for "
+                  "tapbridge):");
+    const int next_page = next_page_button(facts);
     for (const listed_remote& r : listed)
-        print_remote(facts, r);
+        print_remote(facts, r, next_page);
     std::printf("%s: %s\n", uinput_path, uinput_text(facts.uinput).c_str());
 }
 
