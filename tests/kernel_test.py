@@ -1116,9 +1116,9 @@ REMOTE_REPORT = [
       "SWIPE_RIGHT, SWIPE_DOWN", "  ring:     a ring that moves like a touchpad: each burst of motion, ended by "
       "150 ms without any, is a swipe", "  held:     none", f"  run:      {REMOTE_PROGRAM} 'Pad Ring'",
       '$B "Drag Ring"', "  id:       none", "  pages:    next page (left): SWIPE_LEFT, SWIPE_UP; previous page (right): "
-      "SWIPE_RIGHT, SWIPE_DOWN", "  ring:     a mouse, or a ring that drags like one: its left button held while it "
-      "moves is a swipe (a mouse needs no tapbridge-remote: tapbridge reads it as it is). Its clicks alone click "
-      "nothing until /usr/local/bin/tapbridge-setup --learn $B learns them", "  held:     none",
+      "SWIPE_RIGHT, SWIPE_DOWN", "  ring:     a mouse, or a ring that moves like one: a burst of its motion, or its "
+      "left button held while it moves, is a swipe (a mouse needs no tapbridge-remote: tapbridge reads it as it is). "
+      "Its clicks alone click nothing until /usr/local/bin/tapbridge-setup --learn $B learns them", "  held:     none",
       f"  run:      {REMOTE_PROGRAM} 'Drag Ring'"], [WRITABLE, READY], [("stroke b 0,0 0,-12 0,-12 0,-12", 1)]),
 ]
 
@@ -2021,9 +2021,10 @@ RING_REMOTES = [
               "rel r -15 2 4 >1"], RING_SWIPES),
     ring_row("a touchpad ring: two strokes 300 ms apart are two clicks", "r pad name Pad Ring", "'Pad Ring'",
              ["rel r 12 0 4 ~2", "pause 300", "rel r 12 0 4 >2"], RING_SWIPES),
-    ring_row("a drag ring: the drag's way clicks, its button alone nothing", "r drag name Drag Ring", "'Drag Ring'",
+    # Many rings declare a whole mouse: their motion alone, in a burst, is a stroke too.
+    ring_row("a drag ring: the drag's way clicks, its button alone nothing, a burst of its motion alone its way", "r drag name Drag Ring", "'Drag Ring'",
              ["stroke r 0,0 0,-12 0,-12 0,-12 >1", "stroke r 0,0 0,12 0,12 0,12 >2", "stroke r 0,0",
-              "rel r 12 0 4", "pause 300", "stroke r 0,0 -12,0 -12,0 -12,0 >1"],
+              "stroke r 0,0 -12,0 -12,0 -12,0 >1", "rel r 12 0 4 >2", "rel r 2 1 3"],
              RING_SWIPES + "; " + DRAGGED + "; " + UNLEARNT),
     ring_row("a ring with keys and a digitizer: both turn pages", "r fingerkeys name Keys Ring", "'Keys Ring'",
              ["press r KEY_VOLUMEDOWN >1", "stroke r 700,500 620,500 >1", "press r KEY_VOLUMEUP >2",

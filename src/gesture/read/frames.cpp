@@ -90,10 +90,11 @@ bool take_event(frame_reader& r, const libevdev* device, const input_event& e, s
         return false;
     const bool contact = contact_of(r, device);
     const bool pressed = r.pressed && r.source != gesture_source::motion;
-    // Motion makes a stroke only on a ring that does nothing else, or while
-    // a drag's button is held: a mouse that merely moves, or a finger's
-    // device that also moves relatively, makes none.
-    const bool moving = r.source == gesture_source::motion || (r.source == gesture_source::drag && (contact || pressed));
+    // Relative motion makes the strokes of a ring that only moves and of one
+    // that drags: many such rings declare a whole mouse and send its motion
+    // alone, in bursts, or with the left button held. A device with absolute
+    // positions is read by them alone.
+    const bool moving = r.source == gesture_source::motion || r.source == gesture_source::drag;
     frame = {contact, pressed, false, 0, 0, moving ? r.rel_x : 0, moving ? r.rel_y : 0,
              // The input core's own release, as a device goes away, ends
              // with a SYN_REPORT of value 1; a driver's frames end with 0.

@@ -14,7 +14,7 @@ enum class ring_shape {
     none,   // no ring: keys, buttons or a hat alone, or the device's own touch
     touch,  // a finger or a pen on Bluetooth or USB: each touch a swipe or a tap
     motion, // a touchpad that only moves: each burst of motion a swipe
-    drag,   // a mouse on Bluetooth or USB, or a ring that drags like one
+    drag,   // a mouse on Bluetooth or USB, or a ring that moves or drags like one
 };
 
 [[nodiscard]] ring_shape ring_shape_of(const input_device& device);

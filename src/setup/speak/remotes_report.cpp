@@ -70,9 +70,9 @@ std::string ring_text(ring_shape shape, const std::string& learn)
     case ring_shape::motion:
         return "a ring that moves like a touchpad: each burst of motion, ended by 150 ms without any, is a swipe";
     case ring_shape::drag:
-        return "a mouse, or a ring that drags like one: its left button held while it moves is a swipe (a mouse "
-               "needs no tapbridge-remote: tapbridge reads it as it is). Its clicks alone click nothing until " +
-               learn + " learns them";
+        return "a mouse, or a ring that moves like one: a burst of its motion, or its left button held while it "
+               "moves, is a swipe (a mouse needs no tapbridge-remote: tapbridge reads it as it is). Its clicks alone "
+               "click nothing until " + learn + " learns them";
     }
     return {};
 }
