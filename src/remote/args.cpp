@@ -33,6 +33,24 @@ std::string map_problem(map_error error, std::string_view text)
     return {};
 }
 
+// The value of option NAME at args[i], "NAME=VALUE" or NAME and the next
+// word (i then steps over it). Empty when args[i] is another option, or,
+// with error set, when the value is missing.
+std::optional<std::string_view> option_value(const std::vector<std::string_view>& args, std::size_t& i,
+                                             std::string_view name, std::string_view needs, std::string& error)
+{
+    const std::string_view arg = args[i];
+    if (arg.starts_with(name) && arg.size() > name.size() && arg[name.size()] == '=')
+        return arg.substr(name.size() + 1);
+    if (arg != name)
+        return std::nullopt;
+    if (i + 1 == args.size()) {
+        error = std::string(name) + " needs " + std::string(needs);
+        return std::nullopt;
+    }
+    return args[++i];
+}
+
 } // namespace
 
 remote_args parse_remote_args(const std::vector<std::string_view>& args)
@@ -59,26 +77,16 @@ remote_args parse_remote_args(const std::vector<std::string_view>& args)
             parsed.grab = false;
         } else if (arg == "--take-screen") {
             parsed.take_screen = true;
-        } else if (arg == "--next-page" || arg.starts_with("--next-page=")) {
-            const bool joined = arg.starts_with("--next-page=");
-            if (!joined && i + 1 == args.size()) {
-                parsed.error = "--next-page needs BUTTON";
-                break;
-            }
-            const std::string_view word = joined ? arg.substr(12) : args[++i];
-            next_page = parse_button(word);
+        } else if (const auto word = option_value(args, i, "--next-page", "BUTTON", parsed.error)) {
+            next_page = parse_button(*word);
             if (!next_page)
-                parsed.error = "--next-page " + quoted(word) + ": no such button; give left, right, middle, "
+                parsed.error = "--next-page " + quoted(*word) + ": no such button; give left, right, middle, "
                                "wheel-up or wheel-down";
-        } else if (arg == "--map" || arg.starts_with("--map=")) {
-            const bool joined = arg.starts_with("--map=");
-            if (!joined && i + 1 == args.size()) {
-                parsed.error = "--map needs CODE=BUTTON";
-                break;
-            }
-            const std::string_view text = joined ? arg.substr(6) : args[++i];
+        } else if (const auto text = option_value(args, i, "--map", "CODE=BUTTON", parsed.error)) {
             parsed.given_map = true;
-            parsed.error = map_problem(add_mapping(parsed.map, text), text);
+            parsed.error = map_problem(add_mapping(parsed.map, *text), *text);
+        } else if (!parsed.error.empty()) {
+            break;
         } else {
             parsed.error = "unknown option " + quoted(arg);
             parsed.unknown_option = arg;
