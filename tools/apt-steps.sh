@@ -26,8 +26,10 @@ update_lists() {
     fi
     { echo "=== updating apt's package lists (try $try): failed"; cat "$out"; } >>"$TAPBRIDGE_LOG"
   done
-  # "E: Failed to fetch URL  why": the index, and apt's own words on it.
-  failed=$(sed -n 's/^E: Failed to fetch \([^ ]*\) *\(.*\)$/\1 (\2)/p' "$out" | head -3 | paste -sd';' -)
+  # "E: Failed to fetch URL  why": the index, and apt's own words on it. An
+  # index of the same suite still in flight is dropped with it, and named
+  # with no words: that one did not fail, so it is left out.
+  failed=$(sed -n 's/^E: Failed to fetch \([^ ]*\)  *\([^ ].*\)$/\1 (\2)/p' "$out" | head -3 | paste -sd';' -)
   echo "incomplete after 3 tries: ${failed:-$(grep '^E: ' "$out" | head -1)}; going on with the lists there are"
   rm -f "$out"
 }
