@@ -11,6 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/quiet.sh
+source tools/apt-steps.sh
 quiet_log deps
 export DEBIAN_FRONTEND=noninteractive
 
@@ -66,33 +67,8 @@ fi
 for a in "${new_arches[@]}"; do
   step "adding the $a architecture to dpkg" dpkg --add-architecture "$a"
 done
-# A mirror in mid-sync serves an index that does not match its Release file
-# ("File has unexpected size ... Mirror sync in progress?"): apt-get update
-# then exits 100, yet every other list it fetched is current and usable. It
-# is tried again a few times; if an index still fails, one line names it and
-# the install goes on from the lists there are. Only a failing install stops.
-update_lists() {
-  local try out="$TAPBRIDGE_LOG.update" failed
-  local start=$SECONDS
-  printf "updating apt's package lists ... "
-  for try in 1 2 3; do
-    [ "$try" -eq 1 ] || sleep $(( try * 5 ))
-    if apt-get update -q >"$out" 2>&1 </dev/null; then
-      { echo "=== updating apt's package lists (try $try)"; cat "$out"; } >>"$TAPBRIDGE_LOG"
-      echo "done ($((SECONDS - start)) s)"
-      rm -f "$out"
-      return 0
-    fi
-    { echo "=== updating apt's package lists (try $try): failed"; cat "$out"; } >>"$TAPBRIDGE_LOG"
-  done
-  # "E: Failed to fetch URL  why": the index, and apt's own words on it.
-  failed=$(sed -n 's/^E: Failed to fetch \([^ ]*\) *\(.*\)$/\1 (\2)/p' "$out" | head -3 | paste -sd';' -)
-  echo "incomplete after 3 tries: ${failed:-$(grep '^E: ' "$out" | head -1)}; going on with the lists there are"
-  rm -f "$out"
-}
 update_lists
 if [ ${#missing[@]} -gt 0 ]; then
-  step "installing ${#missing[@]} package$([ ${#missing[@]} -eq 1 ] || echo s) (${missing[*]})" \
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
+  install_packages "${missing[@]}"
 fi
 guest_debs
