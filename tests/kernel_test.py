@@ -1109,7 +1109,9 @@ REMOTE_REPORT = [
      ['$R "Swipe Ring"', "  id:       none", "  pages:    next page (wheel down): SWIPE_LEFT, SWIPE_UP; previous page "
       "(right): SWIPE_RIGHT, SWIPE_DOWN", "  ring:     a ring that touches like a finger or a pen: each touch, from "
       "contact to lift, is a swipe or a tap. Its taps click nothing until /usr/local/bin/tapbridge-setup --learn $R "
-      "learns them", "  held:     none", f"  run:      {REMOTE_PROGRAM} --next-page wheel-down 'Swipe Ring'"],
+      "learns them", "  mouse:    mousedev feeds it: until tapbridge-remote serves it, each of its touches is a left "
+      "click, which tapbridge's point 1, off, leaves untapped", "  held:     none",
+      f"  run:      {REMOTE_PROGRAM} --next-page wheel-down 'Swipe Ring'"],
      [WRITABLE, READY], [("stroke r 700,500 620,500", 5), ("stroke r 620,500 700,500", 2), ("stroke r 900,900", 0)]),
     ("a touchpad ring and a drag ring: what each makes", ["a pad name Pad Ring", "b drag name Drag Ring"], [],
      ['$A "Pad Ring"', "  id:       none", "  pages:    next page (left): SWIPE_LEFT, SWIPE_UP; previous page (right): "

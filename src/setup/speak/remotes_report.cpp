@@ -89,7 +89,12 @@ void print_remote(const system_facts& facts, const listed_remote& r, int next_pa
         std::printf("  pages:    no key of the default map; %s asks for its keys\n", learn.c_str());
     if (r.ring != ring_shape::none)
         std::printf("  ring:     %s\n", ring_text(r.ring, learn).c_str());
-    else if (mousedev_may_feed(d.caps))
+    // Until it is served (grabbed), mousedev makes its touches clicks.
+    if (r.ring == ring_shape::touch && d.fed.state != tri::no && !r.served)
+        std::printf("  mouse:    mousedev feeds it: until tapbridge-remote serves it, each of its touches is a left "
+                    "click, %s\n", next_page == btn_left ? "and tapbridge taps point 1"
+                                                         : "which tapbridge's point 1, off, leaves untapped");
+    else if (r.ring == ring_shape::none && mousedev_may_feed(d.caps))
         std::puts("  mouse:    a mouse too: while tapbridge-remote holds it, its own buttons and wheel go on "
                   "through the virtual mouse");
     std::printf("  held:     %s\n", held_text(facts, d).c_str());
