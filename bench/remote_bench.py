@@ -15,22 +15,25 @@ figure is an emulated machine's.
 """
 import argparse
 import os
-import platform
 import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tools"))
-import vm  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import guest_bench as gb  # noqa: E402
 
-PTS = "110 120 230 240 350 360 470 480 590 600"
+ROWS = [("write into the uinput remote -> packet on /dev/input/mice", "remote_to_mice"),
+        ("write into the uinput mouse -> packet on /dev/input/mice", "mouse_to_mice"),
+        ("remote press -> tap's last frame on the touch node (through tapbridge)", "remote_to_touch"),
+        ("mouse click -> tap's last frame on the touch node (through tapbridge)", "mouse_to_touch"),
+        ("tapbridge-remote CPU per press", "cpu_per_press"),
+        ("tapbridge-remote wake-ups at idle", "idle_wakeups"),
+        ("tapbridge-remote memory", "memory")]
 
 
 def batch(presses, idle_ms):
     return "\n".join([
-        "scenario bench", "screen mt 0 1071 0 1447", "remote r keyboard name Page Turner BT-1",
-        f"run tb tapbridge $TOUCH 0 {PTS}", "wait tb text use imps2 protocol",
+        "scenario bench", gb.SCREEN, "remote r keyboard name Page Turner BT-1", *gb.TAPBRIDGE,
         "run rm tapbridge-remote 'Page Turner BT-1'", "wait rm lines 2", "wait rm idle",
-        f"measure rm r KEY_PAGEDOWN {presses} {idle_ms}", ""])
+        f"measure rm r KEY_PAGEDOWN {presses} {idle_ms}", f"measure mouse {presses}", ""])
 
 
 def main():
@@ -42,44 +45,20 @@ def main():
     a = ap.parse_args()
     if a.smoke:
         a.presses, a.idle = 5, 1.0
-    build = os.path.abspath(a.build)
-    driver = os.path.join(build, "tapbridge-guest")
-    arch = vm.arch_of(driver)
-    lack = vm.missing(arch)
-    if lack:
-        sys.exit(f"remote_bench: missing {', '.join(lack)}; run: bash tools/deps.sh --kernel")
-    figures, fails, kernel = {}, [], ""
     bound = 120 + a.idle + a.presses * 2
-    for tag, text in vm.run(driver, [os.path.join(build, p) for p in ("tapbridge", "tapbridge-remote")],
-                            batch(a.presses, int(a.idle * 1000)), bound):
-        if tag == "bench":
-            name, _, value = text.partition(" ")
-            figures[name] = value
-        elif tag == "fail":
-            fails.append(text)
-        elif tag == "kernel":
-            kernel = text
-    if fails or len(figures) < 7:
-        sys.exit("remote_bench: the guest failed: " + "; ".join(fails or ["figures missing"]))
-    print(f"machine: {platform.node()} {platform.machine()} {os.cpu_count()} cpus; guest: Linux {kernel}, "
-          f"{vm.accelerator(arch)}{' (emulated: absolute figures are the emulator' + chr(39) + 's)' if vm.accelerator(arch) == 'tcg' else ''}")
+    figures, kernel, arch = gb.run("remote_bench", a.build, batch(a.presses, int(a.idle * 1000)), bound,
+                                   [key for _, key in ROWS])
+    print(gb.machine_line(arch, kernel))
     print(f"presses: {a.presses} of KEY_PAGEDOWN, and as many left clicks of a uinput mouse; idle window {a.idle:g} s")
     print()
     print("| figure | value |")
     print("|---|---|")
-    rows = [("write into the uinput remote -> packet on /dev/input/mice", "remote_to_mice"),
-            ("write into the uinput mouse -> packet on /dev/input/mice", "mouse_to_mice"),
-            ("remote press -> tap's last frame on the touch node (through tapbridge)", "remote_to_touch"),
-            ("mouse click -> tap's last frame on the touch node (through tapbridge)", "mouse_to_touch"),
-            ("tapbridge-remote CPU per press", "cpu_per_press"),
-            ("tapbridge-remote wake-ups at idle", "idle_wakeups"),
-            ("tapbridge-remote memory", "memory")]
-    for label, key in rows:
+    for label, key in ROWS:
         print(f"| {label} | {figures[key]} |")
-    p50 = lambda key: float(figures[key].split()[1])  # noqa: E731
+    added = lambda way: gb.p50(figures["remote_to_" + way]) - gb.p50(figures["mouse_to_" + way])  # noqa: E731
     print()
-    print(f"added by tapbridge-remote over a mouse click, p50: {p50('remote_to_mice') - p50('mouse_to_mice'):.0f} us "
-          f"to /dev/input/mice, {p50('remote_to_touch') - p50('mouse_to_touch'):.0f} us to the touch node")
+    print(f"added by tapbridge-remote over a mouse click, p50: {added('mice'):.0f} us "
+          f"to /dev/input/mice, {added('touch'):.0f} us to the touch node")
 
 
 if __name__ == "__main__":

@@ -5,16 +5,20 @@
 #   bash tools/bench.sh soak         3,000 packets at full rate, then records, memory and descriptors checked
 #   bash tools/bench.sh remote       tapbridge-remote on the kernel tier's guest: latency over a mouse click,
 #                                    CPU per press, wake-ups at idle, memory
+#   bash tools/bench.sh ring         the same for rings (a finger, a drag and a touchpad ring): latency
+#                                    from a gesture's last frame, CPU per gesture, wake-ups at idle
+#                                    and right after a gesture, memory
 #   bash tools/bench.sh rate [--arm] bursts and paced runs of clicks and wheel steps on Debian's kernel
 #                                    under qemu: how many become taps (--arm: the ARM guest, device build)
-# Extra arguments go to the script (for instance --taps 500, --packets 6000, --clicks 200, --smoke).
+# Extra arguments go to the script (for instance --taps 500, --packets 6000, --clicks 200, --gestures 50,
+# --smoke).
 # Set-up output goes to build/bench.log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=bench
 case "${1:-}" in
-  soak|rate|remote) mode=$1; shift ;;
-  --help|-h) sed -n '2,11s/^# \{0,1\}//p' "$0"; exit 0 ;;
+  soak|rate|remote|ring) mode=$1; shift ;;
+  --help|-h) sed -n '2,15s/^# \{0,1\}//p' "$0"; exit 0 ;;
 esac
 source tools/quiet.sh
 quiet_log bench
@@ -31,10 +35,10 @@ if [ "$mode" = rate ]; then
   step "building tapbridge (cmake preset $preset)" build_preset "$preset"
   exec python3 bench/rate.py --build "build/$preset" "$@"
 fi
-if [ "$mode" = remote ]; then
+if [ "$mode" = remote ] || [ "$mode" = ring ]; then
   bash tools/deps.sh --kernel
   step "building tapbridge, tapbridge-remote and the guest driver (cmake preset default)" build_preset default
-  exec python3 bench/remote_bench.py --build build/default "$@"
+  exec python3 "bench/${mode}_bench.py" --build build/default "$@"
 fi
 plain_chroot_check bench.sh
 bash tools/deps.sh --bench

@@ -35,6 +35,7 @@ step "benchmark script, smoke run" python3 bench/bench.py --binary build/ci/tapb
 step "soak script, smoke run" python3 bench/soak.py --binary build/ci/tapbridge --smoke
 step "rate script, smoke run (amd64 guest)" python3 bench/rate.py --build build/ci --smoke
 step "remote benchmark script, smoke run (amd64 guest)" python3 bench/remote_bench.py --build build/ci --smoke
+step "ring benchmark script, smoke run (amd64 guest)" python3 bench/ring_bench.py --build build/ci --smoke
 
 # The archive unpacks to tapbridge/ and holds what the README promises (one
 # file a line, sorted), SHA256SUMS listing every other file with the right

@@ -7,9 +7,6 @@
 
 namespace {
 
-constexpr int stroke_gap_ms = 30; // between a stroke's frames, as the rings users measured send them
-constexpr int rel_gap_ms = 35;    // between a touchpad ring's motion events
-
 using frame = std::vector<tap_event>;
 
 // Writes the frames, each at least gap_ms after the one before it was
@@ -53,32 +50,6 @@ std::optional<std::pair<int, int>> parse_point(std::string_view word)
     if (!x || !y)
         return std::nullopt;
     return std::pair{*x, *y};
-}
-
-// A stroke's frames: a contact put down at the first point, moved to each
-// further one, lifted; a drag's button pressed, a move of each point,
-// released; a pad's moves alone.
-std::optional<std::vector<frame>> stroke_frames(remote_device& ring, const std::vector<std::string>& points)
-{
-    const bool placed = places_contact(ring.kind);
-    const bool button = ring.kind != remote_kind::pad;
-    std::vector<frame> frames;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        const auto point = parse_point(points[i]);
-        if (!point)
-            return std::nullopt;
-        const auto [x, y] = *point;
-        if (i == 0 && button && !placed)
-            frames.push_back(contact_frame(ring, finger_action::down, 0, 0).value_or(frame{}));
-        frames.push_back(
-            contact_frame(ring, i == 0 && placed ? finger_action::down : finger_action::move, x, y).value_or(frame{}));
-    }
-    if (button)
-        frames.push_back(contact_frame(ring, finger_action::up, 0, 0).value_or(frame{}));
-    // An empty frame: the ring could not do that (a contact already down, no ring).
-    if (frames.empty() || std::any_of(frames.begin(), frames.end(), [](const frame& f) { return f.empty(); }))
-        return std::nullopt;
-    return frames;
 }
 
 std::string stroke_step(world& w, remote_device& ring, std::vector<std::string> words)
@@ -126,6 +97,29 @@ std::string contact_step(world& w, remote_device& ring, const std::vector<std::s
 }
 
 } // namespace
+
+std::optional<std::vector<frame>> stroke_frames(remote_device& ring, const std::vector<std::string>& points)
+{
+    const bool placed = places_contact(ring.kind);
+    const bool button = ring.kind != remote_kind::pad;
+    std::vector<frame> frames;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const auto point = parse_point(points[i]);
+        if (!point)
+            return std::nullopt;
+        const auto [x, y] = *point;
+        if (i == 0 && button && !placed)
+            frames.push_back(contact_frame(ring, finger_action::down, 0, 0).value_or(frame{}));
+        frames.push_back(
+            contact_frame(ring, i == 0 && placed ? finger_action::down : finger_action::move, x, y).value_or(frame{}));
+    }
+    if (button)
+        frames.push_back(contact_frame(ring, finger_action::up, 0, 0).value_or(frame{}));
+    // An empty frame: the ring could not do that (a contact already down, no ring).
+    if (frames.empty() || std::any_of(frames.begin(), frames.end(), [](const frame& f) { return f.empty(); }))
+        return std::nullopt;
+    return frames;
+}
 
 std::string gesture_step(world& w, const std::string& verb, const std::string& rest)
 {

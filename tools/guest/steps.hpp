@@ -46,7 +46,9 @@
 //   press ID CODE                    a key down and up, each with its SYN_REPORT
 //   hat ID AXIS VALUE                one axis event (ABS_HAT0X ...) and its SYN_REPORT
 //   mouse ID TOKENS                  mouse tokens on a combo remote
-//   measure ID REMOTE CODE N IDLE_MS the benchmark's figures of tapbridge-remote ID (measure.hpp)
+//   measure ID REMOTE CODE N IDLE_MS the benchmarks' figures of tapbridge-remote ID: a
+//   measure ID RING N IDLE_MS        remote's key presses, a ring's gestures; measure
+//   measure mouse N                  mouse: the mouse's clicks, to compare with (measure.hpp)
 //   run ID [as UID] [notty] COMMAND  COMMAND by sh -c on a terminal of its own, in the
 //                                    background; $TOUCH and $MOUSE name the event nodes.
 //                                    notty: with no terminal at all, as a boot script runs
