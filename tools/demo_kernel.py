@@ -62,17 +62,17 @@ PRESSES = [("press p KEY_PAGEDOWN", "Page Down pressed and released (KEY_PAGEDOW
             0),
            ("stroke r 2000,1600 1995,1800 2000,2000", "swipe down: SWIPE_DOWN, previous page too", 2)]
 # The tap-zone ring learnt: each question of tapbridge-setup --learn, as it
-# asks it, and the answer; then its learnt line run as printed, and taps.
-ANSWERS = [("next page (wheel down): ", "stroke z 2000,500"),
-           ("previous page (right): ", "stroke z 2000,1012"),
-           ("menu (middle): ", "keys l \\n")]
+# asks it, the answer and its words; then its learnt line run as printed,
+# and taps.
+ANSWERS = [("next page (wheel down): ", "stroke z 2000,500", "tap: the answer, its place is next page from now on"),
+           ("previous page (right): ", "stroke z 2000,1012",
+            "tap: the answer, its place is previous page from now on"),
+           ("menu (middle): ", "keys l \\n", "Enter on its terminal: no menu on this ring.")]
 LEARNT_TAPS = [("stroke z 2003,498", "tap: TAP@2000,500 is the nearer place learnt, next page", 5),
                ("stroke z 1990,1015", "tap: TAP@2000,1012 is the nearer place learnt, previous page", 2),
                ("stroke z 2000,500 2000,1500", "swipe down: in no map of this line, so tapbridge-remote sends nothing",
                 0)]
-SAID = {step: words for step, words, _ in PRESSES + LEARNT_TAPS} | {
-    "stroke z 2000,500": "tap: the answer, its place is next page from now on",
-    "stroke z 2000,1012": "tap: the answer, its place is previous page from now on"}
+SAID = {step: words for step, words, _ in PRESSES + LEARNT_TAPS} | {step: words for _, step, words in ANSWERS}
 KINDS = {rid: kind for rid, _, _, _, kind, _ in REMOTES}
 WHO = {"tb": "tapbridge", "s": "tapbridge-setup", "l": "tapbridge-setup --learn"} | {
     f"r{rid}": f"tapbridge-remote ({name})" for rid, _, name, *_ in REMOTES}
@@ -129,7 +129,7 @@ def remote_batch():
     made = dict(packets=0, clicks=0)
     steps += followed(PRESSES, made)
     steps.append("run l tapbridge-setup --learn $Z")
-    for question, answer in ANSWERS:
+    for question, answer, _ in ANSWERS:
         steps += [f"wait l text {question}press", answer]
     steps += ["wait l exit", f"runline rz l {REMOTE_PROGRAM}", "wait rz text attached"]
     steps += followed(LEARNT_TAPS, made)
@@ -219,7 +219,7 @@ def main():
             say(action_words(text))
             touch_shown = False
         elif tag == "step" and text.startswith("keys l"):
-            say("Enter on its terminal: no menu button on this ring.")
+            say(SAID[text])
         elif tag == "step" and text.startswith("keys tb"):
             say("Ctrl-C on tapbridge's terminal, as a user stops it.")
         elif tag == "step" and text.startswith("stop r"):
