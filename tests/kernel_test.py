@@ -1396,10 +1396,17 @@ NOT_RUNNING, STOPPED_TB = "tapbridge is not running", "tapbridge stopped"
 
 
 REMOTE_LOG = "/var/log/tapbridge-remote.log"
+# The second remote line's tapbridge-remote: its name, and its log.
+REMOTE2, REMOTE_LOG2 = "tapbridge-remote2", "/var/log/tapbridge-remote2.log"
 
 
 def started(who):
     return f"tapbridge started (pid ${who}; errors go to {LOG})"
+
+
+def remote_started(name="tapbridge-remote", log=REMOTE_LOG):
+    """What start says of a tapbridge-remote that holds its remote."""
+    return f"{name} started (pid $N; its lines go to {log})"
 
 
 def ended(said, name="tapbridge", variable="LINE", log=LOG):
@@ -1418,6 +1425,8 @@ def holds(who):
 
 
 CLICK, CLICK_NO_TAP = ("click", True), ("click", False)
+# After stop: no tapbridge-remote left.
+NO_REMOTE_LEFT = ("sh says", "pidof tapbridge-remote || echo none", "none")
 RUNS = f"{TAPBRIDGE} $TOUCH 0 " + " ".join(map(str, DEFAULT))
 NO_NODE = "ERROR Opening /dev/input/event: No such file or directory"
 # What tapbridge-remote says of a remote named as no device is: all it does, and so what start and status show.
@@ -1496,21 +1505,59 @@ BOOT = [
     ("FIX_TAP_TIME=yes, touchpad kind: tap_time 0 before the start, a click taps once", "touchpad", RUNS, "yes",
      [("tap_time", "200"), call("start", [started("tb")], 0), holds("tb"), ("tap_time", "0"), CLICK,
       call("stop", [STOPPED_TB], 0)]),
+    # A ring and a page turner: a tapbridge-remote each, the first under the names one alone has.
+    ("two REMOTE_LINEs, a ring and a page turner, a blank line between: both started first, a swipe and a press "
+     "tap once each, status names both (dash), stop ends both", "mt", RUNS, "no",
+     [("step", "remote r finger name Swipe Ring"), ("step", "remote p keyboard name Page Turner"),
+      call("start", [remote_started(), remote_started(REMOTE2, REMOTE_LOG2), started("tb")], 0), holds("tb"),
+      ("remote log", '"Swipe Ring", grabbed'), ("file", REMOTE_LOG2, '"Page Turner", grabbed'),
+      ("stroke", "r 700,500 620,500"), ("press", "p KEY_PAGEDOWN"),
+      call("status", ["tapbridge is running (pid $tb)", "tapbridge-remote is running (pid $N)",
+                      f"{REMOTE2} is running (pid $N)"], 0, shell="dash"),
+      call("stop", [STOPPED_TB, "tapbridge-remote stopped", f"{REMOTE2} stopped"], 0), NO_REMOTE_LEFT,
+      ("press", "p KEY_PAGEDOWN", False),
+      call("status", [NOT_RUNNING, "tapbridge-remote is not running", f"{REMOTE2} is not running"], 3)],
+     ["/usr/local/bin/tapbridge-remote 'Swipe Ring'", "", "/usr/local/bin/tapbridge-remote 'Page Turner'"]),
+    # Start names the line to mend; a second that is waited for is no failure; a line taken out since start is
+    # no longer started or shown, but stop still ends its tapbridge-remote.
+    ("three REMOTE_LINEs, the second cannot run, the third waits: start names line 2; a line taken out, stop ends "
+     "it all the same", "mt", RUNS, "no",
+     [("step", "remote p keyboard name Page Turner"),
+      call("start", [remote_started(), f"tapbridge-remote3 started (pid $N; its lines go to "
+                                       f"/var/log/tapbridge-remote3.log): {WAITING}", started("tb")], 1,
+           [ended("tapbridge-remote: /dev/input/event99 does not exist: give the remote's event node, name or unique "
+                  "id, as tapbridge-setup prints them", REMOTE2, "line 2 of REMOTE_LINE", REMOTE_LOG2)]),
+      holds("tb"), ("press", "p KEY_PAGEDOWN"),
+      call("status", ["tapbridge is running (pid $tb)", "tapbridge-remote is running (pid $N)",
+                      f"{REMOTE2} is not running", f"tapbridge-remote3 is running (pid $N): {WAITING}"], 3),
+      ("sh", f"sed -i '/Turnr/d' {INIT}"),
+      call("status", ["tapbridge is running (pid $tb)", "tapbridge-remote is running (pid $N)",
+                      f"{REMOTE2} is not running"], 3),
+      call("stop", [STOPPED_TB, "tapbridge-remote stopped", f"{REMOTE2} is not running", "tapbridge-remote3 stopped"],
+           0), NO_REMOTE_LEFT],
+     ["/usr/local/bin/tapbridge-remote 'Page Turner'", "/usr/local/bin/tapbridge-remote /dev/input/event99",
+      "/usr/local/bin/tapbridge-remote 'BT Page Turnr'"]),
 ]
 
 
-def pasted(variable, line):
-    """Steps that paste line into the script's here-document for variable,
-    as a user pastes it: /tmp/VARIABLE holds it, and sed reads it in."""
-    if not line:
+# The line of the script that opens the here-document a variable's lines are pasted after.
+HERE_DOCUMENT = {"LINE": "^IFS= read -r LINE <<", "REMOTE_LINE": "^REMOTE_LINE=$(cat <<"}
+
+
+def pasted(variable, lines):
+    """Steps that paste lines (one, or a list) into the script's
+    here-document for variable, as a user pastes them: /tmp/VARIABLE holds
+    them, and sed reads them in."""
+    lines = [lines] if isinstance(lines, str) else lines
+    if not any(lines):
         return []
-    return [f"sh printf '%s\\n' {shlex.quote(line)} >/tmp/{variable}",
-            f"sh sed -i '/^IFS= read -r {variable} <</r /tmp/{variable}' {INIT}"]
+    return [f"sh printf '%s\\n' {' '.join(shlex.quote(x) for x in lines)} >/tmp/{variable}",
+            f"sh sed -i '/{HERE_DOCUMENT[variable]}/r /tmp/{variable}' {INIT}"]
 
 
 def boot_scenario(name, kind, runs, fix, events, remote=""):
     steps = [f"screen {kind} 0 1071 0 1447",
-             f"sh mkdir -p /var/run /var/log && rm -f /var/run/tapbridge*.pid {LOG} {REMOTE_LOG} && sed "
+             "sh mkdir -p /var/run /var/log && rm -f /var/run/tapbridge*.pid /var/log/tapbridge*.log && sed "
              f"-e 's|^FIX_TAP_TIME=.*|FIX_TAP_TIME={fix}|' {INIT_IN_GUEST} >{INIT}"] + pasted("LINE", runs) \
         + pasted("REMOTE_LINE", remote)
     sc = Scenario(f"boot example: {name}", steps)
@@ -1530,16 +1577,20 @@ def boot_scenario(name, kind, runs, fix, events, remote=""):
             steps.append(f"wait {event[1]} holds /dev/input/mice")
         elif event[0] in ("log", "remote log"):
             steps.append(f"wait file {LOG if event[0] == 'log' else REMOTE_LOG} {event[1]}")
+        elif event[0] == "file":
+            steps.append(f"wait file {event[1]} {event[2]}")
+        elif event[0] == "sh says":
+            steps.append(f"sh {event[1]}")
         elif event[0] == "tap_time":
             steps.append(TAP_TIME)
         elif event[0] == "sh":
             steps.append(f"sh {event[1]}")
         elif event[0] == "step":
             steps.append(event[1])
-        elif event[0] == "press":
-            # A remote's press: a click of tapbridge-remote's virtual mouse, while it runs.
+        elif event[0] in ("press", "stroke"):
+            # A remote's press or a ring's swipe: a click of tapbridge-remote's virtual mouse, while it runs.
             clicks, taps = clicks + 1, taps + (event[2] if len(event) > 2 else True)
-            steps += [f"press {event[1]}"]
+            steps += [f"{event[0]} {event[1]}"]
             steps += [f"wait mice packets {2 * clicks}", f"wait touch frames {4 * taps}"] if len(event) == 2 \
                 else ["pause 500"]
             clicks -= len(event) > 2  # no virtual mouse then: no packet either
@@ -1550,8 +1601,8 @@ def boot_scenario(name, kind, runs, fix, events, remote=""):
             steps += ["mouse L1 S L0 S", f"wait mice packets {2 * clicks}"]
             # Room for a tap that should not come: what it waits for is its absence.
             steps += [f"wait touch frames {4 * taps}"] if event[1] else ["pause 500"]
-    sc.expect("tap_time and DISPLAY as read", lambda d: d.tagged("sh"),
-              [e[1] for e in events if e[0] in ("tap_time", "environ")])
+    sc.expect("tap_time, DISPLAY and other sh as read", lambda d: d.tagged("sh"),
+              [e[-1] for e in events if e[0] in ("tap_time", "environ", "sh says")])
     sc.expect("packets on /dev/input/mice", lambda d: d.tagged("mice"), ["09 00 00 00", "08 00 00 00"] * clicks)
     return sc.expect("frames on the touch node", Delivered.frames, tap_frames([tuple(DEFAULT[:2])] * taps))
 

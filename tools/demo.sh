@@ -5,14 +5,15 @@
 #   bash tools/demo.sh           touch mode
 #   bash tools/demo.sh --x       an Xvfb display instead of the touch node
 #   bash tools/demo.sh --kernel  both programs on a real kernel under qemu
-#   bash tools/demo.sh --remote  a page turner on a real kernel: each press followed to its tap
+#   bash tools/demo.sh --remote  a page turner and two rings on a real kernel: each press,
+#                                swipe and tap followed to its tap, a ring's taps learnt
 # Set-up output goes to build/demo.log; the terminal gets a line a step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 case "${1:-}" in
   ""|--x|--kernel|--remote)
     [ $# -le 1 ] || { echo "demo.sh: one option at most (--x, --kernel or --remote)" >&2; exit 2; } ;;
-  --help|-h) sed -n '2,9s/^# \{0,1\}//p' "$0"; exit 0 ;;
+  --help|-h) sed -n '2,10s/^# \{0,1\}//p' "$0"; exit 0 ;;
   *) echo "demo.sh: unknown option $1 (--x, --kernel, --remote, --help)" >&2; exit 2 ;;
 esac
 source tools/quiet.sh
@@ -20,7 +21,7 @@ quiet_log demo
 echo "Setting up (the details go to $TAPBRIDGE_LOG)"
 if [ "${1:-}" = --kernel ] || [ "${1:-}" = --remote ]; then
   # The same on a real kernel: Debian's, booted under qemu (tools/demo_kernel.py);
-  # --remote plays a page turner there instead of the mouse.
+  # --remote plays a page turner and two rings there instead of the mouse.
   bash tools/deps.sh --kernel
   step "building tapbridge (cmake preset default)" build_preset default
   echo

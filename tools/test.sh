@@ -30,7 +30,7 @@ test_step "testing armv7-time32 (32-bit time_t device build):" ctest --preset ar
 step "demo script, touch mode" python3 tools/demo.py build/ci/tapbridge
 step "demo script, X mode" python3 tools/demo.py build/ci/tapbridge --x
 step "demo script, on a real kernel (amd64 guest)" python3 tools/demo_kernel.py build/ci
-step "demo script, a page turner on a real kernel (amd64 guest)" python3 tools/demo_kernel.py build/ci --remote
+step "demo script, a page turner and rings on a real kernel (amd64 guest)" python3 tools/demo_kernel.py build/ci --remote
 step "benchmark script, smoke run" python3 bench/bench.py --binary build/ci/tapbridge --smoke
 step "soak script, smoke run" python3 bench/soak.py --binary build/ci/tapbridge --smoke
 step "rate script, smoke run (amd64 guest)" python3 bench/rate.py --build build/ci --smoke
