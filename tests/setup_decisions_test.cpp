@@ -1084,6 +1084,13 @@ TEST(Keymap, WhichNodesTheRemoteIsAndWhetherTheMapFits)
         EXPECT_EQ(a.grab, r.grab) << a.error;
     }
     EXPECT_EQ(parse_remote_args({"x"}).map.count, default_mappings.size());
+    // One gesture too many is told by the gestures' own bound.
+    std::vector<std::string> many;
+    for (std::size_t i = 0; i <= gesture_capacity; ++i)
+        many.push_back("--map=TAP@" + std::to_string(i) + ",0=left");
+    many.push_back("x");
+    EXPECT_EQ(parse_remote_args(std::vector<std::string_view>(many.begin(), many.end())).error,
+              "--map 'TAP@16,0=left': more than 16 gestures mapped; map fewer");
     EXPECT_EQ(parse_remote_args({"--map", "KEY_B=left", "x"}).map.count, 1u);
     EXPECT_TRUE(parse_remote_args({"x", "--help", "--bad"}).help);
     // A word taken for an option, where a remote of that name is there: the error says how to give it.
