@@ -1099,6 +1099,13 @@ REMOTE_REPORT = [
     ("no remote: status 2", [], [], [],
      ["Remotes: none (a page turner, a ring, a camera or media remote, or a gamepad: connect it and run "
       "tapbridge-setup --remotes again)", WRITABLE], (), None, 2, without_remotes(REMOTES)),
+    ("a remote grabbed by another process: held, status 1, and what to mend", ["p keyboard name PT"],
+     ["run g /guest/tapbridge-guest --grab $P", "wait g text grabbed"],
+     remote_block("$P", "PT", PAGE_TURNER, "PT", "by another process (open by pid $driver (tapbridge-guest), pid $g "
+                  "(tapbridge-guest)), which takes every key: tapbridge-remote cannot take it while that program "
+                  "holds it"),
+     [MEND, "  - another process holds a grab on $P \"PT\" (open by pid $driver (tapbridge-guest), pid $g "
+      "(tapbridge-guest)): tapbridge-remote cannot take it. Stop that program first."], (), None, 1, REMOTES),
     ("no /dev/uinput: status 1, and what to mend", ["p keyboard name PT"],
      ["sh mv /dev/uinput /dev/uinput.away"], remote_block("$P", "PT", PAGE_TURNER, "PT"),
      [NO_UINPUT, MEND, f"  - {NO_UINPUT}.", "Then run a remote's run: line above as root, beside tapbridge."], (), None,
@@ -1280,6 +1287,14 @@ LEARN = [
      ["the remote: $R \"Swipe Ring\"", "next page (wheel down): SWIPE_LEFT", "previous page (right): SWIPE_RIGHT",
       "menu (middle): skipped"], "status 0", [], "--map SWIPE_LEFT=wheel-down --map SWIPE_RIGHT=right 'Swipe Ring'",
      {"r": 0}, (), WHEEL_QUESTIONS),
+    # A key answers while the ring's finger is down: that touch, begun before the next question, answers nothing;
+    # a tap that wobbles 3 units is still a tap.
+    ("a ring with keys: a touch under way as a question is asked answers nothing; a tap that wobbles is a tap",
+     ["r fingerkeys name Keys Ring"], [], f"{LEARNING} $R",
+     [["contact r down 700 500", "press r KEY_VOLUMEDOWN"], ["contact r up", "stroke r 2000,500 2003,502"], SKIP],
+     ["next page (wheel down): KEY_VOLUMEDOWN", "previous page (right): TAP@2003,502", "menu (middle): skipped"],
+     "status 0", [], "--map KEY_VOLUMEDOWN=wheel-down --map TAP@2003,502=right 'Keys Ring'", {"r": 0}, (),
+     WHEEL_QUESTIONS),
     ("a touchpad ring: a burst of motion answers once it is quiet", ["r pad name Pad Ring"], [], f"{LEARNING} $R",
      [["rel r 12 0 4"], ["rel r -12 0 4"], ["rel r 0 -12 4"]],
      ["next page (left): SWIPE_RIGHT", "previous page (right): SWIPE_LEFT", "menu (middle): SWIPE_UP"], "status 0", [],
@@ -1752,6 +1767,14 @@ REMOTES = [
       "press b KEY_PAGEDOWN >1"],
      dict(out=['waiting for "Twin": not there yet; it is taken as soon as it appears',
                several([("$A", "Twin"), ("$B", "Twin")]), attached("$B", "Twin", KB), STOPPED_RM])),
+    # A device manager may move a node away under another name: the name is then the other twin's alone.
+    ("twins come together, neither taken; one's node moved out of /dev/input: the other is taken at once", [],
+     "Twin", ["wait rm lines 2", "signal rm 19", "wait rm stopped", "remote a keyboard name Twin",
+              "remote b keyboard name Twin", "signal rm 18", "wait rm lines 3", "sh mv $A /dev/twin-away",
+              "wait rm lines 4", "press b KEY_PAGEDOWN >1"],
+     dict(out=['waiting for "Twin": not there yet; it is taken as soon as it appears',
+               several([("$A", "Twin"), ("$B", "Twin")]), attached("$B", "Twin", KB), STOPPED_RM],
+          after=["sh rm /dev/twin-away"])),
     ("a twin comes while one is taken: that one stays; once it goes for good, the other is taken",
      ["a keyboard name Twin"], "Twin",
      ["press a KEY_PAGEDOWN >1", "remote b keyboard name Twin", "wait rm lines 3", "press a KEY_PAGEUP >2",
@@ -2066,6 +2089,10 @@ RING_REMOTES = [
              "r finger range 0 1000 0 1000 res 10 name Zone Ring", "--map TAP@500,800=left --map TAP@500,200=right "
              "'Zone Ring'", ["stroke r 500,200 >2", "stroke r 500,800 >1", "stroke r 510,780 >1"],
              "left on TAP@500,800, right on TAP@500,200"),
+    ring_row("axes of different spans: each measured against its own, 20 of 1023 a swipe, 30 of 4095 none",
+             "r finger range 0 4095 0 1023 name Flat Ring", "'Flat Ring'",
+             ["stroke r 500,500 500,520 >2", "stroke r 500,520 500,500 >1", "stroke r 1000,500 1030,500"],
+             RING_SWIPES + "; " + UNLEARNT),
     ring_row("a wide range from below zero: 2.5 % is a swipe", "r finger range -2000 2000 -2000 2000 name Wide Ring",
              "'Wide Ring'", ["stroke r -100,0 -200,0 >1", "stroke r 0,-100 0,0 >2"], RING_SWIPES + "; " + UNLEARNT),
     ring_row("a touchpad ring: each burst of motion one click once it is quiet; one event alone nothing",

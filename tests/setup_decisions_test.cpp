@@ -365,6 +365,7 @@ TEST(Remotes, WhatTheListingOfRemotesSays)
              {"a running tapbridge with point 1 on, the ring served since", {turner, ring},
               {"/dev/input/event2", "0", "5", "0", "1", "1"}, btn_left},
              {"x alone off is off too", {turner}, {"/dev/input/event2", "0", "-1", "7"}, btn_wheel_down},
+             {"point 1 at x 0 is on", {turner}, {"/dev/input/event2", "0", "0", "723"}, btn_left},
          }) {
         system_facts f = facts_with({screen(mt_only, false)}, ms(200), mice_access::read_write, {known(false), {}},
                                     n.others);
@@ -947,6 +948,7 @@ TEST(Keymap, WhichNodesTheRemoteIsAndWhetherTheMapFits)
     const input_caps mouse = caps_of({{EV_KEY, BTN_LEFT}, {EV_REL, REL_X}, {EV_REL, REL_Y}}, false);
     const input_caps combo = caps_of({{EV_KEY, KEY_PAGEDOWN}, {EV_KEY, BTN_LEFT}, {EV_REL, REL_WHEEL}}, false);
     const input_caps screen = caps_of({{EV_ABS, ABS_MT_POSITION_X}, {EV_ABS, ABS_MT_POSITION_Y}, {EV_KEY, KEY_PAGEDOWN}});
+    const input_caps power = caps_of({{EV_KEY, KEY_POWER}}, false);
     const std::vector<candidate> all = {
         {"/dev/input/event0", 0, {"Page Turner", "AA:BB", "bt0", BUS_BLUETOOTH}, keyboard, false},
         {"/dev/input/event1", 0, {"Page Turner Media", "aa:bb", "bt0", BUS_BLUETOOTH}, media, false},
@@ -962,6 +964,7 @@ TEST(Keymap, WhichNodesTheRemoteIsAndWhetherTheMapFits)
         {"/dev/input/event11", 0, {"Pad Ring", "", "", BUS_BLUETOOTH}, pad_ring, false},
         {"/dev/input/event12", 0, {"Built-in Pen", "", "", BUS_I2C}, pen_caps, true},
         {"/dev/input/event13", 0, {"Mystery Touch", "", "", BUS_VIRTUAL}, mt_only, false},
+        {"/dev/input/event14", 0, {"Presenter System", "", "usb-3/input2", BUS_USB}, power, false},
     };
     struct row {
         const char* remote;
@@ -1018,6 +1021,13 @@ TEST(Keymap, WhichNodesTheRemoteIsAndWhetherTheMapFits)
         {"a swipe ring, its taps learnt", {"--map", "TAP@0,500=left", "--map", "TAP@0,1012=right", "x"}, {10},
          fit_kind::fits, {true}, "left on TAP@0,500, right on TAP@0,1012"},
         {"a touchpad ring makes no TAP@", {"--map", "TAP@0,500=left", "x"}, {11}, fit_kind::undeclared, {false}, ""},
+        {"a drag ring makes no TAP@ either: its taps have no place", {"--map", "TAP@0,500=left", "x"}, {5},
+         fit_kind::undeclared, {false}, "its left button held is a drag's contact, its other buttons and wheel go on "
+         "as themselves"},
+        {"a drag ring's taps mapped as TAP", {"--map", "TAP=left", "x"}, {5}, fit_kind::fits, {true},
+         "left on TAP; its left button held is a drag's contact, its other buttons and wheel go on as themselves"},
+        {"a node with nothing mapped and no gestures is not taken", {"x"}, {0, 14}, fit_kind::fits, {true, false},
+         "left on KEY_PAGEDOWN"},
         {"a touchpad ring, shared: mousedev leaves it alone", {"--no-grab", "x"}, {11}, fit_kind::fits, {true},
          RING_SWIPES},
         {"a page turner makes no swipe", {"--map", "SWIPE_LEFT=left", "x"}, {0}, fit_kind::undeclared, {false}, ""},
@@ -1074,6 +1084,13 @@ TEST(Keymap, WhichNodesTheRemoteIsAndWhetherTheMapFits)
         EXPECT_EQ(a.grab, r.grab) << a.error;
     }
     EXPECT_EQ(parse_remote_args({"x"}).map.count, default_mappings.size());
+    // One gesture too many is told by the gestures' own bound.
+    std::vector<std::string> many;
+    for (std::size_t i = 0; i <= gesture_capacity; ++i)
+        many.push_back("--map=TAP@" + std::to_string(i) + ",0=left");
+    many.push_back("x");
+    EXPECT_EQ(parse_remote_args(std::vector<std::string_view>(many.begin(), many.end())).error,
+              "--map 'TAP@16,0=left': more than 16 gestures mapped; map fewer");
     EXPECT_EQ(parse_remote_args({"--map", "KEY_B=left", "x"}).map.count, 1u);
     EXPECT_TRUE(parse_remote_args({"x", "--help", "--bad"}).help);
     // A word taken for an option, where a remote of that name is there: the error says how to give it.
@@ -1092,6 +1109,8 @@ TEST(Keymap, WhichNodesTheRemoteIsAndWhetherTheMapFits)
          "unknown option '-Ring\\t2'; a remote of that name is there: put -- before it (tapbridge-remote --no-grab "
          R"w(-- '-Ring'"$(printf '\011')"'2'))w"},
         {{"--", "-Ring 2", "x"}, "", ""},
+        {{"-Ring 2", "--"}, "-Ring 2",
+         "unknown option '-Ring 2'; a remote of that name is there: put -- before it (tapbridge-remote -- '-Ring 2')"},
         {{"--map", "-Ring 2", "x"}, "", ""},
     };
     for (const hint_row& r : hints) {
@@ -1219,6 +1238,15 @@ TEST(Gesture, WhatAStrokeIsAndWhichButtonItClicks)
         {"one event alone: a tap", {rel(0, 12, 0)}, 150, {"TAP"}},
         {"motion, then the button: one drag", {rel(0, -15, 0), rel(30, -15, 0, true), rel(60, -15, 0, true), rel(70, 0, 0)},
          -1, {"SWIPE_LEFT"}},
+        {"a stroke cut by the kernel's release is not carried into the next", {touch(0, 100, 500), lift_by_kernel,
+                                                                             touch(40, 700, 500),
+                                                                             touch(50, 620, 500, false)}, -1,
+         {"SWIPE_LEFT"}},
+        {"a frame without motion (a wheel step) does not stretch a burst's gap", {rel(0, 12, 0), rel(35, 12, 0),
+                                                                                  rel(70, 12, 0), rel(100, 0, 0)}, 220,
+         {"SWIPE_RIGHT"}},
+        {"a drag whose button comes with its first motion", {press(rel(0, 0, -15, true)), rel(30, 0, -10, true),
+                                                             rel(60, 0, 0)}, -1, {"SWIPE_UP"}},
     };
     for (const row& r : rows) {
         stroke s = no_stroke;
@@ -1236,6 +1264,19 @@ TEST(Gesture, WhatAStrokeIsAndWhichButtonItClicks)
     }
     // A narrow axis counts against its own span.
     EXPECT_EQ(gesture_name(gesture_of({true, 0, 0, 10, -40}, {100, 4095})), "SWIPE_RIGHT");
+    struct span_row {
+        const char* name;
+        stroke_end end;
+        axis_spans spans;
+        const char* gesture;
+    };
+    for (const span_row& r : std::vector<span_row>{
+             {"exactly 1.5 % is still a tap", {true, 1015, 0, 15, 0}, {1000, 1000}, "TAP@1015,0"},
+             {"a diagonal exactly between the axes: across", {true, 0, 0, 100, -100}, {4095, 4095}, "SWIPE_RIGHT"},
+             // A descriptor that declares an axis 0..0 and moves on it all the same: no division by zero.
+             {"an axis of span 0 that moves anyway", {true, 1, 900, 1, 80}, {0, 4095}, "SWIPE_RIGHT"},
+         })
+        EXPECT_EQ(gesture_name(gesture_of(r.end, r.spans)), r.gesture) << r.name;
 
     struct named {
         const char* text;
@@ -1245,7 +1286,7 @@ TEST(Gesture, WhatAStrokeIsAndWhichButtonItClicks)
                                              {"TAP@0,500", true}, {"TAP@-3,+4", false}, {"TAP@-3,4", true},
                                              {"TAP@1,2,3", false}, {"TAP@", false}, {"TAP@,5", false},
                                              {"TAP@99999999999,1", false}, {"swipe_left", false}, {"SWIPE", false},
-                                             {"TAPX", false}}) {
+                                             {"TAPX", false}, {"TAPX1,2", false}}) {
         const auto code = parse_gesture(n.text);
         EXPECT_EQ(code.has_value(), n.parses) << n.text;
         if (code) {
@@ -1269,6 +1310,7 @@ TEST(Gesture, WhatAStrokeIsAndWhichButtonItClicks)
         {{"TAP@0,500=left", "TAP@0,1012=right"}, "TAP@3,520", btn_left},
         {{"TAP@0,500=left", "TAP@0,1012=right"}, "TAP@0,790", btn_right}, // nearer 1012 than 500
         {{"TAP@0,200=right", "TAP@0,800=left"}, "TAP@4095,100", btn_right},
+        {{"TAP@0,0=left", "TAP@10,0=right"}, "TAP@5,0", btn_left}, // half way: the first of equals
         {{"TAP@0,500=left", "TAP=middle"}, "TAP@9,9", btn_left},     // a placed entry wins
         {{"TAP@0,500=left", "TAP=middle"}, "TAP", btn_middle},       // a drag's tap has no place
         {{"TAP=middle"}, "TAP@9,9", btn_middle},
@@ -1313,9 +1355,13 @@ TEST(Gesture, WhatAStrokeIsAndWhichButtonItClicks)
         {"the screen, on I2C", mt_only, BUS_I2C, gesture_source::touch, touch_place::built_in},
         {"the screen, on SPI", direct_kind, BUS_SPI, gesture_source::touch, touch_place::built_in},
         {"the screen, on the host", mt_only, BUS_HOST, gesture_source::touch, touch_place::built_in},
+        {"the screen, on RMI", mt_only, BUS_RMI, gesture_source::touch, touch_place::built_in},
         {"a screen on a bus that cannot tell", mt_only, BUS_VIRTUAL, gesture_source::touch, touch_place::unknown},
         {"keys beside a touch on such a bus: a ring", keys_and_touch, BUS_VIRTUAL, gesture_source::touch,
          touch_place::ring},
+        {"a pen with a button of its own (BTN_0) on such a bus: no keyboard key", caps_of({{EV_KEY, BTN_0},
+         {EV_KEY, BTN_TOUCH}, {EV_ABS, ABS_X}, {EV_ABS, ABS_Y}}), BUS_VIRTUAL, gesture_source::touch,
+         touch_place::unknown},
         {"a pen ring", pen_caps, BUS_BLUETOOTH, gesture_source::touch, touch_place::ring},
         {"the device's own pen", pen_caps, BUS_I2C, gesture_source::touch, touch_place::built_in},
         {"a touchpad ring", pad_ring, BUS_BLUETOOTH, gesture_source::motion, touch_place::ring},

@@ -28,6 +28,9 @@ std::string map_problem(map_error error, std::string_view text)
         return given + ": no such button; give left, right, middle, wheel-up or wheel-down";
     case map_error::twice: return given + ": that code is mapped already; give each code once";
     case map_error::full:
+        // Gestures have a bound of their own, far below the codes'.
+        if (parse_gesture(text.substr(0, text.find('='))))
+            return given + ": more than " + std::to_string(gesture_capacity) + " gestures mapped; map fewer";
         return given + ": more than " + std::to_string(map_capacity) + " codes mapped; map fewer";
     }
     return {};
